@@ -1,0 +1,56 @@
+# Shared build helpers: compiler flags, optional subfolders, tests and fuzz targets.
+
+function(zarnik_setup_compiler)
+  add_compile_options(-Wall -Wextra -Wpedantic)
+  if(ZARNIK_WERROR)
+    add_compile_options(-Werror)
+  endif()
+  if(ZARNIK_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+endfunction()
+
+function(zarnik_optional_subdirectory dir)
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+  endif()
+endfunction()
+
+# zarnik_add_gtest(name LABEL label SOURCES ... LIBS ... [TIMEOUT s])
+# One test binary is one CTest test; the label groups it by subsystem.
+function(zarnik_add_gtest name)
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} zarnik_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "ZARNIK_SOURCE_DIR=${PROJECT_SOURCE_DIR};ZARNIK_BINARY_DIR=${CMAKE_BINARY_DIR}")
+endfunction()
+
+# zarnik_add_fuzzer(name LABEL label SOURCES ... LIBS ... CORPUS dir)
+# With ZARNIK_FUZZ (clang) this is a libFuzzer target run for a bounded number of inputs;
+# otherwise the same entry point is linked with a small driver that replays the seed corpus,
+# so every build keeps the parsers' hostile-input cases as a regression test.
+function(zarnik_add_fuzzer name)
+  cmake_parse_arguments(F "" "LABEL;CORPUS;RUNS" "SOURCES;LIBS" ${ARGN})
+  if(NOT F_RUNS)
+    set(F_RUNS 20000)
+  endif()
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  if(ZARNIK_FUZZ)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    add_test(NAME ${name} COMMAND ${name} -runs=${F_RUNS} -max_len=4096 -rss_limit_mb=1024 ${F_CORPUS})
+  else()
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common/fuzz_replay_main.cpp)
+    add_test(NAME ${name} COMMAND ${name} ${F_CORPUS})
+  endif()
+  set_tests_properties(${name} PROPERTIES LABELS "${F_LABEL}" TIMEOUT 300)
+endfunction()

@@ -1,0 +1,82 @@
+#include "platform/atomic_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "temp_dir.h"
+
+using platform::AtomicFile;
+using testsupport::ReadWholeFile;
+using testsupport::TempDir;
+using testsupport::WriteWholeFile;
+
+namespace {
+
+size_t FilesIn(const std::string& dir) {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
+    return n;
+}
+
+TEST(AtomicFile, ReplacesOnlyOnCommitAndLeavesNoTemporaryBehind) {
+    TempDir dir;
+    const std::string target = dir.file("local.cache");
+    WriteWholeFile(target, "old contents");
+
+    struct Case {
+        const char* name;
+        bool commit;
+        std::string expected;
+    };
+    for (const Case& c : {Case{"abandoned", false, "old contents"}, Case{"committed", true, "new"}}) {
+        SCOPED_TRACE(c.name);
+        {
+            AtomicFile f;
+            ASSERT_TRUE(f.Open(target));
+            ASSERT_TRUE(f.Write("new", 3));
+            EXPECT_EQ(ReadWholeFile(target), "old contents");  // untouched while writing
+            if (c.commit) {
+                EXPECT_TRUE(f.Commit());
+            }
+        }
+        EXPECT_EQ(ReadWholeFile(target), c.expected);
+        EXPECT_EQ(FilesIn(dir.path()), 1U);
+    }
+}
+
+TEST(AtomicFile, LargeWritesCrossTheBufferIntact) {
+    TempDir dir;
+    std::string data;
+    for (int i = 0; i < 300000; ++i) data.push_back(static_cast<char>('a' + i % 26));
+    AtomicFile f;
+    ASSERT_TRUE(f.Open(dir.file("big")));
+    ASSERT_TRUE(f.Write(data.data(), 100));
+    ASSERT_TRUE(f.Write(data.data() + 100, 200000));  // larger than the buffer
+    ASSERT_TRUE(f.Write(data.data() + 200100, data.size() - 200100));
+    ASSERT_TRUE(f.Commit());
+    EXPECT_EQ(ReadWholeFile(dir.file("big")), data);
+}
+
+TEST(AtomicFile, FailsCleanlyWhereNothingCanBeWritten) {
+    TempDir dir;
+    AtomicFile f;
+    EXPECT_FALSE(f.Open(dir.file("missing-folder/local.cache")));
+    EXPECT_FALSE(f.Write("x", 1));
+    EXPECT_FALSE(f.Commit());
+}
+
+TEST(AtomicFile, CommitFailureKeepsTheOldFile) {
+    TempDir dir;
+    // The target is a non-empty folder: the rename must fail, and nothing may be lost.
+    std::filesystem::create_directory(dir.file("target"));
+    WriteWholeFile(dir.file("target/inside"), "keep");
+    AtomicFile f;
+    ASSERT_TRUE(f.Open(dir.file("target")));
+    ASSERT_TRUE(f.Write("new", 3));
+    EXPECT_FALSE(f.Commit());
+    EXPECT_EQ(ReadWholeFile(dir.file("target/inside")), "keep");
+    EXPECT_EQ(FilesIn(dir.path()), 1U);
+}
+
+}  // namespace
