@@ -1,0 +1,308 @@
+#include "platform/internet.h"
+
+#include <curl/curl.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace platform::inet {
+
+namespace {
+
+// Replies are buffered only this far ahead of the reader; past it the transfer pauses.
+constexpr std::size_t kMaxBuffered = 256 * 1024;
+
+struct SessionState {
+    CURLM* multi = nullptr;
+    CURLSH* share = nullptr;
+    std::string agent;
+
+    ~SessionState() {
+        if (multi) curl_multi_cleanup(multi);
+        if (share) curl_share_cleanup(share);
+    }
+};
+
+struct RequestState;
+
+}  // namespace
+
+struct Handle {
+    enum class Kind { kSession, kConnection, kRequest };
+    explicit Handle(Kind k) : kind(k) {}
+    virtual ~Handle() = default;
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    Kind kind;
+};
+
+namespace {
+
+struct SessionHandle : Handle {
+    SessionHandle() : Handle(Kind::kSession), state(std::make_shared<SessionState>()) {}
+    std::shared_ptr<SessionState> state;
+};
+
+struct ConnectionHandle : Handle {
+    ConnectionHandle() : Handle(Kind::kConnection) {}
+    std::shared_ptr<SessionState> session;
+    std::string host;
+    std::uint16_t port = 80;
+};
+
+struct RequestHandle : Handle {
+    RequestHandle() : Handle(Kind::kRequest) {}
+    ~RequestHandle() override {
+        if (easy) {
+            if (added) curl_multi_remove_handle(session->multi, easy);
+            curl_easy_cleanup(easy);
+        }
+        curl_slist_free_all(headers);
+    }
+
+    std::size_t Available() const { return data.size() - head; }
+    bool Pump(int waitMs);
+
+    std::shared_ptr<SessionState> session;
+    CURL* easy = nullptr;
+    curl_slist* headers = nullptr;
+    bool added = false;
+    bool post = false;
+    bool headersDone = false;
+    bool interim = false;  // the status line seen last was a 1xx one
+    bool done = false;
+    bool paused = false;
+    CURLcode result = CURLE_OK;
+    std::vector<char> data;
+    std::size_t head = 0;
+};
+
+std::once_flag g_curlInit;
+
+void InitCurl() {
+    std::call_once(g_curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+template <class T>
+T* As(HINTERNET h, Handle::Kind kind) {
+    return h && h->kind == kind ? static_cast<T*>(h) : nullptr;
+}
+
+size_t OnBody(char* ptr, size_t size, size_t nmemb, void* user) {
+    auto* r = static_cast<RequestHandle*>(user);
+    const size_t n = size * nmemb;
+    if (r->Available() > 0 && r->Available() + n > kMaxBuffered) {
+        r->paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    if (r->head > 0 && r->head >= r->data.size() / 2) {
+        r->data.erase(r->data.begin(), r->data.begin() + static_cast<std::ptrdiff_t>(r->head));
+        r->head = 0;
+    }
+    r->data.insert(r->data.end(), ptr, ptr + n);
+    return n;
+}
+
+size_t OnHeader(char* ptr, size_t size, size_t nmemb, void* user) {
+    auto* r = static_cast<RequestHandle*>(user);
+    const size_t n = size * nmemb;
+    if (n >= 12 && std::strncmp(ptr, "HTTP/", 5) == 0) {
+        const char* space = static_cast<const char*>(std::memchr(ptr, ' ', n));
+        r->interim = space && space[1] == '1';
+    } else if ((n == 2 && ptr[0] == '\r' && ptr[1] == '\n') || (n == 1 && ptr[0] == '\n')) {
+        if (!r->interim) r->headersDone = true;
+    }
+    return n;
+}
+
+bool ProxyConfigured() {
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
+        const char* v = std::getenv(name);
+        if (v && *v) return true;
+    }
+    return false;
+}
+
+bool HostResolves(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) return false;
+    freeaddrinfo(found);
+    return true;
+}
+
+bool RequestHandle::Pump(int waitMs) {
+    int running = 0;
+    if (curl_multi_perform(session->multi, &running) != CURLM_OK) return false;
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(session->multi, &left)) {
+        if (msg->msg != CURLMSG_DONE) continue;
+        RequestHandle* owner = nullptr;
+        curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &owner);
+        if (owner) {
+            owner->done = true;
+            owner->result = msg->data.result;
+        }
+    }
+    if (!done && waitMs > 0) curl_multi_poll(session->multi, nullptr, 0, waitMs, nullptr);
+    return true;
+}
+
+}  // namespace
+
+HINTERNET InternetOpen(const char* agent) {
+    InitCurl();
+    auto session = std::make_unique<SessionHandle>();
+    SessionState& s = *session->state;
+    s.agent = agent ? agent : "";
+    s.multi = curl_multi_init();
+    s.share = curl_share_init();
+    if (!s.multi || !s.share) return nullptr;
+    curl_share_setopt(s.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    curl_share_setopt(s.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    return session.release();
+}
+
+bool InternetCrackUrl(const char* url, std::string& host, std::string& path) {
+    if (url == nullptr) return false;
+    const std::string text(url);
+    const size_t scheme = text.find("://");
+    if (scheme == std::string::npos || scheme == 0) return false;
+    const size_t start = scheme + 3;
+    size_t end = text.find_first_of("/?#", start);
+    if (end == std::string::npos) end = text.size();
+    std::string authority = text.substr(start, end - start);
+    if (const size_t at = authority.rfind('@'); at != std::string::npos) authority.erase(0, at + 1);
+    if (!authority.empty() && authority[0] == '[') {
+        const size_t close = authority.find(']');
+        if (close == std::string::npos) return false;
+        host = authority.substr(1, close - 1);
+    } else {
+        host = authority.substr(0, authority.find(':'));
+    }
+    if (host.empty() || host.find_first_of(" \t\r\n") != std::string::npos) return false;
+    path = end < text.size() ? text.substr(end) : "/";
+    if (path[0] != '/') path.insert(0, "/");
+    return true;
+}
+
+HINTERNET InternetConnect(HINTERNET session, const char* host, std::uint16_t port) {
+    auto* s = As<SessionHandle>(session, Handle::Kind::kSession);
+    if (!s || !host || !*host) return nullptr;
+    if (!ProxyConfigured() && !HostResolves(host)) return nullptr;
+    auto c = std::make_unique<ConnectionHandle>();
+    c->session = s->state;
+    c->host = host;
+    c->port = port;
+    return c.release();
+}
+
+HINTERNET HttpOpenRequest(HINTERNET connection, const char* verb, const char* path) {
+    auto* c = As<ConnectionHandle>(connection, Handle::Kind::kConnection);
+    if (!c) return nullptr;
+    auto r = std::make_unique<RequestHandle>();
+    r->session = c->session;
+    r->easy = curl_easy_init();
+    if (!r->easy) return nullptr;
+    const bool v6 = c->host.find(':') != std::string::npos;
+    const std::string url = "http://" + (v6 ? "[" + c->host + "]" : c->host) + (path && *path ? path : "/");
+    CURL* e = r->easy;
+    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(e, CURLOPT_PORT, static_cast<long>(c->port));
+    curl_easy_setopt(e, CURLOPT_USERAGENT, c->session->agent.c_str());
+    curl_easy_setopt(e, CURLOPT_SHARE, c->session->share);
+    curl_easy_setopt(e, CURLOPT_COOKIEFILE, "");
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, r.get());
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, r.get());
+    curl_easy_setopt(e, CURLOPT_PRIVATE, r.get());
+    if (verb && std::strcmp(verb, "POST") == 0) {
+        r->post = true;
+        curl_easy_setopt(e, CURLOPT_POST, 1L);
+    } else if (verb && *verb && std::strcmp(verb, "GET") != 0) {
+        curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, verb);
+    }
+    // The service answers at once; waiting for "100 Continue" would only add a round trip.
+    r->headers = curl_slist_append(r->headers, "Expect:");
+    return r.release();
+}
+
+bool HttpAddRequestHeaders(HINTERNET request, const char* headers) {
+    auto* r = As<RequestHandle>(request, Handle::Kind::kRequest);
+    if (!r || !headers || r->added) return false;
+    const std::string text(headers);
+    size_t pos = 0;
+    bool any = false;
+    while (pos < text.size()) {
+        size_t end = text.find("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(pos, end - pos);
+        pos = end + 2;
+        if (line.empty()) continue;
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos || colon == 0) return false;
+        r->headers = curl_slist_append(r->headers, line.c_str());
+        any = true;
+    }
+    return any;
+}
+
+bool HttpSendRequest(HINTERNET request, const char* body, std::size_t length) {
+    auto* r = As<RequestHandle>(request, Handle::Kind::kRequest);
+    if (!r || r->added) return false;
+    if (r->post) {
+        curl_easy_setopt(r->easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body ? length : 0));
+        curl_easy_setopt(r->easy, CURLOPT_COPYPOSTFIELDS, body ? body : "");
+    }
+    curl_easy_setopt(r->easy, CURLOPT_HTTPHEADER, r->headers);
+    if (curl_multi_add_handle(r->session->multi, r->easy) != CURLM_OK) return false;
+    r->added = true;
+    while (!r->headersDone && !r->done) {
+        if (!r->Pump(1000)) return false;
+    }
+    return r->headersDone || r->result == CURLE_OK;
+}
+
+bool InternetReadFile(HINTERNET request, void* buffer, std::uint32_t toRead, std::uint32_t* read) {
+    auto* r = As<RequestHandle>(request, Handle::Kind::kRequest);
+    if (read) *read = 0;
+    if (!r || !r->added || !read || (!buffer && toRead > 0)) return false;
+    while (r->Available() < toRead && !r->done) {
+        if (r->paused) {
+            r->paused = false;
+            curl_easy_pause(r->easy, CURLPAUSE_CONT);
+            continue;
+        }
+        if (!r->Pump(1000)) return false;
+    }
+    const std::size_t n = std::min<std::size_t>(toRead, r->Available());
+    if (n == 0) return r->result == CURLE_OK;
+    std::memcpy(buffer, r->data.data() + r->head, n);
+    r->head += n;
+    if (r->head == r->data.size()) {
+        r->data.clear();
+        r->head = 0;
+    }
+    *read = static_cast<std::uint32_t>(n);
+    return true;
+}
+
+bool InternetCloseHandle(HINTERNET handle) {
+    if (!handle) return false;
+    delete handle;
+    return true;
+}
+
+}  // namespace platform::inet

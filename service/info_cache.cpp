@@ -1,0 +1,92 @@
+#include <cstring>
+
+#include "platform/pc_files.h"
+#include "service/pc_file_names.h"
+#include "service/service_client.h"
+
+namespace {
+
+// Copies a record's text out, terminated even when the file's text was not.
+void CopyText(const InfoRecord& record, char* text) {
+    if (text == nullptr) return;
+    const std::size_t length = strnlen(record.text, sizeof record.text - 1);
+    std::memcpy(text, record.text, length);
+    text[length] = '\0';
+}
+
+}  // namespace
+
+int CServiceClient::AppendInfoRecord(const InfoRecord& record) {
+    std::FILE* f = std::fopen(platform::PcPath(pcfile::kInfoCache).c_str(), "ab");
+    if (f == nullptr) return 1;
+    const bool ok = std::fwrite(&record, sizeof record, 1, f) == 1;
+    const bool closed = std::fclose(f) == 0;
+    return ok && closed ? 0 : 1;
+}
+
+void CServiceClient::CloseInfoCache() {
+    if (infoFile_) std::fclose(infoFile_);
+    infoFile_ = nullptr;
+}
+
+int CServiceClient::OpenInfoCache(std::int32_t& identifier, char* text) {
+    CloseInfoCache();
+    const std::string path = platform::PcPath(pcfile::kInfoCache);
+    infoFile_ = std::fopen(path.c_str(), "rb");
+    if (infoFile_ == nullptr) return 1;
+    const long long size = platform::FileSizeOf(path);
+    infoCount_ = size > 0 ? static_cast<std::int32_t>(size / static_cast<long long>(sizeof(InfoRecord))) : 0;
+    if (infoCount_ == 0) {
+        CloseInfoCache();
+        platform::DeletePcFile(pcfile::kInfoCache);
+        return 1;
+    }
+    infoIndex_ = 0;
+    bool atLast = false;
+    bool second = false;
+    identifier = NextInfoRecord(text, atLast, second);
+    return 0;
+}
+
+std::int32_t CServiceClient::NextInfoRecord(char* text, bool& atLast, bool& second) {
+    second = false;
+    atLast = true;
+    if (infoFile_ == nullptr || infoIndex_ >= infoCount_) return -1;
+    InfoRecord record{};
+    if (std::fread(&record, sizeof record, 1, infoFile_) != 1) return -1;
+    CopyText(record, text);
+    ++infoIndex_;
+    atLast = infoIndex_ >= infoCount_;
+    return record.identifier;
+}
+
+std::int32_t CServiceClient::PreviousInfoRecord(char* text, bool& first, bool& atFirst) {
+    first = false;
+    atFirst = true;
+    if (infoFile_ == nullptr || infoIndex_ <= 1) return -1;
+    const long back = -2L * static_cast<long>(sizeof(InfoRecord));
+    InfoRecord record{};
+    if (std::fseek(infoFile_, back, SEEK_CUR) != 0 || std::fread(&record, sizeof record, 1, infoFile_) != 1) return -1;
+    CopyText(record, text);
+    --infoIndex_;
+    atFirst = infoIndex_ == 1;
+    return record.identifier;
+}
+
+std::int32_t CServiceClient::LastInfoId() {
+    std::int32_t identifier = -1;
+    char text[sizeof(InfoRecord::text)];
+    if (OpenInfoCache(identifier, text) != 0) {
+        platform::DeletePcFile(pcfile::kInfoCache);
+        return -1;
+    }
+    bool atLast = infoIndex_ >= infoCount_;
+    bool second = false;
+    while (!atLast) {
+        const std::int32_t next = NextInfoRecord(text, atLast, second);
+        if (next == -1 && atLast) break;
+        identifier = next;
+    }
+    CloseInfoCache();
+    return identifier;
+}

@@ -1,0 +1,44 @@
+#include <cstdio>
+
+#include "platform/pc_files.h"
+#include "service/camera_file_io.h"
+#include "service/pc_file_names.h"
+#include "service/service_client.h"
+
+namespace {
+
+// Capacity beyond the records read, for the cameras a synchronisation may add in memory.
+constexpr std::size_t kSpareRecords = 500;
+
+// Loads a camera cache; a file holding no whole record is deleted and loads as none.
+void LoadCameraCache(const char* windowsName, std::vector<CameraRecord>& records) {
+    records.clear();
+    const std::string path = platform::PcPath(windowsName);
+    const long long size = platform::FileSizeOf(path);
+    if (size < 0) {
+        records.shrink_to_fit();
+        return;
+    }
+    if (size < static_cast<long long>(sizeof(CameraRecord))) {
+        platform::DeletePcFile(windowsName);
+        records.shrink_to_fit();
+        return;
+    }
+    service::ReadCameraFile(path, records, kSpareRecords);
+}
+
+}  // namespace
+
+void CServiceClient::LoadLocalCache() { LoadCameraCache(pcfile::kLocalCache, localRecords_); }
+
+void CServiceClient::LoadMutationCache() { LoadCameraCache(pcfile::kMutationCache, mutationRecords_); }
+
+void CServiceClient::CountLocalCache(std::uint32_t& total, std::uint32_t& personal) {
+    LoadLocalCache();
+    total = local_count();
+    personal = 0;
+    for (const CameraRecord& r : localRecords_) {
+        if (r.flag == 0) ++personal;
+    }
+    ReleaseRecords();
+}

@@ -1,0 +1,108 @@
+#include "service/service_client.h"
+
+#include <cstring>
+#include <string>
+
+#include "platform/app_config.h"
+#include "platform/pc_files.h"
+
+namespace inet = platform::inet;
+
+namespace {
+constexpr const char* kAgentName = "Example Agent";
+constexpr const char* kFormHeader = "Content-Type: application/x-www-form-urlencoded\r\n";
+constexpr std::uint16_t kServicePort = 80;
+}  // namespace
+
+CServiceClient::CServiceClient() {
+    // A leftover of older versions; nothing reads it, so it must not linger.
+    platform::DeletePcFile(".\\config.dat");
+}
+
+CServiceClient::~CServiceClient() {
+    CloseInfoCache();
+    // Internet handles are the user's to close (CloseHandles); release them if forgotten.
+    CloseHandles();
+}
+
+void CServiceClient::SetBaseUrl(const char* url) { platform::CopyToField(baseUrl_, url); }
+
+void CServiceClient::CloseHandles() {
+    for (auto* handle : {&request_, &connection_, &session_}) {
+        if (*handle) inet::InternetCloseHandle(*handle);
+        *handle = nullptr;
+    }
+}
+
+void CServiceClient::ReleaseRecords() {
+    localRecords_.clear();
+    localRecords_.shrink_to_fit();
+}
+
+std::string CServiceClient::FullUrl(const char* path) const { return std::string(baseUrl_) + (path ? path : ""); }
+
+std::int32_t CServiceClient::OpenStandaloneRequest(const char* verb, const char* path, const char* body) {
+    CloseHandles();
+    const std::string url = FullUrl(path);
+    session_ = inet::InternetOpen(kAgentName);
+    if (!session_) return result::kOpenSessionFailed;
+    std::string host;
+    std::string urlPath;
+    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) return result::kCrackUrlFailed;
+    connection_ = inet::InternetConnect(session_, host.c_str(), kServicePort);
+    if (!connection_) return result::kConnectFailed;
+    request_ = inet::HttpOpenRequest(connection_, verb, urlPath.c_str());
+    if (!request_) return result::kOpenRequestFailed;
+    const bool post = verb && std::strcmp(verb, "POST") == 0;
+    if (post && !inet::HttpAddRequestHeaders(request_, kFormHeader)) return result::kAddHeaderFailed;
+    const char* data = body ? body : "";
+    if (!inet::HttpSendRequest(request_, data, std::strlen(data))) return result::kSendFailed;
+    return result::kOk;
+}
+
+std::int32_t CServiceClient::OpenSessionRequest(const char* verb, const char* path, const char* body) {
+    const std::string url = FullUrl(path);
+    std::string host;
+    std::string urlPath;
+    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) return result::kSessionTransportFailed;
+    if (request_) {
+        inet::InternetCloseHandle(request_);
+        request_ = nullptr;
+    }
+    request_ = inet::HttpOpenRequest(connection_, verb, urlPath.c_str());
+    if (!request_) return result::kSessionTransportFailed;
+    const bool post = verb && std::strcmp(verb, "POST") == 0;
+    if (post && !inet::HttpAddRequestHeaders(request_, kFormHeader)) return result::kSessionTransportFailed;
+    const char* data = post && body ? body : "";
+    if (!inet::HttpSendRequest(request_, data, std::strlen(data))) return result::kSessionTransportFailed;
+    return result::kOk;
+}
+
+bool CServiceClient::ReadPiece(ReplyPiece& piece) {
+    piece.length = 0;
+    piece.text[0] = '\0';
+    std::uint32_t got = 0;
+    if (!inet::InternetReadFile(request_, piece.text, ReplyPiece::kMaxLength, &got)) return false;
+    piece.length = got;
+    piece.text[got] = '\0';
+    return true;
+}
+
+bool CServiceClient::ReadLastPiece(ReplyPiece& piece) {
+    ReplyPiece next;
+    piece.length = 0;
+    piece.text[0] = '\0';
+    for (;;) {
+        if (!ReadPiece(next)) return false;
+        if (next.length == 0) return true;
+        piece = next;
+    }
+}
+
+bool CServiceClient::ReadEachPiece(const std::function<bool(const ReplyPiece&)>& visit) {
+    ReplyPiece piece;
+    for (;;) {
+        if (!ReadPiece(piece)) return false;
+        if (piece.length == 0 || !visit(piece)) return true;
+    }
+}
