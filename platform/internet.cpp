@@ -66,7 +66,10 @@ struct RequestHandle : Handle {
     }
 
     std::size_t Available() const { return data.size() - head; }
-    bool Pump(int waitMs);
+    // Lets the transfer move on, then notes which transfers ended.
+    bool Pump();
+    // Waits for the network, unless there is nothing to wait for (ended, or paused by us).
+    void Wait(int waitMs);
 
     std::shared_ptr<SessionState> session;
     CURL* easy = nullptr;
@@ -138,7 +141,7 @@ bool HostResolves(const std::string& host) {
     return true;
 }
 
-bool RequestHandle::Pump(int waitMs) {
+bool RequestHandle::Pump() {
     int running = 0;
     if (curl_multi_perform(session->multi, &running) != CURLM_OK) return false;
     int left = 0;
@@ -151,8 +154,11 @@ bool RequestHandle::Pump(int waitMs) {
             owner->result = msg->data.result;
         }
     }
-    if (!done && waitMs > 0) curl_multi_poll(session->multi, nullptr, 0, waitMs, nullptr);
     return true;
+}
+
+void RequestHandle::Wait(int waitMs) {
+    if (!done && !paused) curl_multi_poll(session->multi, nullptr, 0, waitMs, nullptr);
 }
 
 }  // namespace
@@ -270,7 +276,8 @@ bool HttpSendRequest(HINTERNET request, const char* body, std::size_t length) {
     if (curl_multi_add_handle(r->session->multi, r->easy) != CURLM_OK) return false;
     r->added = true;
     while (!r->headersDone && !r->done) {
-        if (!r->Pump(1000)) return false;
+        if (!r->Pump()) return false;
+        if (!r->headersDone) r->Wait(1000);
     }
     return r->headersDone || r->result == CURLE_OK;
 }
@@ -285,7 +292,8 @@ bool InternetReadFile(HINTERNET request, void* buffer, std::uint32_t toRead, std
             curl_easy_pause(r->easy, CURLPAUSE_CONT);
             continue;
         }
-        if (!r->Pump(1000)) return false;
+        if (!r->Pump()) return false;
+        if (r->Available() < toRead) r->Wait(1000);
     }
     const std::size_t n = std::min<std::size_t>(toRead, r->Available());
     if (n == 0) return r->result == CURLE_OK;
