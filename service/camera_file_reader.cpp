@@ -1,8 +1,9 @@
 #include "service/camera_file_reader.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace service {
 
@@ -62,17 +63,19 @@ bool ParseCameraFile(const std::uint8_t* data, std::size_t size, CameraFileConte
 }
 
 bool ReadCameraFileBack(const std::string& path, CameraFileContents& out, std::string* problem) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        out = {};
-        return Fail(problem, "cannot be opened");
+    out = {};
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return Fail(problem, "cannot be opened");
+    struct stat st {};
+    std::vector<std::uint8_t> bytes;
+    bool readable = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+    if (readable) {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        readable = bytes.empty() || std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
     }
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        out = {};
-        return Fail(problem, "cannot be read");
-    }
-    return ParseCameraFile(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), out, problem);
+    std::fclose(f);
+    if (!readable) return Fail(problem, "cannot be read as a file");
+    return ParseCameraFile(bytes.data(), bytes.size(), out, problem);
 }
 
 }  // namespace service
