@@ -11,6 +11,7 @@
 
 #include "camera_samples.h"
 #include "literal_camera_file.h"
+#include "mtc_golden.h"
 #include "service/camera_file_io.h"
 #include "service/camera_file_reader.h"
 #include "temp_dir.h"
@@ -23,11 +24,6 @@ using service::CountCameraFileRecords;
 using testsupport::ReadWholeFile;
 using testsupport::TempDir;
 using testsupport::WriteWholeFile;
-
-std::string GoldenPath(const std::string& file) {
-    const char* root = std::getenv("ZARNIK_SOURCE_DIR");
-    return std::string(root != nullptr ? root : ".") + "/tests/data/mtc/" + file;
-}
 
 std::vector<std::string> FilesIn(const std::string& dir) {
     std::vector<std::string> names;
@@ -53,17 +49,17 @@ TEST(CameraFileWriter, GoldenFilesComputedByHand) {
     TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string expected = ReadWholeFile(GoldenPath(std::string(c.name) + ".mtc"));
+        const std::string expected = ReadWholeFile(samples::MtcGolden(std::string(c.name) + ".mtc"));
         ASSERT_EQ(expected.size(), c.bytes);
         const std::string out = dir.file(std::string(c.name) + ".mtc");
         service::CameraFileSummary summary;
-        ASSERT_EQ(BuildCameraFileFromCache(GoldenPath(std::string(c.name) + ".cache"), out, &summary), 0);
+        ASSERT_EQ(BuildCameraFileFromCache(samples::MtcGolden(std::string(c.name) + ".cache"), out, &summary), 0);
         EXPECT_EQ(ReadWholeFile(out), expected);
         EXPECT_EQ(summary.cameras, static_cast<std::size_t>(c.cameras));
         EXPECT_EQ(CountCameraFileRecords(out), c.cameras);
 
         std::vector<CameraRecord> cache;
-        ASSERT_TRUE(service::ReadCameraFile(GoldenPath(std::string(c.name) + ".cache"), cache));
+        ASSERT_TRUE(service::ReadCameraFile(samples::MtcGolden(std::string(c.name) + ".cache"), cache));
         EXPECT_EQ(literal::CameraFileBytes(cache), expected);  // the reference agrees with the hand
     }
 }
@@ -188,7 +184,7 @@ TEST(CameraFileWriter, FailureMidwayKeepsTheEarlierFile) {
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);  // writes fail with EFBIG instead
     rlimit small = saved;
-    small.rlim_cur = 300 * 1024;
+    small.rlim_cur = rlim_t{300} * 1024;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     const int result = BuildCameraFile(cache, out);
     setrlimit(RLIMIT_FSIZE, &saved);
@@ -211,7 +207,7 @@ std::string HeaderBytes(std::uint8_t type, std::uint32_t length) {
 TEST(CountCameraFileRecords, CountsOnlyWhatTheHeaderAllows) {
     TempDir dir;
     const std::string path = dir.file("zarniks.mtc");
-    const std::string one = ReadWholeFile(GoldenPath("one_camera.mtc"));
+    const std::string one = ReadWholeFile(samples::MtcGolden("one_camera.mtc"));
     const struct {
         const char* what;
         std::string bytes;
@@ -237,7 +233,7 @@ TEST(CountCameraFileRecords, CountsOnlyWhatTheHeaderAllows) {
 }
 
 TEST(ReadCameraFileBack, RejectsDamagedFiles) {
-    const std::string good = ReadWholeFile(GoldenPath("negative_cells.mtc"));
+    const std::string good = ReadWholeFile(samples::MtcGolden("negative_cells.mtc"));
     auto damaged = [&](std::size_t at, char value) {
         std::string copy = good;
         copy[at] = value;

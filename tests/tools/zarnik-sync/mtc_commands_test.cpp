@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "run_tool.h"
 #include "temp_dir.h"
+#include "tests/service/writer/mtc_golden.h"
 
 namespace {
 
@@ -13,18 +13,13 @@ using testsupport::TempDir;
 using testsupport::WriteWholeFile;
 using tooltest::RunZarnikSync;
 
-std::string Golden(const std::string& file) {
-    const char* root = std::getenv("ZARNIK_SOURCE_DIR");
-    return std::string(root != nullptr ? root : ".") + "/tests/data/mtc/" + file;
-}
-
 TEST(ZarnikSyncMtc, BuildsFromTheWorkingFolderByDefault) {
     TempDir dir;
-    std::filesystem::copy_file(Golden("negative_cells.cache"), dir.file("local.cache"));
+    std::filesystem::copy_file(samples::MtcGolden("negative_cells.cache"), dir.file("local.cache"));
     const auto run = RunZarnikSync({"build-mtc"}, dir.path());
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("3 cameras"), std::string::npos) << run.out;
-    EXPECT_EQ(ReadWholeFile(dir.file("zarniks.mtc")), ReadWholeFile(Golden("negative_cells.mtc")));
+    EXPECT_EQ(ReadWholeFile(dir.file("zarniks.mtc")), ReadWholeFile(samples::MtcGolden("negative_cells.mtc")));
 
     const auto count = RunZarnikSync({"count-mtc", "zarniks.mtc"}, dir.path());
     EXPECT_EQ(count.status, 0) << count.err;
@@ -34,9 +29,9 @@ TEST(ZarnikSyncMtc, BuildsFromTheWorkingFolderByDefault) {
 TEST(ZarnikSyncMtc, BuildsBetweenNamedFiles) {
     TempDir dir;
     const auto run = RunZarnikSync(
-        {"build-mtc", "--out", dir.file("out.mtc"), "--cache", Golden("equal_keys_scrambled.cache")}, dir.path());
+        {"build-mtc", "--out", dir.file("out.mtc"), "--cache", samples::MtcGolden("equal_keys_scrambled.cache")}, dir.path());
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadWholeFile(dir.file("out.mtc")), ReadWholeFile(Golden("equal_keys_scrambled.mtc")));
+    EXPECT_EQ(ReadWholeFile(dir.file("out.mtc")), ReadWholeFile(samples::MtcGolden("equal_keys_scrambled.mtc")));
     EXPECT_FALSE(testsupport::FileExists(dir.file("zarniks.mtc")));
 }
 
@@ -58,7 +53,7 @@ TEST(ZarnikSyncMtc, FailuresSayWhyAndLeaveTheEarlierFile) {
         {"option without value", {"build-mtc", "--cache"}, 2, "--cache needs a value"},
         {"unknown option", {"build-mtc", "--force"}, 2, "unknown option --force"},
         {"stray argument", {"build-mtc", "x"}, 2, "unexpected argument x"},
-        {"unwritable output", {"build-mtc", "--cache", Golden("one_camera.cache"), "--out", "no/dir/x.mtc"}, 1,
+        {"unwritable output", {"build-mtc", "--cache", samples::MtcGolden("one_camera.cache"), "--out", "no/dir/x.mtc"}, 1,
          "cannot write no/dir/x.mtc"},
         {"count without file", {"count-mtc"}, 2, "exactly one"},
         {"count missing file", {"count-mtc", "missing.mtc"}, 1, "cannot open missing.mtc"},
