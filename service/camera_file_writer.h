@@ -1,0 +1,48 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "service/camera_file_format.h"
+#include "service/camera_record.h"
+
+namespace service {
+
+// Results of BuildCameraFile; the synchronisation reports any non-zero one as 10000.
+inline constexpr int kCameraFileWritten = 0;  // also: nothing to write, no file touched
+inline constexpr int kCameraFileWriteFailed = 1;
+inline constexpr int kCameraFileTooLarge = 2;  // more cameras than the file's 32-bit fields hold
+
+struct CellPosition {
+    std::int32_t latitudeCell;
+    std::int32_t longitudeCell;
+    std::int32_t cellKey;
+};
+
+// The grid cell (about 2500 m on a side) of a position in micro-degrees.
+CellPosition CellOf(std::int32_t latitude, std::int32_t longitude);
+
+WorkRecord MakeWorkRecord(const CameraRecord& camera);
+DeviceCameraRecord MakeDeviceRecord(const CameraRecord& camera);
+
+struct CameraFileSummary {
+    std::size_t cameras = 0;
+    std::size_t cells = 0;
+};
+
+// Writes the device's speed-camera file for the cached cameras to outPath, replacing an
+// earlier file only when the new one is complete. With no cameras nothing is written and the
+// result is kCameraFileWritten with a zero summary.
+int BuildCameraFile(const std::vector<CameraRecord>& local, const std::string& outPath,
+                    CameraFileSummary* summary = nullptr);
+
+// The same from a local cache file; a missing or empty cache writes nothing.
+int BuildCameraFileFromCache(const std::string& cachePath, const std::string& outPath,
+                             CameraFileSummary* summary = nullptr);
+
+// Number of camera chunks in a speed-camera file: 0 when the file is missing, empty, shorter
+// than its header says, or not a speed-camera file at all.
+int CountCameraFileRecords(const std::string& path);
+
+}  // namespace service

@@ -1,0 +1,49 @@
+#include "run_tool.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "temp_dir.h"
+
+namespace tooltest {
+
+namespace {
+
+std::string ToolPath() {
+    const char* binary = std::getenv("ZARNIK_BINARY_DIR");
+    return std::string(binary != nullptr ? binary : "build") + "/bin/zarnik-sync";
+}
+
+}  // namespace
+
+ToolRun RunZarnikSync(const std::vector<std::string>& args, const std::string& workingFolder) {
+    testsupport::TempDir capture;
+    const std::string outPath = capture.file("stdout");
+    const std::string errPath = capture.file("stderr");
+    const std::string tool = ToolPath();
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(tool.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(workingFolder.c_str()) != 0) _exit(126);
+        execv(tool.c_str(), argv.data());
+        _exit(127);
+    }
+    ToolRun run;
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = testsupport::ReadWholeFile(outPath);
+    run.err = testsupport::ReadWholeFile(errPath);
+    return run;
+}
+
+}  // namespace tooltest

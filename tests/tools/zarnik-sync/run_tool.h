@@ -1,0 +1,17 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace tooltest {
+
+struct ToolRun {
+    int status = -1;  // exit status, or -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs build/bin/zarnik-sync with the arguments in the given working folder and collects
+// what it printed.
+ToolRun RunZarnikSync(const std::vector<std::string>& args, const std::string& workingFolder);
+
+}  // namespace tooltest
