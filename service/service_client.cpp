@@ -42,8 +42,11 @@ void CServiceClient::ReleaseRecords() {
 std::string CServiceClient::FullUrl(const char* path) const { return std::string(baseUrl_) + (path ? path : ""); }
 
 std::int32_t CServiceClient::OpenStandaloneRequest(const char* verb, const char* path, const char* body) {
+    return OpenStandaloneRequestAt(FullUrl(path), verb, body);
+}
+
+std::int32_t CServiceClient::OpenStandaloneRequestAt(const std::string& url, const char* verb, const char* body) {
     CloseHandles();
-    const std::string url = FullUrl(path);
     session_ = inet::InternetOpen(kAgentName);
     if (!session_) return result::kOpenSessionFailed;
     std::string host;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/internet.h"
@@ -51,6 +52,25 @@ public:
     void WriteErrorLog(const char* reply, const char* requestName);
     void ReleaseRecords();
 
+    // ---- synchronisation requests ------------------------------------------------------------
+    std::int32_t LogOn(const char* registrar, const char* serial, const char* email, const char* versionTag);
+    std::int32_t TestLogon(const char* registrar, const char* serial, const char* email);
+    std::int32_t QueryUpdates(const char* registrar, const char* serial, const char* email, const char* versionTag,
+                              std::int32_t& count, std::string& dateText);
+    std::int32_t FetchMutationList();
+    std::int32_t FetchOfficialList();
+    std::int32_t FetchPersonalList();
+    std::int32_t UploadChanges(const char* changeList, std::int32_t& first, std::int32_t& second);
+    std::int32_t ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes);
+    std::int32_t MapErrorReply(const char* reply, const char* requestName);
+
+    // ---- start-up and information requests ---------------------------------------------------
+    std::int32_t FetchServerUrl(const char* address, std::string& baseUrl);
+    std::int32_t PingServer();
+    std::int32_t FetchAlert(const char* body, std::string& text, std::size_t textLimit, std::int32_t& identifier);
+    std::int32_t CheckVersion(const char* version, std::string& address, std::string& message);
+    std::int32_t FetchInformation(const char* language);
+
     // ---- the PC caches --------------------------------------------------------------------
     void LoadLocalCache();
     void LoadMutationCache();
@@ -71,6 +91,7 @@ public:
     // ---- the transport shared by every request ----------------------------------------------
     // A request on a fresh session and connection; gives 0 or the code of the failing step.
     std::int32_t OpenStandaloneRequest(const char* verb, const char* path, const char* body);
+    std::int32_t OpenStandaloneRequestAt(const std::string& url, const char* verb, const char* body);
     // A request on the session and connection a logon left open; every failure gives 1.
     std::int32_t OpenSessionRequest(const char* verb, const char* path, const char* body);
     // One read of at most 500 bytes; false when the read failed.
@@ -84,6 +105,9 @@ public:
     bool has_session() const { return session_ != nullptr; }
 
 private:
+    enum class ListStart { kOkFirst, kPrefixFirst };
+    std::int32_t ReadCameraList(const char* requestName, const char* prefix, ListStart start, int kind,
+                                const std::function<bool(const CameraRecord&)>& store);
     std::string FullUrl(const char* path) const;
 
     std::int32_t infoCount_ = 0;

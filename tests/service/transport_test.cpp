@@ -136,16 +136,17 @@ TEST_F(TransportTest, PiecesAre500BytesWhateverTheWireSplitting) {
         }
         return all;
     }();
-    std::size_t which = 0;
-    ScriptedHttpServer server([&](const HttpRequest&, HttpConnection& c) {
-        testsupport::SendChunkedReply(c, splits[which]);
+    // The request names the case, so the server thread never reads the test's loop state.
+    ScriptedHttpServer server([&](const HttpRequest& r, HttpConnection& c) {
+        testsupport::SendChunkedReply(c, splits.at(std::stoul(r.body)));
     });
     ASSERT_TRUE(server.ok());
-    for (which = 0; which < splits.size(); ++which) {
+    for (std::size_t which = 0; which < splits.size(); ++which) {
         SCOPED_TRACE("split " + std::to_string(which));
         CServiceClient client;
         client.SetBaseUrl(server.BaseUrl().c_str());
-        ASSERT_EQ(client.OpenStandaloneRequest(nullptr, "POIDataBase/off.php", nullptr), result::kOk);
+        const std::string body = std::to_string(which);
+        ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/off.php", body.c_str()), result::kOk);
         std::vector<std::string> pieces;
         ASSERT_TRUE(client.ReadEachPiece([&](const ReplyPiece& p) {
             EXPECT_EQ(p.text[p.length], '\0');
@@ -160,30 +161,33 @@ TEST_F(TransportTest, PiecesAre500BytesWhateverTheWireSplitting) {
 }
 
 TEST_F(TransportTest, ReadingStyles) {
-    std::string reply;
-    ScriptedHttpServer server([&](const HttpRequest&, HttpConnection& c) { testsupport::SendReply(c, reply); });
-    ASSERT_TRUE(server.ok());
-    const struct {
+    struct Case {
         std::string reply;
         std::string lastPiece;
         std::string singlePiece;
-    } cases[] = {
+    };
+    const std::vector<Case> cases = {
         {"", "", ""},
         {"OK:12:2008-06-30", "OK:12:2008-06-30", "OK:12:2008-06-30"},
         {std::string(500, 'x'), std::string(500, 'x'), std::string(500, 'x')},
         {std::string(500, 'x') + "OKFULL:", "OKFULL:", std::string(500, 'x')},  // judged by the second piece
         {std::string(1000, 'y'), std::string(500, 'y'), std::string(500, 'y')},
     };
-    for (const auto& c : cases) {
-        reply = c.reply;
-        SCOPED_TRACE(reply.size());
+    ScriptedHttpServer server([&](const HttpRequest& r, HttpConnection& c) {
+        testsupport::SendReply(c, cases.at(std::stoul(r.body)).reply);
+    });
+    ASSERT_TRUE(server.ok());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        const std::string body = std::to_string(i);
+        SCOPED_TRACE(c.reply.size());
         CServiceClient client;
         client.SetBaseUrl(server.BaseUrl().c_str());
         ReplyPiece piece;
-        ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/Updates.php", "x"), result::kOk);
+        ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/Updates.php", body.c_str()), result::kOk);
         ASSERT_TRUE(client.ReadLastPiece(piece));
         EXPECT_EQ(std::string(piece.text, piece.length), c.lastPiece);
-        ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/upl0ad.php", "x"), result::kOk);
+        ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/upl0ad.php", body.c_str()), result::kOk);
         ASSERT_TRUE(client.ReadPiece(piece));
         EXPECT_EQ(std::string(piece.text, piece.length), c.singlePiece);
         client.CloseHandles();

@@ -1,0 +1,64 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace service {
+
+// Splits reply text into fields ended by "|" or "#". A field may begin in one piece of the
+// reply and end in the next; characters after the last separator never form a field. A field
+// keeps at most `Capacity` - 1 characters (the rest is counted, not kept), so no reply can
+// overflow it. The list replies drop line feeds; the start-up replies keep them.
+template <std::size_t Capacity>
+class FieldReader {
+public:
+    explicit FieldReader(bool dropLineFeeds) : dropLineFeeds_(dropLineFeeds) {}
+
+    // Calls onField(text, keptLength, fullLength) for each field completed by these bytes; the
+    // text is terminated. onField gives false to stop reading this reply.
+    template <class OnField>
+    bool Feed(const char* data, std::size_t size, OnField&& onField) {
+        const char* end = data + size;
+        while (data < end) {
+            const char* stop = FindSeparatorOrLineFeed(data, end);
+            Keep(data, static_cast<std::size_t>(stop - data));
+            if (stop == end) break;
+            data = stop + 1;
+            if (*stop == '\n') {
+                if (!dropLineFeeds_) Keep(stop, 1);
+                continue;
+            }
+            field_[kept_] = '\0';
+            const std::size_t full = full_;
+            kept_ = 0;
+            full_ = 0;
+            if (!onField(static_cast<const char*>(field_), full < Capacity ? full : Capacity - 1, full)) return false;
+        }
+        return true;
+    }
+
+private:
+    static const char* FindSeparatorOrLineFeed(const char* p, const char* end) {
+        while (p < end && *p != '|' && *p != '#' && *p != '\n') ++p;
+        return p;
+    }
+
+    void Keep(const char* p, std::size_t n) {
+        const std::size_t room = Capacity - 1 - kept_;
+        const std::size_t take = n < room ? n : room;
+        std::memcpy(field_ + kept_, p, take);
+        kept_ += take;
+        full_ += n;
+    }
+
+    bool dropLineFeeds_;
+    char field_[Capacity] = {};
+    std::size_t kept_ = 0;
+    std::size_t full_ = 0;
+};
+
+// Reads a decimal number the way atol does (leading blanks, a sign, digits up to the first
+// other character; none give 0), kept as a signed 32-bit value. Never overflows.
+std::int32_t ReadNumber(const char* text);
+
+}  // namespace service

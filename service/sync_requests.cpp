@@ -1,0 +1,203 @@
+#include <cstring>
+#include <string>
+
+#include "service/list_fields.h"
+#include "service/pc_file_names.h"
+#include "service/reply_text.h"
+#include "service/service_client.h"
+
+using service::StartsWith;
+
+namespace {
+
+std::string JoinBody(const char* registrar, const char* serial, const char* email, const char* versionTag) {
+    return std::string(registrar) + "," + serial + "," + email + "," + versionTag;
+}
+
+}  // namespace
+
+std::int32_t CServiceClient::MapErrorReply(const char* reply, const char* requestName) {
+    if (std::strncmp(reply, "ERROR:Not_Logged_In!", 20) == 0) return result::kNotLoggedIn;
+    if (std::strncmp(reply, "ERROR:User_Not_Fou", 18) == 0) return result::kUserNotFound;
+    if (std::strncmp(reply, "ERROR:Logon_Credentials_Not", 27) == 0) return result::kCredentialsNotFound;
+    WriteErrorLog(reply, requestName);
+    return result::kUnknownReply;
+}
+
+std::int32_t CServiceClient::LogOn(const char* registrar, const char* serial, const char* email,
+                                   const char* versionTag) {
+    const std::string body = JoinBody(registrar, serial, email, versionTag);
+    const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/LoGon.php", body.c_str());
+    if (code != result::kOk) return code;
+    ReplyPiece piece;
+    if (!ReadLastPiece(piece)) return result::kReadFailed;
+    if (StartsWith(piece.text, "OK:")) return result::kOk;
+    if (std::strcmp(piece.text, "OKFULL:") == 0) return result::kFullRetrievalDemanded;
+    return MapErrorReply(piece.text, "LoGon");
+}
+
+std::int32_t CServiceClient::TestLogon(const char* registrar, const char* serial, const char* email) {
+    const std::int32_t code = LogOn(registrar, serial, email, "V2.0");
+    CloseHandles();
+    return code;
+}
+
+std::int32_t CServiceClient::QueryUpdates(const char* registrar, const char* serial, const char* email,
+                                          const char* versionTag, std::int32_t& count, std::string& dateText) {
+    const std::string body = JoinBody(registrar, serial, email, versionTag);
+    const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/Updates.php", body.c_str());
+    if (code != result::kOk) return code;
+    ReplyPiece piece;
+    if (!ReadLastPiece(piece)) return result::kReadFailed;
+    if (!StartsWith(piece.text, "OK:")) {
+        const std::int32_t error = MapErrorReply(piece.text, "Updates");
+        CloseHandles();
+        return error;
+    }
+    std::string rest(piece.text + 3);
+    std::string countPart = rest;
+    if (const std::size_t colon = rest.find(':'); colon != std::string::npos) {
+        dateText = rest.substr(colon + 1, 10);
+        countPart = rest.substr(0, colon);
+    } else if (!rest.empty()) {
+        dateText = "Unknown!";
+    }
+    count = countPart == "FULL" ? -1 : service::ReadNumber(countPart.c_str());
+    CloseHandles();
+    return result::kOk;
+}
+
+std::int32_t CServiceClient::ReadCameraList(const char* requestName, const char* prefix, ListStart start, int kind,
+                                            const std::function<bool(const CameraRecord&)>& store) {
+    std::int32_t code = result::kOk;
+    bool first = true;
+    bool storeFailed = false;
+    service::ListFieldReader reader(true);
+    service::CameraRecordBuilder builder(static_cast<service::ListKind>(kind));
+    const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
+        const char* text = piece.text;
+        std::size_t length = piece.length;
+        if (StartsWith(text, "ERROR:")) {
+            code = MapErrorReply(text, requestName);
+            return false;
+        }
+        if (start == ListStart::kOkFirst && StartsWith(text, "OK:")) return false;
+        if (first) {
+            first = false;
+            if (!StartsWith(text, prefix)) {
+                code = MapErrorReply(text, requestName);
+                return false;
+            }
+            text += 4;
+            length -= 4;
+        }
+        if (start == ListStart::kPrefixFirst && StartsWith(text, "OK:")) return false;
+        return reader.Feed(text, length, [&](const char* field, std::size_t, std::size_t) {
+            if (builder.Take(field) && !store(builder.record())) {
+                storeFailed = true;
+                return false;
+            }
+            return true;
+        });
+    });
+    if (!read) return result::kSessionTransportFailed;
+    if (storeFailed) return result::kSyncFailed;
+    return code;
+}
+
+// A list that fails midway, or whose file cannot be written, leaves the earlier file whole and
+// gives the failure back: a partial cache must never pass for a complete one.
+std::int32_t CServiceClient::FetchMutationList() {
+    service::CacheFileWriter file;
+    if (!file.Open(pcfile::kMutationCache)) return result::kSyncFailed;
+    std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/mut.php", nullptr);
+    if (code == result::kOk) {
+        code = ReadCameraList("MUT", "MUT:", ListStart::kOkFirst, static_cast<int>(service::ListKind::kMutation),
+                              [&](const CameraRecord& r) { return file.Add(r); });
+    }
+    if (code != result::kOk) return code;
+    return file.Commit() ? result::kOk : result::kSyncFailed;
+}
+
+std::int32_t CServiceClient::FetchOfficialList() {
+    service::CacheFileWriter file;
+    if (!file.Open(pcfile::kLocalCache)) return result::kSyncFailed;
+    LoadMutationCache();
+    const service::MutationFilter filter(mutationRecords_);
+    std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/off.php", nullptr);
+    if (code == result::kOk) {
+        code = ReadCameraList("OFF", "OFF:", ListStart::kPrefixFirst,
+                              static_cast<int>(service::ListKind::kOfficialOrPersonal), [&](const CameraRecord& r) {
+                                  CameraRecord official = r;
+                                  return !filter.Apply(official) || file.Add(official);
+                              });
+    }
+    if (code != result::kOk) return code;
+    return file.Commit() ? result::kOk : result::kSyncFailed;
+}
+
+std::int32_t CServiceClient::FetchPersonalList() {
+    service::CacheAppender file;
+    if (!file.Open(pcfile::kLocalCache)) return result::kSyncFailed;
+    std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/per.php", nullptr);
+    if (code == result::kOk) {
+        code = ReadCameraList("PER", "PER:", ListStart::kOkFirst,
+                              static_cast<int>(service::ListKind::kOfficialOrPersonal),
+                              [&](const CameraRecord& r) { return file.Add(r); });
+    }
+    if (code != result::kOk) return code;
+    return file.Commit() ? result::kOk : result::kSyncFailed;
+}
+
+std::int32_t CServiceClient::UploadChanges(const char* changeList, std::int32_t& first, std::int32_t& second) {
+    first = 0;
+    second = 0;
+    const std::int32_t code = OpenSessionRequest("POST", "POIDataBase/upl0ad.php", changeList);
+    if (code != result::kOk) return code;
+    ReplyPiece piece;
+    if (!ReadPiece(piece)) return result::kSessionTransportFailed;
+    if (piece.length == 0) return result::kOk;
+    if (!StartsWith(piece.text, "OK:")) return MapErrorReply(piece.text, "Upload");
+    const char* numbers = piece.text + 3;
+    first = service::ReadNumber(numbers);
+    const char* colon = std::strchr(numbers, ':');
+    second = colon ? service::ReadNumber(colon + 1) : 0;
+    return result::kOk;
+}
+
+std::int32_t CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes) {
+    service::ChangeMerge merge(localRecords_);
+    merge.OpenDelta();
+    std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/D0Sync.php", nullptr);
+    std::int32_t counts[3] = {0, 0, 0};
+    if (code == result::kOk) {
+        service::ListFieldReader reader(true);
+        service::CameraRecordBuilder builder(service::ListKind::kChange);
+        const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
+            if (StartsWith(piece.text, "ERROR:")) {
+                code = MapErrorReply(piece.text, "D0Sync");
+                return false;
+            }
+            return reader.Feed(piece.text, piece.length, [&](const char* field, std::size_t, std::size_t) {
+                const bool complete = builder.Take(field);
+                if (builder.action_just_read() && builder.action() != service::ChangeAction::kUnknown) {
+                    ++counts[static_cast<int>(builder.action())];
+                }
+                if (complete) merge.Apply(builder.record(), builder.action());
+                return true;
+            });
+        });
+        if (!read) code = result::kSessionTransportFailed;
+    }
+    if (code != result::kOk) {
+        merge.Abandon();
+        return code;
+    }
+    // Changes the service has handed over must reach the cache; if it cannot be written the
+    // synchronisation fails and the old cache stays.
+    if (!merge.Finish()) return result::kSyncFailed;
+    adds = counts[static_cast<int>(service::ChangeAction::kAdd)];
+    updates = counts[static_cast<int>(service::ChangeAction::kUpdate)];
+    deletes = counts[static_cast<int>(service::ChangeAction::kDelete)];
+    return result::kOk;
+}
