@@ -1,0 +1,125 @@
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "service/field_reader.h"
+#include "service/reply_text.h"
+#include "service/service_client.h"
+
+using service::StartsWith;
+
+namespace {
+
+// The start-up replies carry message texts of up to 1023 characters (an information record's
+// room); line feeds stay in them.
+using StartupFieldReader = service::FieldReader<1024>;
+
+constexpr std::size_t kInfoTextLimit = 1024;
+
+// Trailing line ends and blanks of a text file are no part of an address.
+std::string TrimLineEnd(std::string text) {
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '\t')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+}  // namespace
+
+std::int32_t CServiceClient::FetchServerUrl(const char* address, std::string& baseUrl) {
+    baseUrl.clear();
+    const std::int32_t code = OpenStandaloneRequestAt(std::string(address ? address : "") + "vyosync.txt", "GET", "");
+    if (code != result::kOk) return code;
+    ReplyPiece piece;
+    if (!ReadPiece(piece)) return result::kReadFailed;
+    if (StartsWith(piece.text, "http:")) {
+        const std::string text = TrimLineEnd(std::string(piece.text, strnlen(piece.text, piece.length)));
+        // An address too long for the base URL would be cut into a wrong one: take none.
+        if (text.size() < sizeof baseUrl_) baseUrl = text;
+    }
+    CloseHandles();
+    return result::kOk;
+}
+
+std::int32_t CServiceClient::PingServer() {
+    const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/ServerUp.php", "ServerUpFake");
+    if (code != result::kOk) return code;
+    ReplyPiece piece;
+    if (!ReadPiece(piece)) return result::kReadFailed;
+    if (!StartsWith(piece.text, "IMTHERE:")) return 1000;
+    CloseHandles();
+    return result::kOk;
+}
+
+std::int32_t CServiceClient::FetchAlert(const char* body, std::string& text, std::size_t textLimit,
+                                        std::int32_t& identifier) {
+    identifier = -1;
+    text.clear();
+    const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/Alerts.php", body);
+    if (code != result::kOk) return code;
+    StartupFieldReader reader(false);
+    int index = 0;
+    const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
+        if (StartsWith(piece.text, "NONE:")) return true;
+        return reader.Feed(piece.text, piece.length, [&](const char* field, std::size_t kept, std::size_t full) {
+            if (index == 0) identifier = service::ReadNumber(field);
+            if (index == 1 && full < textLimit) text.assign(field, kept);
+            ++index;
+            return true;
+        });
+    });
+    if (!read) return result::kReadFailed;
+    CloseHandles();
+    return result::kOk;
+}
+
+std::int32_t CServiceClient::CheckVersion(const char* version, std::string& address, std::string& message) {
+    address.clear();
+    message.clear();
+    const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/CheckVersion.php", version);
+    if (code != result::kOk) return code;
+    StartupFieldReader reader(false);
+    int index = 0;
+    const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
+        if (StartsWith(piece.text, "NONE")) return true;
+        return reader.Feed(piece.text, piece.length, [&](const char* field, std::size_t kept, std::size_t) {
+            if (index == 1) address.assign(field, kept);
+            if (index == 2) message.assign(field, kept);
+            index = (index + 1) % 3;
+            return true;
+        });
+    });
+    if (!read) return result::kReadFailed;
+    CloseHandles();
+    return result::kOk;
+}
+
+std::int32_t CServiceClient::FetchInformation(const char* language) {
+    char body[64];
+    std::snprintf(body, sizeof body, "%d;%.20s", LastInfoId(), language ? language : "");
+    const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/Information.php", body);
+    if (code != result::kOk) return code;
+    StartupFieldReader reader(false);
+    InfoRecord record{};
+    bool haveIdentifier = false;
+    const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
+        if (StartsWith(piece.text, "NONE:")) return true;
+        return reader.Feed(piece.text, piece.length, [&](const char* field, std::size_t kept, std::size_t) {
+            if (!haveIdentifier) {
+                record = InfoRecord{};
+                record.identifier = service::ReadNumber(field);
+                haveIdentifier = true;
+                return true;
+            }
+            // A text of 1024 characters or more keeps its first 1023: a message cut short
+            // says more than none.
+            std::memcpy(record.text, field, kept < kInfoTextLimit ? kept : kInfoTextLimit - 1);
+            AppendInfoRecord(record);
+            haveIdentifier = false;
+            return true;
+        });
+    });
+    if (!read) return result::kReadFailed;
+    CloseHandles();
+    return result::kOk;
+}
