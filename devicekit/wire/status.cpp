@@ -24,6 +24,7 @@ const char* StatusText(std::uint32_t code) {
         "Cannot read or write the file on the PC",
         "The folder is not empty",
         "Transfer aborted",
+        "The buffer is too small for the data",
     };
     return code < kTexts.size() ? kTexts[code] : "Unknown result code";
 }

@@ -24,9 +24,10 @@ enum class Status : std::uint32_t {
     kLocalFileError = 15,
     kNotEmpty = 16,
     kAborted = 17,
+    kMoreData = 18,
 };
 
-constexpr std::uint32_t kLastStatus = static_cast<std::uint32_t>(Status::kAborted);
+constexpr std::uint32_t kLastStatus = static_cast<std::uint32_t>(Status::kMoreData);
 
 // A short English description of a result code; unknown codes get a generic text.
 const char* StatusText(std::uint32_t code);
