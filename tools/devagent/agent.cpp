@@ -115,9 +115,11 @@ void Agent::Serve(int fd) {
                         client.empty() ? "client" : client);
         session.Run();
     }
+    // Free the agent before the client can see the connection close, so that it may
+    // reconnect at once.
     session_fd_ = -1;
-    channel.Close();
     busy_ = false;
+    channel.Close();
 }
 
 }  // namespace devagent

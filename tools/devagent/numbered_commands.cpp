@@ -144,7 +144,8 @@ int TextsFor(std::uint8_t code) {
 
 Status Dispatch(DeviceState& device, std::uint8_t code, const std::vector<std::string>& texts, std::vector<std::uint8_t>& reply) {
     std::string first, second;
-    if (!texts.empty()) {
+    const bool enumerates = code == 21 || code == 22;  // resolves its own folder and pattern
+    if (!texts.empty() && !enumerates) {
         const Status s = ResolveAnsi(device, texts[0], first);
         if (s != Status::kOk) return s;
     }
