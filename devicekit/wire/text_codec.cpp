@@ -117,23 +117,24 @@ std::string Utf16ToUtf8(std::u16string_view units) {
     return out;
 }
 
-std::vector<std::uint8_t> EncodeWireName(std::string_view utf8) {
-    std::vector<std::uint8_t> out;
-    bool ascii = true;
-    for (const char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+std::vector<std::uint8_t> EncodeWireNameUtf16(std::string_view utf8) {
     std::u16string units;
-    if (ascii || !Utf8ToUtf16(utf8, units)) {
-        out.assign(utf8.begin(), utf8.end());
-        if (!ascii) out.clear();  // not valid UTF-8: send an empty name rather than garbage
-        out.push_back(0);
-        return out;
-    }
-    out = {0xFF, 0xFE};
+    if (!Utf8ToUtf16(utf8, units)) units.clear();
+    std::vector<std::uint8_t> out = {0xFF, 0xFE};
     for (const char16_t u : units) {
         out.push_back(static_cast<std::uint8_t>(u & 0xFF));
         out.push_back(static_cast<std::uint8_t>(u >> 8));
     }
     out.push_back(0);
+    out.push_back(0);
+    return out;
+}
+
+std::vector<std::uint8_t> EncodeWireName(std::string_view utf8) {
+    bool ascii = true;
+    for (const char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (!ascii) return EncodeWireNameUtf16(utf8);
+    std::vector<std::uint8_t> out(utf8.begin(), utf8.end());
     out.push_back(0);
     return out;
 }

@@ -30,19 +30,6 @@ void AppendRecord(std::vector<std::uint8_t>& out, const Record& record) {
     out.insert(out.end(), p, p + sizeof record);
 }
 
-std::vector<std::uint8_t> Utf16Name(const std::string& utf8) {
-    std::u16string units;
-    klxpwire::Utf8ToUtf16(utf8, units);
-    std::vector<std::uint8_t> out = {0xFF, 0xFE};
-    for (const char16_t u : units) {
-        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(u >> 8));
-    }
-    out.push_back(0);
-    out.push_back(0);
-    return out;
-}
-
 Status PowerStatus(std::vector<std::uint8_t>& reply) {
     klxp::SYSTEM_POWER_STATUS power{};
     power.ACLineStatus = 1;        // on the car charger
@@ -101,7 +88,7 @@ Status StorageList(const DeviceState& device, std::vector<std::uint8_t>& reply) 
     for (const char* name : kStorageNames) {
         const auto value = klxpwire::PayloadWriter().U64(free_bytes).bytes();
         reply.insert(reply.end(), value.begin(), value.end());
-        const auto wire = Utf16Name(name);
+        const auto wire = klxpwire::EncodeWireNameUtf16(name);
         reply.insert(reply.end(), wire.begin(), wire.end());
     }
     return Status::kOk;
@@ -181,7 +168,7 @@ Status RegistryQuery(const std::uint8_t* input, std::size_t size, std::vector<st
         if (value.type == kRegDword) {
             w.U32(value.number);
         } else {
-            const auto units = Utf16Name(value.text);
+            const auto units = klxpwire::EncodeWireNameUtf16(value.text);
             w.Bytes(units.data() + 2, units.size() - 2);  // REG_SZ: UTF-16 with terminator, no mark
         }
         reply = w.bytes();
