@@ -17,7 +17,7 @@ namespace klxpwire {
 
 namespace {
 
-constexpr std::size_t kReadBuffer = 512U * 1024U;
+constexpr std::size_t kReadBuffer = std::size_t{512} * 1024U;
 
 void TuneSocket(int fd) {
     const int one = 1;

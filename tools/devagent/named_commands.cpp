@@ -98,7 +98,7 @@ std::string ShortName(const std::string& name) {
     const auto dot = name.rfind('.');
     std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
     std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
-    const auto clean = [](std::string s) {
+    const auto clean = [](const std::string& s) {
         std::string out;
         for (const char c : s) {
             if (std::isalnum(static_cast<unsigned char>(c)) != 0) out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
@@ -141,19 +141,19 @@ Status KernelIoControl(const std::uint8_t* input, std::size_t size, std::vector<
 }
 
 struct RegistryValue {
-    std::uint32_t key;
     const char* name;
-    std::uint32_t type;
     const char* text;
+    std::uint32_t key;
+    std::uint32_t type;
     std::uint32_t number;
 };
 
 constexpr RegistryValue kRegistry[] = {
-    {kHkeyLocalMachine, "DeviceName", kRegSz, "VyoNav", 0},
-    {kHkeyLocalMachine, "OEMInfo", kRegSz, "Korva VyoNav 4300 Navigator", 0},
-    {kHkeyLocalMachine, "BuildNumber", kRegDword, nullptr, 1318},
-    {kHkeyCurrentUser, "Language", kRegDword, nullptr, 0x409},
-    {kHkeyCurrentUser, "VyoMapPath", kRegSz, kNavigatorProgram, 0},
+    {"DeviceName", "VyoNav", kHkeyLocalMachine, kRegSz, 0},
+    {"OEMInfo", "Korva VyoNav 4300 Navigator", kHkeyLocalMachine, kRegSz, 0},
+    {"BuildNumber", nullptr, kHkeyLocalMachine, kRegDword, 1318},
+    {"Language", nullptr, kHkeyCurrentUser, kRegDword, 0x409},
+    {"VyoMapPath", kNavigatorProgram, kHkeyCurrentUser, kRegSz, 0},
 };
 
 Status RegistryQuery(const std::uint8_t* input, std::size_t size, std::vector<std::uint8_t>& reply) {

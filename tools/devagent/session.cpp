@@ -97,9 +97,8 @@ bool Session::ReceiveFile(std::uint64_t size, const std::string& ansi_path) {
         if (frame.type == MessageType::kEnd) {
             PayloadReader reader(frame.payload);
             std::uint32_t code = 0;
-            if (!reader.U32(code)) result = Status::kBadRequest;
+            if (!reader.U32(code) || (code == 0 && result == Status::kOk && got != size)) result = Status::kBadRequest;
             else if (code != 0) result = Status::kAborted;
-            else if (result == Status::kOk && got != size) result = Status::kBadRequest;
             if (result == Status::kOk && !out.Commit()) result = Status::kIoError;
             if (result != Status::kOk) out.Abort();
             Log("upload " + ansi_path + " (" + std::to_string(got) + " bytes)", result);
