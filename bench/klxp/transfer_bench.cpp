@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr std::size_t kFileBytes = 75U * 1000U * 1000U;
+constexpr std::size_t kFileBytes = std::size_t{75} * 1000U * 1000U;
 
 template <typename F>
 double BestSeconds(F&& run, bool& ok) {

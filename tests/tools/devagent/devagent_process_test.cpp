@@ -14,7 +14,10 @@
 
 namespace {
 
-std::string Agent() { return std::string(std::getenv("ZARNIK_BINARY_DIR")) + "/bin/devagent"; }
+std::string Agent() {
+    const char* binary = std::getenv("ZARNIK_BINARY_DIR");
+    return std::string(binary != nullptr ? binary : "build") + "/bin/devagent";
+}
 
 struct Child {
     pid_t pid = -1;

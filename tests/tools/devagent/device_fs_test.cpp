@@ -41,7 +41,7 @@ TEST(DeviceFsTest, NoPathEscapesTheFolder) {
     const DeviceFs fs(root.path());
     const std::string hostile[] = {
         "", "relative", "/etc/passwd", "C:\\Windows", "\\..", "\\a\\..\\..\\b", "\\.\\a", "\\a\\.",
-        std::string("\\a\0b", 4), "\\a:b", "\\up\\etc\\passwd", "\\up", "\\a\x01" "b", "\\a*b", "\\a?b", "\\a|b",
+        std::string("\\a\0b", 4), "\\a:b", "\\up\\etc\\passwd", "\\up", "\\a\001b", "\\a*b", "\\a?b", "\\a|b",
     };
     for (const std::string& path : hostile) {
         std::string host;
