@@ -1,0 +1,64 @@
+#pragma once
+#include <cstdint>
+
+#include "devicekit/klxpclnt/klxp_client.h"
+
+namespace klxp {
+
+// Protocol client with the remote commands beyond file transfer. Text out-parameters
+// (file names, storage names) must hold kRemoteTextSize bytes.
+class KLXP_API CKlxpXClient : public CKlxpClient {
+public:
+    static constexpr int kRemoteTextSize = 260;
+
+    CKlxpXClient();
+    CKlxpXClient(const CKlxpXClient& other);
+    CKlxpXClient& operator=(const CKlxpXClient&) = delete;
+    ~CKlxpXClient() override;
+
+    // Numbered file commands.
+    bool RemoteDeleteTree(const char* path);
+    // The number the device gives, or -1 when the call fails.
+    int RemoteEnumFiles(const char* path, bool recursive);
+    bool RemoteCreateProcess(const char* program);
+    bool RemoteGetDiskFreeSpace(const char* path, std::uint64_t* freeBytes);
+    bool RemoteCreateDirectory(const char* path);
+    bool RemoteCopyFile(const char* source, const char* target, bool failIfExists);
+    bool RemoteMoveFile(const char* source, const char* target);
+    bool RemoteDeleteFile(const char* path);
+    bool RemoteDeleteDirectory(const char* path);
+    bool RemoteGetFileAttributesEx(const char* path, WIN32_FILE_ATTRIBUTE_DATA* data);
+
+    // Named commands.
+    bool RemoteGetSystemPowerStatus(SYSTEM_POWER_STATUS* status);
+    bool RemoteGetImageVersion(char* text, int size);
+    bool RemoteFormatPartition(const char* name);
+    bool RemoteRegisterWindowMessage(const char* name, std::uint32_t* identifier);
+    bool RemoteGlobalMemoryStatus(MEMORYSTATUS* status);
+    bool RemoteBroadCastMessage(std::uint32_t message, std::uint32_t firstParam, std::int32_t secondParam);
+    bool RemoteGetFileInfo(const char* path, WIN32_FILE_ATTRIBUTE_DATA* data, char* firstText, char* secondText);
+    bool RemoteGetStroageList(void* buffer, int size);
+    // Walks the list of the last RemoteGetStroageList: one entry per call, false at the end.
+    bool RemoteGetStroageInfo(std::uint64_t* value, char* name);
+    bool RemoteKernelIoControl(std::uint32_t code, const void* input, int inputSize, void* output, int outputSize,
+                               std::uint32_t* returned);
+    // *dataSize gives the room in data on the way in and the value's size on the way out.
+    bool RemoteRegQueryValueEx(std::uint32_t key, const char* valueName, std::uint32_t* type, std::uint8_t* data,
+                               std::uint32_t* dataSize);
+
+    // Device name wire form: see docs/device-protocol.md. Both give the bytes of the wire form,
+    // or 0 when the name cannot be encoded / decoded within the given room.
+    static int EncodeRemoteName(const char* text, unsigned char* output, int outputSize);
+    static int DecodeRemoteName(const unsigned char* wire, int wireSize, char* text, int textSize);
+
+    static const char szGetSysPowerStatus[];
+    static const char szGetImageVersion[];
+    static const char szFmtPartition[];
+    static const char szRegWinMsg[];
+    static const char szGlobalMemStat[];
+
+private:
+    const unsigned char* m_pStroageCursor;
+};
+
+}  // namespace klxp

@@ -1,0 +1,256 @@
+#include "tools/devagent/session.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "devicekit/wire/payload.h"
+#include "platform/atomic_file.h"
+#include "tools/devagent/agent.h"
+
+namespace devagent {
+
+using klxpwire::Frame;
+using klxpwire::MessageType;
+using klxpwire::PayloadReader;
+using klxpwire::PayloadWriter;
+using klxpwire::Status;
+
+namespace {
+
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (const char c : text) out.push_back(static_cast<unsigned char>(c) < 0x20 ? '?' : c);
+    return out;
+}
+
+}  // namespace
+
+void Session::Log(const std::string& what, Status status) const {
+    if (limits_.log_commands) LogLine(client_ + " " + Printable(what) + " -> " + klxpwire::StatusText(status));
+}
+
+bool Session::Reply(Status status, const std::vector<std::uint8_t>& data) {
+    PayloadWriter w;
+    w.U32(static_cast<std::uint32_t>(status)).Bytes(data.data(), data.size());
+    return channel_.Send(MessageType::kReply, w.bytes(), limits_.frame_timeout_ms) == Status::kOk;
+}
+
+std::size_t Session::AllowBeforeDrop(std::size_t n, bool& drop) {
+    drop = false;
+    std::uint64_t limit = device_.drop_after_bytes.load();
+    if (limit == 0) return n;
+    if (n < limit) {
+        // Count down what is left before the drop; another thread may have disarmed it.
+        device_.drop_after_bytes.compare_exchange_strong(limit, limit - n);
+        return n;
+    }
+    if (!device_.drop_after_bytes.compare_exchange_strong(limit, 0)) return n;
+    drop = true;
+    return static_cast<std::size_t>(limit);
+}
+
+void Session::Throttle(std::size_t n) const {
+    const std::uint32_t rate = device_.slow_kib_per_second.load();
+    if (rate == 0) return;
+    const auto micros = static_cast<std::int64_t>(n) * 1000000 / (static_cast<std::int64_t>(rate) * 1024);
+    std::this_thread::sleep_for(std::chrono::microseconds(micros));
+}
+
+Status Session::PrepareWrite(const std::string& host) {
+    if (device_.refuse_writes) return Status::kAccessDenied;
+    if (device_.IsHeldOpen(host)) return Status::kSharingViolation;
+    struct stat st {};
+    if (lstat(host.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return Status::kAccessDenied;
+    const std::string parent = host.substr(0, host.rfind('/'));
+    if (stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return Status::kNotFound;
+    if (device_.TakeCopyFailure()) return Status::kIoError;
+    return Status::kOk;
+}
+
+bool Session::ReceiveFile(std::uint64_t size, const std::string& ansi_path) {
+    std::string host;
+    Status s = ResolveAnsi(device_, ansi_path, host);
+    if (s == Status::kOk) s = PrepareWrite(host);
+    // The data goes to a temporary name and replaces the file only once all of it is there.
+    platform::AtomicFile out;
+    if (s == Status::kOk && !out.Open(host)) s = Status::kIoError;
+    if (s != Status::kOk) {
+        Log("upload " + ansi_path, s);
+        return Reply(s);
+    }
+    if (!Reply(Status::kOk)) return false;
+    std::uint64_t got = 0;
+    Status result = Status::kOk;
+    for (;;) {
+        Frame frame;
+        const Status r = channel_.Receive(frame, limits_.frame_timeout_ms);
+        if (r != Status::kOk) {
+            Log("upload " + ansi_path + " broken off", r);
+            return false;
+        }
+        if (frame.type == MessageType::kEnd) {
+            PayloadReader reader(frame.payload);
+            std::uint32_t code = 0;
+            if (!reader.U32(code) || (code == 0 && result == Status::kOk && got != size)) result = Status::kBadRequest;
+            else if (code != 0) result = Status::kAborted;
+            if (result == Status::kOk && !out.Commit()) result = Status::kIoError;
+            if (result != Status::kOk) out.Abort();
+            Log("upload " + ansi_path + " (" + std::to_string(got) + " bytes)", result);
+            return Reply(result);
+        }
+        if (frame.type != MessageType::kData) {
+            Log("upload " + ansi_path + ": unexpected message", Status::kProtocolError);
+            return false;
+        }
+        if (frame.payload.size() > size - got) {
+            result = Status::kBadRequest;  // more than announced: drain, then refuse
+            continue;
+        }
+        bool drop = false;
+        const std::size_t allowed = AllowBeforeDrop(frame.payload.size(), drop);
+        if (result == Status::kOk && !out.Write(frame.payload.data(), allowed)) result = Status::kIoError;
+        got += allowed;
+        if (drop) {
+            Log("upload " + ansi_path + ": dropping the connection after " + std::to_string(got) + " bytes",
+                Status::kConnectionLost);
+            return false;
+        }
+        Throttle(allowed);
+    }
+}
+
+bool Session::SendFile(const std::string& ansi_path) {
+    std::string host;
+    Status s = ResolveAnsi(device_, ansi_path, host);
+    struct stat st {};
+    int fd = -1;
+    if (s == Status::kOk && (stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode))) s = Status::kNotFound;
+    if (s == Status::kOk && device_.TakeCopyFailure()) s = Status::kIoError;
+    if (s == Status::kOk && (fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC)) < 0) s = Status::kAccessDenied;
+    if (s != Status::kOk) {
+        Log("download " + ansi_path, s);
+        return Reply(s);
+    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    bool alive = Reply(Status::kOk, PayloadWriter().U64(size).bytes());
+    std::vector<std::uint8_t> chunk(klxpwire::kDataChunk);
+    std::uint64_t sent = 0;
+    Status result = Status::kOk;
+    while (alive && sent < size) {
+        const ssize_t n = ::read(fd, chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - sent)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            result = Status::kIoError;  // the file shrank while it was read
+            break;
+        }
+        bool drop = false;
+        const std::size_t allowed = AllowBeforeDrop(static_cast<std::size_t>(n), drop);
+        alive = channel_.Send(MessageType::kData, chunk.data(), allowed, limits_.frame_timeout_ms) == Status::kOk;
+        sent += allowed;
+        if (drop) {
+            Log("download " + ansi_path + ": dropping the connection after " + std::to_string(sent) + " bytes",
+                Status::kConnectionLost);
+            alive = false;
+        }
+        Throttle(allowed);
+    }
+    ::close(fd);
+    if (!alive) return false;
+    Log("download " + ansi_path + " (" + std::to_string(sent) + " bytes)", result);
+    return channel_.Send(MessageType::kEnd, PayloadWriter().U32(static_cast<std::uint32_t>(result)).bytes(),
+                         limits_.frame_timeout_ms) == Status::kOk;
+}
+
+bool Session::Handle(const Frame& frame) {
+    PayloadReader r(frame.payload);
+    std::string path, second;
+    std::vector<std::uint8_t> data;
+    switch (frame.type) {
+        case MessageType::kBye:
+            Log("bye", Status::kOk);
+            return false;
+        case MessageType::kStat: {
+            if (!r.Text(path)) return Reply(Status::kBadRequest);
+            std::string host;
+            Status s = ResolveAnsi(device_, path, host);
+            struct stat st {};
+            if (s == Status::kOk && stat(host.c_str(), &st) != 0) s = Status::kNotFound;
+            if (s == Status::kOk) {
+                std::vector<std::uint8_t> record;
+                AppendAttributeRecord(host, record);
+                const auto size = S_ISDIR(st.st_mode) ? 0ULL : static_cast<std::uint64_t>(st.st_size);
+                data = PayloadWriter().U64(size).Bytes(record.data(), 4).bytes();
+            }
+            Log("stat " + path, s);
+            return Reply(s, data);
+        }
+        case MessageType::kReadFile:
+            return r.Text(path) ? SendFile(path) : Reply(Status::kBadRequest);
+        case MessageType::kWriteFile: {
+            std::uint64_t size = 0;
+            return (r.U64(size) && r.Text(path)) ? ReceiveFile(size, path) : Reply(Status::kBadRequest);
+        }
+        case MessageType::kDeleteFile: {
+            if (!r.Text(path)) return Reply(Status::kBadRequest);
+            std::string host;
+            Status s = ResolveAnsi(device_, path, host);
+            if (s == Status::kOk) s = DeleteFileAt(device_, host);
+            Log("delete " + path, s);
+            return Reply(s);
+        }
+        case MessageType::kCreateProcess: {
+            if (!r.Text(path) || !r.Text(second)) return Reply(Status::kBadRequest);
+            std::string host;
+            Status s = ResolveAnsi(device_, path, host);
+            if (s == Status::kOk) s = device_.StartProgram(host);
+            Log("start " + path + " " + second + (device_.navigator_running ? " [navigator running]" : " [navigator stopped]"), s);
+            return Reply(s);
+        }
+        case MessageType::kCommand: {
+            std::uint8_t code = 0, count = 0;
+            std::uint16_t max_reply = 0;
+            std::vector<std::string> texts;
+            bool ok = r.U8(code) && r.U16(max_reply) && r.U8(count) && count <= 2;
+            for (std::uint8_t i = 0; ok && i < count; ++i) ok = r.Text(texts.emplace_back());
+            if (!ok || !r.AtEnd()) return Reply(Status::kBadRequest);
+            const Status s = RunNumberedCommand(device_, code, texts, max_reply, data);
+            std::string what = "command " + std::to_string(code);
+            for (const auto& t : texts) what += " \"" + t + "\"";
+            Log(what, s);
+            return Reply(s, data);
+        }
+        case MessageType::kCommonCall: {
+            std::uint32_t max_reply = 0;
+            if (!r.Text(path) || !r.U32(max_reply)) return Reply(Status::kBadRequest);
+            const std::uint8_t* input = nullptr;
+            std::size_t size = 0;
+            r.Rest(input, size);
+            const Status s = RunNamedCommand(device_, path, input, size, std::min<std::uint32_t>(max_reply, 0xFFFF), data);
+            Log("call " + path + " (" + std::to_string(size) + " bytes in, " + std::to_string(data.size()) + " out)", s);
+            return Reply(s, data);
+        }
+        default:
+            Log("unexpected message " + std::to_string(static_cast<int>(frame.type)), Status::kProtocolError);
+            return false;
+    }
+}
+
+void Session::Run() {
+    for (;;) {
+        Frame frame;
+        const Status s = channel_.Receive(frame, limits_.idle_timeout_ms);
+        if (s != Status::kOk) {
+            Log("connection ends", s);
+            return;
+        }
+        if (!Handle(frame)) return;
+    }
+}
+
+}  // namespace devagent
