@@ -1,0 +1,195 @@
+// The requests of a synchronisation: logon, summary, lists, change download and upload.
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "tools/poidb-server/change_list.h"
+#include "tools/poidb-server/endpoints.h"
+#include "tools/poidb-server/list_stream.h"
+#include "tools/poidb-server/request_bodies.h"
+#include "tools/poidb-server/store.h"
+#include "tools/poidb-server/text_rules.h"
+
+namespace poidb {
+
+namespace {
+
+constexpr int kRowsPerChunk = 2000;
+constexpr std::string_view kNeverSynced = "Never";
+constexpr std::string_view kNoChangeList = "ERROR:Change_List_Not_Found!";
+
+std::optional<Session> SessionOf(ServiceContext& context, const httplib::Request& req, RequestInfo& info) {
+    auto session = context.sessions.Find(SessionTokenFromCookies(req.get_header_value("Cookie")));
+    if (session) info.user_id = session->user_id;
+    return session;
+}
+
+void ServeLogon(ServiceContext& context, const httplib::Request& req, httplib::Response& res, RequestInfo& info) {
+    const auto credentials = ParseCredentials(req.body);
+    if (!credentials) return SetText(res, kCredentialsNotFound);
+    auto lease = context.pool.Acquire();
+    if (!lease) return SetText(res, kDatabaseFailed);
+    Store store(*lease);
+    const auto user = store.FindUser(*credentials);
+    if (!user) return SetText(res, kUserNotFound);
+    info.user_id = user->id;
+    const auto token = context.sessions.Create(user->id, store.HeadRevision());
+    if (!token) return SetText(res, kDatabaseFailed);
+    res.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + *token + "; Path=/; HttpOnly");
+    SetText(res, store.NeedsFullRetrieval(*user, std::time(nullptr)) ? "OKFULL:" : "OK:");
+}
+
+void ServeUpdates(ServiceContext& context, const httplib::Request& req, httplib::Response& res, RequestInfo& info) {
+    const auto credentials = ParseCredentials(req.body);
+    if (!credentials) return SetText(res, kCredentialsNotFound);
+    auto lease = context.pool.Acquire();
+    if (!lease) return SetText(res, kDatabaseFailed);
+    Store store(*lease);
+    const auto user = store.FindUser(*credentials);
+    if (!user) return SetText(res, kUserNotFound);
+    info.user_id = user->id;
+    const std::string date = user->synced_at ? DateText(*user->synced_at) : std::string(kNeverSynced);
+    if (store.NeedsFullRetrieval(*user, std::time(nullptr))) return SetText(res, "OK:FULL:" + date);
+    SetText(res, "OK:" + std::to_string(store.CountChangesSince(user->id, *user->synced_rev)) + ":" + date);
+}
+
+// The progress of one streamed list, shared by the calls of its content provider.
+struct StreamState {
+    ServiceContext& context;
+    ListQuery query;
+    RequestInfo info;
+    std::function<void(Store&)> on_complete;  // runs once the whole list has been sent
+    std::int64_t cursor = 0;
+    bool started = false;
+    bool finished = false;
+};
+
+bool ProduceChunk(StreamState& state, httplib::DataSink& sink) {
+    std::string chunk;
+    if (!state.started) {
+        chunk.append(ListPrefix(state.query.kind));
+        state.started = true;
+    }
+    int rows = 0;
+    {
+        auto lease = state.context.pool.Acquire();
+        if (!lease) return false;
+        rows = AppendListPage(*lease, state.query, state.cursor, chunk, kRowsPerChunk);
+    }
+    // A failure midway can only be told by cutting the connection: the client then sees a
+    // broken transfer instead of a short list it would take for complete.
+    if (rows < 0) return false;
+    if (rows == 0) chunk.append(ListTrailer(state.query.kind));
+    if (!chunk.empty() && !sink.write(chunk.data(), chunk.size())) return false;
+    state.info.bytes += chunk.size();
+    if (rows == 0) {
+        state.finished = true;
+        sink.done();
+    }
+    return true;
+}
+
+void FinishStream(StreamState& state, bool success) {
+    if (success && state.finished && state.on_complete) {
+        auto lease = state.context.pool.Acquire();
+        if (lease) {
+            Store store(*lease);
+            state.on_complete(store);
+        }
+    }
+    state.info.status = success && state.finished ? 200 : 599;
+    if (state.context.log_requests) LogRequest(state.info);
+}
+
+void StreamList(ServiceContext& context, httplib::Response& res, RequestInfo& info, const ListQuery& query,
+                std::function<void(Store&)> on_complete) {
+    info.deferred = true;
+    auto state = std::make_shared<StreamState>(StreamState{context, query, info, std::move(on_complete)});
+    res.set_chunked_content_provider(
+        "text/plain", [state](std::size_t, httplib::DataSink& sink) { return ProduceChunk(*state, sink); },
+        [state](bool success) { FinishStream(*state, success); });
+}
+
+void ServeList(ServiceContext& context, ListKind kind, const httplib::Request& req, httplib::Response& res,
+               RequestInfo& info) {
+    const auto session = SessionOf(context, req, info);
+    if (!session) return SetText(res, kNotLoggedIn);
+    ListQuery query{kind, session->user_id, 0, 0};
+    std::function<void(Store&)> on_complete;
+    if (kind == ListKind::kPersonal) {
+        // The personal list closes a full retrieval: the user's cache now reflects at least
+        // every change up to the logon, so later change downloads start from there.
+        const auto user_id = session->user_id;
+        const auto rev = session->logon_rev;
+        on_complete = [user_id, rev](Store& store) { store.MarkSynced(user_id, rev, std::time(nullptr)); };
+    }
+    StreamList(context, res, info, query, std::move(on_complete));
+}
+
+void ServeChanges(ServiceContext& context, const httplib::Request& req, httplib::Response& res, RequestInfo& info) {
+    const auto session = SessionOf(context, req, info);
+    if (!session) return SetText(res, kNotLoggedIn);
+    auto lease = context.pool.Acquire();
+    if (!lease) return SetText(res, kDatabaseFailed);
+    Store store(*lease);
+    const auto user_id = session->user_id;
+    // A user who never finished a retrieval is taken to hold what existed at the logon.
+    const std::int64_t after = store.SyncedRevision(user_id).value_or(session->logon_rev);
+    const std::int64_t through = store.HeadRevision();
+    const ListQuery query{ListKind::kChanges, user_id, after, through};
+    StreamList(context, res, info, query,
+               [user_id, through](Store& s) { s.MarkSynced(user_id, through, std::time(nullptr)); });
+}
+
+void ServeUpload(ServiceContext& context, const httplib::Request& req, httplib::Response& res, RequestInfo& info) {
+    const auto session = SessionOf(context, req, info);
+    if (!session) return SetText(res, kNotLoggedIn);
+    const ParsedChangeList list = ParseChangeList(req.body);
+    if (!list.has_header) return SetText(res, kNoChangeList);
+    auto lease = context.pool.Acquire();
+    if (!lease) return SetText(res, kDatabaseFailed);
+    Store store(*lease);
+    const auto result = store.StoreUpload(session->user_id, list.lines, std::time(nullptr));
+    if (!result) return SetText(res, kDatabaseFailed);
+    SetText(res, "OK:" + std::to_string(result->stored) + ":" + std::to_string(result->accepted));
+}
+
+}  // namespace
+
+void SetText(httplib::Response& res, std::string_view text) {
+    res.status = 200;
+    res.set_content(text.data(), text.size(), "text/plain");
+}
+
+httplib::Server::Handler Logged(ServiceContext& context, LoggedHandler handler) {
+    return [&context, handler = std::move(handler)](const httplib::Request& req, httplib::Response& res) {
+        RequestInfo info;
+        info.method = req.method;
+        info.path = req.path;
+        handler(req, res, info);
+        if (info.deferred) return;
+        info.status = res.status;
+        info.bytes = res.body.size();
+        if (context.log_requests) LogRequest(info);
+    };
+}
+
+void RegisterSyncEndpoints(httplib::Server& server, ServiceContext& context) {
+    auto bind = [&context](void (*serve)(ServiceContext&, const httplib::Request&, httplib::Response&, RequestInfo&)) {
+        return Logged(context, [&context, serve](const auto& req, auto& res, auto& info) { serve(context, req, res, info); });
+    };
+    auto list = [&context](ListKind kind) {
+        return Logged(context, [&context, kind](const auto& req, auto& res, auto& info) {
+            ServeList(context, kind, req, res, info);
+        });
+    };
+    server.Post("/POIDataBase/LoGon.php", bind(ServeLogon));
+    server.Post("/POIDataBase/Updates.php", bind(ServeUpdates));
+    server.Get("/POIDataBase/mut.php", list(ListKind::kMutations));
+    server.Get("/POIDataBase/off.php", list(ListKind::kOfficial));
+    server.Get("/POIDataBase/per.php", list(ListKind::kPersonal));
+    server.Get("/POIDataBase/D0Sync.php", bind(ServeChanges));
+    server.Post("/POIDataBase/upl0ad.php", bind(ServeUpload));
+}
+
+}  // namespace poidb
