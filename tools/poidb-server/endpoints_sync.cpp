@@ -105,6 +105,7 @@ void StreamList(ServiceContext& context, httplib::Response& res, RequestInfo& in
                 std::function<void(Store&)> on_complete) {
     info.deferred = true;
     auto state = std::make_shared<StreamState>(StreamState{context, query, info, std::move(on_complete)});
+    state->cursor = query.after_rev;  // changes start after the user's revision, lists at the start
     res.set_chunked_content_provider(
         "text/plain", [state](std::size_t, httplib::DataSink& sink) { return ProduceChunk(*state, sink); },
         [state](bool success) { FinishStream(*state, success); });

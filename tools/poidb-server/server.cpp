@@ -16,6 +16,8 @@ namespace {
 
 constexpr std::size_t kSpareConnections = 4;
 constexpr time_t kReadTimeoutSeconds = 10;
+// An idle kept-alive connection holds a worker, and stopping waits for it: keep this short.
+constexpr time_t kKeepAliveSeconds = 3;
 
 void SetUpErrorReplies(httplib::Server& http, ServiceContext& context) {
     // Refusals that happen before any handler runs (unknown path, body too large) still get a
@@ -60,6 +62,7 @@ bool PoiServer::Open(const ServerOptions& options, std::string& error) {
     http_->set_payload_max_length(options.max_body);
     http_->set_read_timeout(kReadTimeoutSeconds, 0);
     http_->set_tcp_nodelay(true);
+    http_->set_keep_alive_timeout(kKeepAliveSeconds);
     if (options.port == 0) {
         port_ = http_->bind_to_any_port(options.address);
         if (port_ <= 0) {

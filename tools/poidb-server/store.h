@@ -66,7 +66,7 @@ public:
     std::optional<std::int64_t> SyncedRevision(std::int64_t user_id);
     bool MarkSynced(std::int64_t user_id, std::int64_t rev, std::time_t now);
     std::optional<UploadResult> StoreUpload(std::int64_t user_id, const std::vector<ChangeLine>& lines, std::time_t now);
-    // Drops change-log rows older than `before`; users synchronised before them must retrieve
+    // Drops change-log rows made at or before `before`; users synchronised before them must retrieve
     // everything again. Gives the number of rows dropped.
     std::int64_t PruneChanges(std::time_t before);
 

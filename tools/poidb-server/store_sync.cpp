@@ -168,7 +168,7 @@ std::optional<UploadResult> Store::StoreUpload(std::int64_t user_id, const std::
 std::int64_t Store::PruneChanges(std::time_t before) {
     WriteTransaction tx(db_);
     if (!tx.ok()) return -1;
-    Statement* last = db_.Prepare("SELECT max(rev) FROM changes WHERE at < ?1");
+    Statement* last = db_.Prepare("SELECT max(rev) FROM changes WHERE at <= ?1");
     if (last == nullptr) return -1;
     last->Bind(1, static_cast<std::int64_t>(before));
     const bool any = last->Step() == SQLITE_ROW && !last->IsNull(0);

@@ -57,7 +57,7 @@ bool ParseInt32(std::string_view text, std::int32_t& value) {
     const char* first = text.data();
     const char* last = text.data() + text.size();
     if (*first == '+') ++first;
-    if (first == last || *first == '+') return false;
+    if (first == last || *first == '+' || (first != text.data() && *first == '-')) return false;
     const auto [end, ec] = std::from_chars(first, last, value);
     return ec == std::errc() && end == last;
 }
