@@ -24,7 +24,10 @@ std::optional<Session> SessionOf(ServiceContext& context, const httplib::Request
     return session;
 }
 
-void ServeLogon(ServiceContext& context, const httplib::Request& req, httplib::Response& res, RequestInfo& info) {
+// Finds the user a logon or updates body names and runs `serve` with them; the error replies
+// for a bad body, an unknown user or a failed store are the same for both requests.
+void WithUser(ServiceContext& context, const httplib::Request& req, httplib::Response& res, RequestInfo& info,
+              const std::function<void(Store&, const User&)>& serve) {
     const auto credentials = ParseCredentials(req.body);
     if (!credentials) return SetText(res, kCredentialsNotFound);
     auto lease = context.pool.Acquire();
@@ -33,24 +36,24 @@ void ServeLogon(ServiceContext& context, const httplib::Request& req, httplib::R
     const auto user = store.FindUser(*credentials);
     if (!user) return SetText(res, kUserNotFound);
     info.user_id = user->id;
-    const auto token = context.sessions.Create(user->id, store.HeadRevision());
-    if (!token) return SetText(res, kDatabaseFailed);
-    res.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + *token + "; Path=/; HttpOnly");
-    SetText(res, store.NeedsFullRetrieval(*user, std::time(nullptr)) ? "OKFULL:" : "OK:");
+    serve(store, *user);
+}
+
+void ServeLogon(ServiceContext& context, const httplib::Request& req, httplib::Response& res, RequestInfo& info) {
+    WithUser(context, req, res, info, [&](Store& store, const User& user) {
+        const auto token = context.sessions.Create(user.id, store.HeadRevision());
+        if (!token) return SetText(res, kDatabaseFailed);
+        res.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + *token + "; Path=/; HttpOnly");
+        SetText(res, store.NeedsFullRetrieval(user, std::time(nullptr)) ? "OKFULL:" : "OK:");
+    });
 }
 
 void ServeUpdates(ServiceContext& context, const httplib::Request& req, httplib::Response& res, RequestInfo& info) {
-    const auto credentials = ParseCredentials(req.body);
-    if (!credentials) return SetText(res, kCredentialsNotFound);
-    auto lease = context.pool.Acquire();
-    if (!lease) return SetText(res, kDatabaseFailed);
-    Store store(*lease);
-    const auto user = store.FindUser(*credentials);
-    if (!user) return SetText(res, kUserNotFound);
-    info.user_id = user->id;
-    const std::string date = user->synced_at ? DateText(*user->synced_at) : std::string(kNeverSynced);
-    if (store.NeedsFullRetrieval(*user, std::time(nullptr))) return SetText(res, "OK:FULL:" + date);
-    SetText(res, "OK:" + std::to_string(store.CountChangesSince(user->id, *user->synced_rev)) + ":" + date);
+    WithUser(context, req, res, info, [&](Store& store, const User& user) {
+        const std::string date = user.synced_at ? DateText(*user.synced_at) : std::string(kNeverSynced);
+        if (store.NeedsFullRetrieval(user, std::time(nullptr))) return SetText(res, "OK:FULL:" + date);
+        SetText(res, "OK:" + std::to_string(store.CountChangesSince(user.id, user.synced_rev.value_or(0))) + ":" + date);
+    });
 }
 
 // The progress of one streamed list, shared by the calls of its content provider.

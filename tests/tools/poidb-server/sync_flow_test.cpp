@@ -45,7 +45,7 @@ std::vector<std::vector<std::string>> Records(std::string body, std::size_t pref
 
 class Client {
 public:
-    Client(const std::string& address, std::string name, std::string serial, std::string email)
+    Client(const std::string& address, const std::string& name, const std::string& serial, const std::string& email)
         : http_(address), body_(LogonBody(name, serial, email)) {}
     std::string LogOn() { return http_.Post("/POIDataBase/LoGon.php", body_).body; }
     std::string Updates() { return http_.Post("/POIDataBase/Updates.php", body_).body; }
@@ -192,6 +192,7 @@ TEST_F(SyncFlowTest, ConcurrentLogonsAllSucceed) {
     constexpr int kPerThread = 25;
     std::atomic<int> good{0};
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < kPerThread; ++i) {
