@@ -1,6 +1,7 @@
 // The requests of a synchronisation: logon, summary, lists, change download and upload.
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "tools/poidb-server/change_list.h"
@@ -56,15 +57,23 @@ void ServeUpdates(ServiceContext& context, const httplib::Request& req, httplib:
     });
 }
 
+// Where a finished list or change download leaves the user: their cache then reflects
+// `rev`. `before` is kept to undo the mark when the end of the reply cannot be sent.
+struct SyncMark {
+    User before;
+    std::int64_t rev = 0;
+};
+
 // The progress of one streamed list, shared by the calls of its content provider.
 struct StreamState {
     ServiceContext& context;
     ListQuery query;
     RequestInfo info;
-    std::function<void(Store&)> on_complete;  // runs once the whole list has been sent
+    std::optional<SyncMark> mark;
     std::int64_t cursor = 0;
     bool started = false;
     bool finished = false;
+    bool marked = false;
 };
 
 bool ProduceChunk(StreamState& state, httplib::DataSink& sink) {
@@ -73,16 +82,21 @@ bool ProduceChunk(StreamState& state, httplib::DataSink& sink) {
         chunk.append(ListPrefix(state.query.kind));
         state.started = true;
     }
-    int rows = 0;
-    {
-        auto lease = state.context.pool.Acquire();
-        if (!lease) return false;
-        rows = AppendListPage(*lease, state.query, state.cursor, chunk, kRowsPerChunk);
-    }
+    auto lease = state.context.pool.Acquire();
+    if (!lease) return false;
+    const int rows = AppendListPage(*lease, state.query, state.cursor, chunk, kRowsPerChunk);
     // A failure midway can only be told by cutting the connection: the client then sees a
     // broken transfer instead of a short list it would take for complete.
     if (rows < 0) return false;
-    if (rows == 0) chunk.append(ListTrailer(state.query.kind));
+    if (rows == 0) {
+        chunk.append(ListTrailer(state.query.kind));
+        // Marked before the last bytes go, so any request the client makes once it has read
+        // them (on whatever connection) already sees the new state.
+        if (state.mark) {
+            Store store(*lease);
+            state.marked = store.MarkSynced(state.mark->before.id, state.mark->rev, std::time(nullptr));
+        }
+    }
     if (!chunk.empty() && !sink.write(chunk.data(), chunk.size())) return false;
     state.info.bytes += chunk.size();
     if (rows == 0) {
@@ -93,21 +107,19 @@ bool ProduceChunk(StreamState& state, httplib::DataSink& sink) {
 }
 
 void FinishStream(StreamState& state, bool success) {
-    if (success && state.finished && state.on_complete) {
+    const bool complete = success && state.finished;
+    if (!complete && state.marked) {
         auto lease = state.context.pool.Acquire();
-        if (lease) {
-            Store store(*lease);
-            state.on_complete(store);
-        }
+        if (lease) Store(*lease).UndoMarkSynced(state.mark->before, state.mark->rev);
     }
-    state.info.status = success && state.finished ? 200 : 599;
+    state.info.status = complete ? 200 : 599;
     if (state.context.log_requests) LogRequest(state.info);
 }
 
 void StreamList(ServiceContext& context, httplib::Response& res, RequestInfo& info, const ListQuery& query,
-                std::function<void(Store&)> on_complete) {
+                std::optional<SyncMark> mark) {
     info.deferred = true;
-    auto state = std::make_shared<StreamState>(StreamState{context, query, info, std::move(on_complete)});
+    auto state = std::make_shared<StreamState>(StreamState{context, query, info, std::move(mark)});
     state->cursor = query.after_rev;  // changes start after the user's revision, lists at the start
     res.set_chunked_content_provider(
         "text/plain", [state](std::size_t, httplib::DataSink& sink) { return ProduceChunk(*state, sink); },
@@ -118,16 +130,18 @@ void ServeList(ServiceContext& context, ListKind kind, const httplib::Request& r
                RequestInfo& info) {
     const auto session = SessionOf(context, req, info);
     if (!session) return SetText(res, kNotLoggedIn);
-    ListQuery query{kind, session->user_id, 0, 0};
-    std::function<void(Store&)> on_complete;
+    const ListQuery query{kind, session->user_id, 0, 0};
+    std::optional<SyncMark> mark;
     if (kind == ListKind::kPersonal) {
         // The personal list closes a full retrieval: the user's cache now reflects at least
         // every change up to the logon, so later change downloads start from there.
-        const auto user_id = session->user_id;
-        const auto rev = session->logon_rev;
-        on_complete = [user_id, rev](Store& store) { store.MarkSynced(user_id, rev, std::time(nullptr)); };
+        auto lease = context.pool.Acquire();
+        if (!lease) return SetText(res, kDatabaseFailed);
+        const auto user = Store(*lease).UserById(session->user_id);
+        if (!user) return SetText(res, kNotLoggedIn);
+        mark = SyncMark{*user, session->logon_rev};
     }
-    StreamList(context, res, info, query, std::move(on_complete));
+    StreamList(context, res, info, query, mark);
 }
 
 void ServeChanges(ServiceContext& context, const httplib::Request& req, httplib::Response& res, RequestInfo& info) {
@@ -136,13 +150,13 @@ void ServeChanges(ServiceContext& context, const httplib::Request& req, httplib:
     auto lease = context.pool.Acquire();
     if (!lease) return SetText(res, kDatabaseFailed);
     Store store(*lease);
-    const auto user_id = session->user_id;
+    const auto user = store.UserById(session->user_id);
+    if (!user) return SetText(res, kNotLoggedIn);
     // A user who never finished a retrieval is taken to hold what existed at the logon.
-    const std::int64_t after = store.SyncedRevision(user_id).value_or(session->logon_rev);
+    const std::int64_t after = user->synced_rev.value_or(session->logon_rev);
     const std::int64_t through = store.HeadRevision();
-    const ListQuery query{ListKind::kChanges, user_id, after, through};
-    StreamList(context, res, info, query,
-               [user_id, through](Store& s) { s.MarkSynced(user_id, through, std::time(nullptr)); });
+    const ListQuery query{ListKind::kChanges, user->id, after, through};
+    StreamList(context, res, info, query, SyncMark{*user, through});
 }
 
 void ServeUpload(ServiceContext& context, const httplib::Request& req, httplib::Response& res, RequestInfo& info) {

@@ -63,8 +63,10 @@ public:
     bool NeedsFullRetrieval(const User& user, std::time_t now);
     // Changes waiting for the user: official ones and the user's own personal ones.
     std::int64_t CountChangesSince(std::int64_t user_id, std::int64_t rev);
-    std::optional<std::int64_t> SyncedRevision(std::int64_t user_id);
+    std::optional<User> UserById(std::int64_t user_id);
     bool MarkSynced(std::int64_t user_id, std::int64_t rev, std::time_t now);
+    // Puts back the state `before` a MarkSynced to `marked_rev`, unless the user has moved on.
+    bool UndoMarkSynced(const User& before, std::int64_t marked_rev);
     std::optional<UploadResult> StoreUpload(std::int64_t user_id, const std::vector<ChangeLine>& lines, std::time_t now);
     // Drops change-log rows made at or before `before`; users synchronised before them must retrieve
     // everything again. Gives the number of rows dropped.

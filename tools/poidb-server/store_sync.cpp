@@ -63,16 +63,13 @@ std::string PersonalName(const std::string& text) {
 }  // namespace
 
 std::optional<User> Store::FindUser(const Credentials& who) {
-    Statement* st = db_.Prepare("SELECT id, synced_rev, synced_at FROM users WHERE name = ?1 AND serial = ?2 AND email = ?3");
+    Statement* st = db_.Prepare("SELECT id FROM users WHERE name = ?1 AND serial = ?2 AND email = ?3");
     if (st == nullptr) return std::nullopt;
     st->Bind(1, who.name).Bind(2, who.serial).Bind(3, who.email);
-    std::optional<User> user;
-    if (st->Step() == SQLITE_ROW) {
-        user = User{st->Int(0), st->IsNull(1) ? std::nullopt : std::optional<std::int64_t>(st->Int(1)),
-                    st->IsNull(2) ? std::nullopt : std::optional<std::int64_t>(st->Int(2))};
-    }
+    const std::int64_t id = st->Step() == SQLITE_ROW ? st->Int(0) : -1;
     st->Reset();
-    return user;
+    if (id < 0) return std::nullopt;
+    return UserById(id);
 }
 
 std::optional<std::int64_t> Store::AddUser(const std::string& name, const std::string& serial, const std::string& email) {
@@ -115,14 +112,24 @@ std::int64_t Store::CountChangesSince(std::int64_t user_id, std::int64_t rev) {
     return count;
 }
 
-std::optional<std::int64_t> Store::SyncedRevision(std::int64_t user_id) {
-    Statement* st = db_.Prepare("SELECT synced_rev FROM users WHERE id = ?1");
+std::optional<User> Store::UserById(std::int64_t user_id) {
+    Statement* st = db_.Prepare("SELECT id, synced_rev, synced_at FROM users WHERE id = ?1");
     if (st == nullptr) return std::nullopt;
     st->Bind(1, user_id);
-    std::optional<std::int64_t> rev;
-    if (st->Step() == SQLITE_ROW && !st->IsNull(0)) rev = st->Int(0);
+    std::optional<User> user;
+    if (st->Step() == SQLITE_ROW) {
+        user = User{st->Int(0), st->IsNull(1) ? std::nullopt : std::optional<std::int64_t>(st->Int(1)),
+                    st->IsNull(2) ? std::nullopt : std::optional<std::int64_t>(st->Int(2))};
+    }
     st->Reset();
-    return rev;
+    return user;
+}
+
+bool Store::UndoMarkSynced(const User& before, std::int64_t marked_rev) {
+    Statement* st = db_.Prepare("UPDATE users SET synced_rev = ?2, synced_at = ?3 WHERE id = ?1 AND synced_rev = ?4");
+    if (st == nullptr) return false;
+    st->Bind(1, before.id).BindOptional(2, before.synced_rev).BindOptional(3, before.synced_at).Bind(4, marked_rev);
+    return st->Run();
 }
 
 bool Store::MarkSynced(std::int64_t user_id, std::int64_t rev, std::time_t now) {
