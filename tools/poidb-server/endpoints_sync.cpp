@@ -119,7 +119,7 @@ void FinishStream(StreamState& state, bool success) {
 void StreamList(ServiceContext& context, httplib::Response& res, RequestInfo& info, const ListQuery& query,
                 std::optional<SyncMark> mark) {
     info.deferred = true;
-    auto state = std::make_shared<StreamState>(StreamState{context, query, info, std::move(mark)});
+    auto state = std::make_shared<StreamState>(StreamState{context, query, info, mark});
     state->cursor = query.after_rev;  // changes start after the user's revision, lists at the start
     res.set_chunked_content_provider(
         "text/plain", [state](std::size_t, httplib::DataSink& sink) { return ProduceChunk(*state, sink); },
