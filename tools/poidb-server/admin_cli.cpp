@@ -1,0 +1,284 @@
+#include "tools/poidb-server/admin_cli.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+
+#include "tools/poidb-server/sample_data.h"
+#include "tools/poidb-server/schema.h"
+#include "tools/poidb-server/store.h"
+#include "tools/poidb-server/text_rules.h"
+
+namespace poidb {
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitFailure = 1;
+
+// Reads a required or optional 32-bit option; prints why when it is missing or not a number.
+bool IntOption(const CommandLine& line, const std::string& name, std::int32_t& value, bool required) {
+    const auto text = line.Text(name);
+    if (!text || text->empty()) {
+        if (required) std::fprintf(stderr, "poidb-server %s: --%s is required\n", line.command.c_str(), name.c_str());
+        return !required;
+    }
+    if (!ParseInt32(*text, value)) {
+        std::fprintf(stderr, "poidb-server %s: --%s must be a whole number, not \"%s\"\n", line.command.c_str(),
+                     name.c_str(), text->c_str());
+        return false;
+    }
+    return true;
+}
+
+bool TextOption(const CommandLine& line, const std::string& name, std::string& value, bool required) {
+    const auto text = line.Text(name);
+    if (!text || (required && text->empty())) {
+        if (required) std::fprintf(stderr, "poidb-server %s: --%s is required\n", line.command.c_str(), name.c_str());
+        return !required;
+    }
+    value = *text;
+    return true;
+}
+
+int Fail(const CommandLine& line, const std::string& why) {
+    std::fprintf(stderr, "poidb-server %s: %s\n", line.command.c_str(), why.c_str());
+    return kExitFailure;
+}
+
+// Runs `work` in one write transaction; `work` gives an error text or nothing.
+int InTransaction(const CommandLine& line, Database& db, const std::function<std::optional<std::string>(Store&)>& work) {
+    WriteTransaction tx(db);
+    if (!tx.ok()) return Fail(line, "database is busy: " + db.LastError());
+    Store store(db);
+    if (const auto error = work(store)) return Fail(line, *error);
+    if (!tx.Commit()) return Fail(line, "cannot save: " + db.LastError());
+    return 0;
+}
+
+int AddUser(const CommandLine& line, Database& db) {
+    std::string name;
+    std::string serial;
+    std::string email;
+    if (!TextOption(line, "name", name, true) || !TextOption(line, "serial", serial, true) ||
+        !TextOption(line, "email", email, true)) {
+        return kExitUsage;
+    }
+    return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
+        const auto id = store.AddUser(name, serial, email);
+        if (!id) return "user exists already, or a value is empty, too long, or holds a NUL (serial and e-mail may not hold commas)";
+        std::printf("%lld\n", static_cast<long long>(*id));
+        return std::nullopt;
+    });
+}
+
+int Sample(const CommandLine& line, Database& db) {
+    std::int32_t cameras = 0;
+    std::int32_t mutations = 0;
+    std::int32_t personal = 0;
+    std::int32_t users = 1;
+    std::int32_t seed = 1;
+    if (!IntOption(line, "cameras", cameras, true) || !IntOption(line, "mutations", mutations, false) ||
+        !IntOption(line, "personal", personal, false) || !IntOption(line, "users", users, false) ||
+        !IntOption(line, "seed", seed, false)) {
+        return kExitUsage;
+    }
+    SampleOptions options{cameras, mutations, personal, users, static_cast<std::uint64_t>(static_cast<std::uint32_t>(seed))};
+    std::string error;
+    if (!GenerateSample(db, options, error)) return Fail(line, error);
+    std::fprintf(stderr, "sample: %d cameras, %d mutations, %d users with %d personal cameras each\n", cameras,
+                 mutations, users, personal);
+    return 0;
+}
+
+int AddCamera(const CommandLine& line, Database& db) {
+    CameraInput camera;
+    if (!IntOption(line, "lat", camera.latitude, true) || !IntOption(line, "lon", camera.longitude, true) ||
+        !TextOption(line, "name", camera.name, true) || !IntOption(line, "direction", camera.direction, false) ||
+        !IntOption(line, "category", camera.category, false) || !IntOption(line, "extra", camera.extra, false)) {
+        return kExitUsage;
+    }
+    return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
+        const auto id = store.AddCamera(camera, std::time(nullptr));
+        if (!id) return "cannot add the camera: " + db.LastError();
+        std::printf("%lld\n", static_cast<long long>(*id));
+        return std::nullopt;
+    });
+}
+
+int DeleteCamera(const CommandLine& line, Database& db) {
+    std::int32_t id = 0;
+    if (!IntOption(line, "id", id, true)) return kExitUsage;
+    return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
+        if (!store.DeleteCamera(id, std::time(nullptr))) return "no camera " + std::to_string(id);
+        return std::nullopt;
+    });
+}
+
+int Mutate(const CommandLine& line, Database& db) {
+    std::int32_t id = 0;
+    std::int32_t direction = 0;
+    std::int32_t category = 0;
+    const bool deleted = line.Has("delete");
+    if (!IntOption(line, "id", id, true) || !IntOption(line, "direction", direction, !deleted) ||
+        !IntOption(line, "category", category, !deleted)) {
+        return kExitUsage;
+    }
+    return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
+        if (!store.MutateCamera(id, deleted, direction, category, std::time(nullptr))) {
+            return "no official camera " + std::to_string(id);
+        }
+        return std::nullopt;
+    });
+}
+
+int AddAlert(const CommandLine& line, Database& db) {
+    std::string text;
+    std::string language;
+    std::int32_t from = 0;
+    std::int32_t to = 99991231;
+    if (!TextOption(line, "text", text, true) || !TextOption(line, "language", language, false) ||
+        !IntOption(line, "from", from, false) || !IntOption(line, "to", to, false)) {
+        return kExitUsage;
+    }
+    return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
+        const auto id = store.AddAlert(text, language, from, to);
+        if (!id) return "cannot add the alert: " + db.LastError();
+        std::printf("%lld\n", static_cast<long long>(*id));
+        return std::nullopt;
+    });
+}
+
+int AddMessage(const CommandLine& line, Database& db) {
+    std::string text;
+    std::string language;
+    if (!TextOption(line, "text", text, true) || !TextOption(line, "language", language, false)) return kExitUsage;
+    return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
+        const auto id = store.AddMessage(text, language);
+        if (!id) return "cannot add the message: " + db.LastError();
+        std::printf("%lld\n", static_cast<long long>(*id));
+        return std::nullopt;
+    });
+}
+
+int SetVersion(const CommandLine& line, Database& db) {
+    std::int32_t version = 0;
+    VersionInfo info;
+    if (!IntOption(line, "version", version, true) || !TextOption(line, "url", info.url, true) ||
+        !TextOption(line, "message", info.message, false)) {
+        return kExitUsage;
+    }
+    info.version = version;
+    return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
+        if (!store.SetVersion(info)) return "cannot save: " + db.LastError();
+        return std::nullopt;
+    });
+}
+
+int SetServerUrl(const CommandLine& line, Database& db) {
+    std::string url;
+    if (!TextOption(line, "url", url, true)) return kExitUsage;
+    return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
+        if (!store.SetSetting("server_url", url)) return "cannot save: " + db.LastError();
+        return std::nullopt;
+    });
+}
+
+int PruneChanges(const CommandLine& line, Database& db) {
+    std::int32_t days = 0;
+    if (!IntOption(line, "days", days, true)) return kExitUsage;
+    Store store(db);
+    const std::int64_t dropped = store.PruneChanges(std::time(nullptr) - static_cast<std::time_t>(days) * kSecondsPerDay);
+    if (dropped < 0) return Fail(line, "cannot prune: " + db.LastError());
+    std::printf("%lld\n", static_cast<long long>(dropped));
+    return 0;
+}
+
+int Stats(const CommandLine& line, Database& db) {
+    Statement* st = db.Prepare(
+        "SELECT (SELECT count(*) FROM users), (SELECT count(*) FROM cameras WHERE owner IS NULL), "
+        "(SELECT count(*) FROM cameras WHERE owner IS NOT NULL), (SELECT count(*) FROM mutations), "
+        "(SELECT count(*) FROM changes), (SELECT count(*) FROM reports)");
+    if (st == nullptr || st->Step() != SQLITE_ROW) return Fail(line, db.LastError());
+    std::printf("users %lld\nofficial %lld\npersonal %lld\nmutations %lld\nchanges %lld\nreports %lld\nrevision %lld\n",
+                static_cast<long long>(st->Int(0)), static_cast<long long>(st->Int(1)),
+                static_cast<long long>(st->Int(2)), static_cast<long long>(st->Int(3)),
+                static_cast<long long>(st->Int(4)), static_cast<long long>(st->Int(5)),
+                static_cast<long long>(Store(db).HeadRevision()));
+    st->Reset();
+    return 0;
+}
+
+using CommandFunction = int (*)(const CommandLine&, Database&);
+
+const std::map<std::string, CommandFunction>& Commands() {
+    static const std::map<std::string, CommandFunction> commands{
+        {"add-user", AddUser},       {"sample", Sample},           {"add-camera", AddCamera},
+        {"delete-camera", DeleteCamera}, {"mutate", Mutate},       {"add-alert", AddAlert},
+        {"add-message", AddMessage}, {"set-version", SetVersion},  {"set-server-url", SetServerUrl},
+        {"prune-changes", PruneChanges}, {"stats", Stats},
+    };
+    return commands;
+}
+
+}  // namespace
+
+std::optional<std::string> CommandLine::Text(const std::string& name) const {
+    const auto it = options.find(name);
+    if (it == options.end()) return std::nullopt;
+    return it->second;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine line;
+    std::size_t i = 0;
+    if (!args.empty() && args[0].rfind("--", 0) != 0) line.command = args[i++];
+    while (i < args.size()) {
+        const std::string& word = args[i++];
+        if (word.rfind("--", 0) != 0 || word.size() == 2) {
+            line.stray.push_back(word);
+            continue;
+        }
+        std::string value;
+        if (i < args.size() && args[i].rfind("--", 0) != 0) value = args[i++];
+        line.options[word.substr(2)] = value;
+    }
+    return line;
+}
+
+int RunAdminCommand(const CommandLine& line) {
+    const auto it = Commands().find(line.command);
+    if (it == Commands().end()) {
+        std::fprintf(stderr, "poidb-server: unknown command \"%s\"\n%s", line.command.c_str(), UsageText().c_str());
+        return kExitUsage;
+    }
+    if (!line.stray.empty()) {
+        std::fprintf(stderr, "poidb-server %s: unexpected \"%s\"\n", line.command.c_str(), line.stray.front().c_str());
+        return kExitUsage;
+    }
+    std::string path;
+    if (!TextOption(line, "db", path, true)) return kExitUsage;
+    Database db;
+    std::string error;
+    if (!OpenStore(db, path, true, error)) return Fail(line, "cannot open database " + path + ": " + error);
+    return it->second(line, db);
+}
+
+std::string UsageText() {
+    return "usage: poidb-server COMMAND --db FILE [options]\n"
+           "  serve --address A [--port 80] --db F [--threads N] [--max-body BYTES] [--quiet]\n"
+           "  add-user --db F --name N --serial S --email E\n"
+           "  sample --db F --cameras N [--mutations M] [--personal P] [--users U] [--seed S]\n"
+           "  add-camera --db F --lat MICRODEG --lon MICRODEG --name N [--direction D] [--category C] [--extra X]\n"
+           "  delete-camera --db F --id I\n"
+           "  mutate --db F --id I (--delete | --direction D --category C)\n"
+           "  add-alert --db F --text T [--language L] [--from YYYYMMDD] [--to YYYYMMDD]\n"
+           "  add-message --db F --text T [--language L]\n"
+           "  set-version --db F --version V --url U [--message M]\n"
+           "  set-server-url --db F --url U\n"
+           "  prune-changes --db F --days N\n"
+           "  stats --db F\n";
+}
+
+}  // namespace poidb

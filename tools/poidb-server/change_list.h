@@ -1,0 +1,38 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace poidb {
+
+inline constexpr std::string_view kChangeListHeader = "VyoSync Updates";
+
+// One line of an uploaded change list: "A;lat;lon;text;direction;category;extra".
+struct ChangeLine {
+    char action = 'A';  // 'A' add, 'U' update, 'D' delete
+    std::int32_t latitude = 0;
+    std::int32_t longitude = 0;
+    std::string text;
+    std::int32_t direction = 0;
+    std::int32_t category = 0;
+    std::int32_t extra = 0;
+};
+
+struct ParsedChangeList {
+    bool has_header = false;
+    std::vector<ChangeLine> lines;   // the good lines, in order
+    std::size_t rejected = 0;        // lines that were not well formed
+};
+
+// Reads a change list. Lines end with a line feed (a carriage return before it is tolerated);
+// empty lines are skipped. A line is rejected, and the others kept, when its letter is not A, U
+// or D, a number is not a plain 32-bit decimal, a position lies outside the globe, the
+// direction lies outside -2..720, or it holds a NUL.
+ParsedChangeList ParseChangeList(std::string_view body);
+
+// Parses one line without its line end; false when it is not well formed.
+bool ParseChangeLine(std::string_view line, ChangeLine& out);
+
+}  // namespace poidb
