@@ -47,7 +47,11 @@ function(zarnik_add_fuzzer name)
   if(ZARNIK_FUZZ)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
-    add_test(NAME ${name} COMMAND ${name} -runs=${F_RUNS} -max_len=4096 -rss_limit_mb=1024 ${F_CORPUS})
+    # libFuzzer writes the inputs it finds into its first folder: a scratch one in the build
+    # tree, so the seed folder in the sources stays as committed.
+    set(scratch ${CMAKE_CURRENT_BINARY_DIR}/${name}-found)
+    file(MAKE_DIRECTORY ${scratch})
+    add_test(NAME ${name} COMMAND ${name} -runs=${F_RUNS} -max_len=4096 -rss_limit_mb=1024 ${scratch} ${F_CORPUS})
   else()
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common/fuzz_replay_main.cpp)
     add_test(NAME ${name} COMMAND ${name} ${F_CORPUS})

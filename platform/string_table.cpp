@@ -95,6 +95,23 @@ std::string StringTable::Text(unsigned id) const {
     return it == texts_.end() ? std::string() : it->second;
 }
 
+std::string FormatNumbers(const std::string& format, std::initializer_list<long long> numbers) {
+    std::string out;
+    auto next = numbers.begin();
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == '%') {
+            out.push_back('%');
+            ++i;
+        } else if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 'd' && next != numbers.end()) {
+            out += std::to_string(*next++);
+            ++i;
+        } else {
+            out.push_back(format[i]);
+        }
+    }
+    return out;
+}
+
 std::string LanguagePackFolder() {
     if (const char* env = std::getenv("ZARNIK_RESOURCES"); env && *env) return std::string(env) + "/lang";
     char exe[4096];

@@ -1,4 +1,5 @@
 #pragma once
+#include <initializer_list>
 #include <map>
 #include <string>
 
@@ -34,6 +35,10 @@ private:
 
 // Parses one pack's text into id -> text; malformed lines are skipped.
 std::map<unsigned, std::string> ParseStringPack(const std::string& contents);
+
+// Fills a text's "%d" conversions in order with the numbers ("%%" gives "%"); any other
+// conversion is left as it stands, so a pack can never make the program read past its numbers.
+std::string FormatNumbers(const std::string& format, std::initializer_list<long long> numbers);
 
 // Folder of the language packs: $ZARNIK_RESOURCES/lang if set, else the folder installed beside
 // the program (<program folder>/../share/zarnik/lang).
