@@ -1,8 +1,7 @@
 #include "engine/change_record.h"
 
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "platform/pc_files.h"
 
@@ -17,10 +16,15 @@ std::vector<ChangeRecord> ParseChangeRecords(const void* bytes, std::size_t size
 bool ReadChangeRecords(const std::string& path, std::vector<ChangeRecord>& out) {
     out.clear();
     if (platform::FileSizeOf(path) < 0) return true;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return false;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return false;
+    std::string bytes;
+    char chunk[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, got);
+    const bool ok = std::ferror(f) == 0;
+    std::fclose(f);
+    if (!ok) return false;
     out = ParseChangeRecords(bytes.data(), bytes.size());
     return true;
 }
