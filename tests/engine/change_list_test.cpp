@@ -80,6 +80,7 @@ TEST(ChangeList, LinesFollowFileOrderAndSkipsLeaveOnlyTheHeader) {
 
 TEST(ChangeList, MoreChangesThanOneBufferAreAllKept) {
     std::vector<ChangeRecord> records;
+    records.reserve(3000);
     for (std::int32_t i = 0; i < 3000; ++i) {
         records.push_back(Change(act::kDelete, -2000000000 + i, -2000000000, -2000000000));
     }
@@ -120,6 +121,7 @@ void ExpectFaithfulSplit(const std::string& list, std::size_t limit) {
 TEST(ChangeListSplit, EveryLineOnceInOrderWithinTheLimit) {
     std::mt19937 rng(5);
     std::vector<ChangeRecord> records;
+    records.reserve(8000);
     for (int i = 0; i < 8000; ++i) {
         records.push_back(Change(static_cast<std::int32_t>(rng() % 3), static_cast<std::int32_t>(rng()),
                                  static_cast<std::int32_t>(rng()), static_cast<std::int32_t>(rng() % 70000),

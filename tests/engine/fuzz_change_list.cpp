@@ -21,7 +21,9 @@ std::size_t Lines(const std::string& text) {
 std::vector<CameraRecord> CacheOf(const std::vector<ChangeRecord>& records) {
     std::vector<CameraRecord> cache;
     for (const ChangeRecord& r : records) {
-        cache.push_back(sample::Cached(r.latitude + r.extra % 500, r.longitude, r.category, r.action));
+        // Moved by up to 500 micro-degrees, wrapping at the ends of the 32-bit range.
+        const auto moved = static_cast<std::uint32_t>(r.latitude) + static_cast<std::uint32_t>(r.extra % 500);
+        cache.push_back(sample::Cached(static_cast<std::int32_t>(moved), r.longitude, r.category, r.action));
     }
     return cache;
 }
