@@ -1,0 +1,132 @@
+#include "engine/cached_camera_index.h"
+
+#include <cmath>
+
+namespace engine {
+
+namespace {
+
+// Kilometres per radian of the sphere that DistanceKm measures on.
+constexpr double kEarthRadiusKm = 180.0 * 60.0 * 1.852 / kPi;
+// A cell is this much wider than the straight-line distance of the class's radius, far beyond
+// any rounding difference between the grid's coordinates and the distance formula.
+constexpr double kCellMargin = 1.5;
+constexpr std::int64_t kCellBits = 21;
+
+struct UnitVector {
+    double x, y, z;
+};
+
+// The distance formula is periodic in both angles and equals the chord between these points on
+// the unit sphere (a = chord^2 / 4), so latitudes past the poles, longitudes past the date line
+// and whole turns added to either land on the point the formula measures from.
+UnitVector OnUnitSphere(std::int32_t latitude, std::int32_t longitude) {
+    const double phi = (latitude / kPositionScale / 180.0) * kPi;
+    const double lambda = (longitude / kPositionScale / 180.0) * kPi;
+    return {std::cos(phi) * std::cos(lambda), std::cos(phi) * std::sin(lambda), std::sin(phi)};
+}
+
+std::int64_t CellOf(double coordinate, double cellSize) {
+    return static_cast<std::int64_t>(std::floor((coordinate + 1.0) / cellSize));
+}
+
+std::uint64_t CellKey(std::int64_t x, std::int64_t y, std::int64_t z) {
+    const std::int64_t mask = (std::int64_t{1} << kCellBits) - 1;
+    return (static_cast<std::uint64_t>(x & mask) << (2 * kCellBits)) |
+           (static_cast<std::uint64_t>(y & mask) << kCellBits) | static_cast<std::uint64_t>(z & mask);
+}
+
+std::uint64_t CellKeyOf(const UnitVector& p, double cellSize) {
+    return CellKey(CellOf(p.x, cellSize), CellOf(p.y, cellSize), CellOf(p.z, cellSize));
+}
+
+bool IsWideClass(std::int32_t category) { return static_cast<std::uint32_t>(category) > kClassThreshold; }
+bool IsNarrowClass(std::int32_t category) { return static_cast<std::uint32_t>(category) < kClassThreshold; }
+
+std::uint64_t TruncatedPositionKey(std::int32_t latitude, std::int32_t longitude) {
+    return service::PositionKey(latitude / 10, longitude / 10);
+}
+
+}  // namespace
+
+void CachedCameraIndex::Build(const CameraRecord* records, std::size_t count) {
+    cameras_.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const CameraRecord& r = records[i];
+        cameras_[i] = CameraPoint{r.latitude, r.longitude, r.category, r.direction};
+    }
+    positions_.Build(count, [this](std::size_t i) {
+        return TruncatedPositionKey(cameras_[i].latitude, cameras_[i].longitude);
+    });
+    BuildGrid(wide_, kWideRadiusKm, true);
+    BuildGrid(narrow_, kNarrowRadiusKm, false);
+}
+
+void CachedCameraIndex::BuildGrid(ClassGrid& grid, double radiusKm, bool wide) {
+    grid.cellSize = radiusKm / kEarthRadiusKm * kCellMargin;
+    grid.members.clear();
+    std::vector<std::uint64_t> keys;
+    for (std::size_t i = 0; i < cameras_.size(); ++i) {
+        const CameraPoint& c = cameras_[i];
+        if (wide ? !IsWideClass(c.category) : !IsNarrowClass(c.category)) continue;
+        grid.members.push_back(static_cast<std::uint32_t>(i));
+        keys.push_back(CellKeyOf(OnUnitSphere(c.latitude, c.longitude), grid.cellSize));
+    }
+    grid.cells.Build(keys.size(), [&keys](std::size_t i) { return keys[i]; });
+}
+
+std::optional<CachedCamera> CachedCameraIndex::Find(std::int32_t latitude, std::int32_t longitude) const {
+    const std::uint32_t first = positions_.First(TruncatedPositionKey(latitude, longitude));
+    if (first == service::KeyChainIndex::kNone) return std::nullopt;
+    const CameraPoint& c = cameras_[first];
+    return CachedCamera{c.latitude, c.longitude, c.category};
+}
+
+bool CachedCameraIndex::HasDuplicateOf(const ChangeRecord& added) const {
+    const CameraPoint point{added.latitude, added.longitude, added.category, added.direction};
+    if (IsWideClass(added.category)) return GridHasDuplicate(wide_, point);
+    if (IsNarrowClass(added.category)) return GridHasDuplicate(narrow_, point);
+    return false;
+}
+
+bool CachedCameraIndex::GridHasDuplicate(const ClassGrid& grid, const CameraPoint& added) const {
+    if (grid.members.empty()) return false;
+    const UnitVector p = OnUnitSphere(added.latitude, added.longitude);
+    const std::int64_t cx = CellOf(p.x, grid.cellSize);
+    const std::int64_t cy = CellOf(p.y, grid.cellSize);
+    const std::int64_t cz = CellOf(p.z, grid.cellSize);
+    for (std::int64_t dx = -1; dx <= 1; ++dx) {
+        for (std::int64_t dy = -1; dy <= 1; ++dy) {
+            for (std::int64_t dz = -1; dz <= 1; ++dz) {
+                const std::uint64_t key = CellKey(cx + dx, cy + dy, cz + dz);
+                for (std::uint32_t m = grid.cells.First(key); m != service::KeyChainIndex::kNone;
+                     m = grid.cells.Next(m)) {
+                    if (IsDuplicatePair(added, cameras_[grid.members[m]])) return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+std::optional<CachedCamera> FindCachedCamera(const CachedCameraIndex& cache, std::int32_t latitude,
+                                             std::int32_t longitude) {
+    return cache.Find(latitude, longitude);
+}
+
+bool IsNearExistingCamera(const CachedCameraIndex& cache, const ChangeRecord& added) {
+    return cache.HasDuplicateOf(added);
+}
+
+std::size_t MarkDuplicateAdditions(std::vector<ChangeRecord>& records, const CachedCameraIndex& cache) {
+    std::size_t marked = 0;
+    for (ChangeRecord& r : records) {
+        if (r.action == ChangeAction::kAdd && IsNearExistingCamera(cache, r)) {
+            r.action = ChangeAction::kSkip;
+            ++marked;
+        }
+    }
+    return marked;
+}
+
+}  // namespace engine
