@@ -20,6 +20,8 @@ struct Command {
 // One group per file (cmd_<group>.cpp); main.cpp lists them in its command table.
 int RunBuildMtc(const Args& args);
 int RunCountMtc(const Args& args);
+int RunSync(const Args& args);
+int RunSettings(const Args& args);
 
 // Prints "zarnik-sync: <message>" on stderr and gives the status to exit with.
 int Fail(int status, const std::string& message);

@@ -14,6 +14,11 @@ const Command kCommands[] = {
     {"build-mtc", "[--cache F] [--out F]",
      "build the speed-camera file from a camera cache (default .\\local.cache -> .\\zarniks.mtc)", RunBuildMtc},
     {"count-mtc", "F", "print the number of cameras in the speed-camera file F", RunCountMtc},
+    {"sync", "--pc-only",
+     "synchronise the working folder ($ZARNIK_HOME) with the service: .\\poiupdates.upd in, .\\zarniks.mtc out",
+     RunSync},
+    {"settings", "[show | set [--url U] [--name N] [--serial S] [--email E] [--device D] [--language L]]",
+     "show or set the registration data, service folder, device model and language", RunSettings},
 };
 
 void PrintUsage(std::FILE* to) {

@@ -1,0 +1,140 @@
+// Synchronisations against a scripted service, for the replies the reference service never
+// gives: resets midway, error replies at chosen moments, exact request counts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "scripted_service.h"
+#include "sync_harness.h"
+
+using e2e::LocalCache;
+using e2e::Report;
+using e2e::SyncRun;
+using e2e::WriteUpdates;
+using testsupport::FileExists;
+using testsupport::ReadWholeFile;
+
+namespace {
+
+std::string Line(int id, int lat, int lon, const std::string& last) {
+    return std::to_string(id) + "|" + std::to_string(lat) + "|" + std::to_string(lon) + "|cam|90|3|50|" + last + "#";
+}
+
+// Fills text up to the end of its 500-byte piece, so that what follows starts the next piece.
+std::string Padded(const std::string& text) { return text + std::string(500 - text.size() % 500, ' '); }
+
+class ScriptedSync : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(service_.ok());
+        service_.Set("/POIDataBase/LoGon.php", "OK:");
+        service_.Set("/POIDataBase/D0Sync.php", "");
+        CameraRecord known{};
+        known.identifier = 7;
+        known.latitude = 48000000;
+        known.longitude = 11000000;
+        known.direction = 90;
+        known.category = 3;
+        known.flag = 1;
+        service::WriteCameraFile("local.cache", &known, 1);
+    }
+    SyncRun Sync() { return SyncRun(service_.BaseUrl(), "Ann", "S1", "a@b"); }
+    std::size_t Requests(const std::string& path) const {
+        const auto all = service_.server().requests();
+        return static_cast<std::size_t>(
+            std::count_if(all.begin(), all.end(), [&](const auto& r) { return r.path == path; }));
+    }
+
+    testsupport::TempDir work_{true};
+    testsupport::ScriptedService service_;
+};
+
+TEST_F(ScriptedSync, AllDuplicateReportsSendNothingButTheSecondStepRuns) {
+    WriteUpdates({Report(0, 48000000, 11000000), Report(0, 48000010, 11000010), Report(9, 1, 1)});
+    SyncRun run = Sync();
+    ASSERT_EQ(run.code, 0U);
+    EXPECT_EQ(Requests("/POIDataBase/upl0ad.php"), 0U);
+    EXPECT_EQ(Requests("/POIDataBase/D0Sync.php"), 2U);
+    EXPECT_FALSE(FileExists("poiupdates.upd"));
+}
+
+TEST_F(ScriptedSync, ALongChangeListGoesUpInCompleteParts) {
+    std::vector<ChangeRecord> reports;
+    for (int i = 0; i < 4000; ++i) reports.push_back(Report(0, 10000000 + i * 1000, 20000000 + i * 1000));
+    WriteUpdates(reports);
+    service_.Set("/POIDataBase/upl0ad.php", "OK:5:4");
+    SyncRun run = Sync();
+    ASSERT_EQ(run.code, 0U);
+    const auto all = service_.server().requests();
+    std::size_t parts = 0, lines = 0;
+    for (const auto& r : all) {
+        if (r.path != "/POIDataBase/upl0ad.php") continue;
+        ++parts;
+        EXPECT_LT(r.body.size(), 100000U);
+        EXPECT_EQ(r.body.rfind("VyoSync Updates\n", 0), 0U);
+        lines += static_cast<std::size_t>(std::count(r.body.begin(), r.body.end(), '\n')) - 1;
+    }
+    EXPECT_GE(parts, 2U);
+    EXPECT_EQ(lines, 4000U);  // every report reached the service
+    EXPECT_EQ(run.counts.personalStored, static_cast<std::int32_t>(5 * parts));
+    EXPECT_EQ(run.counts.personalAccepted, static_cast<std::int32_t>(4 * parts));
+}
+
+TEST_F(ScriptedSync, FailuresLeaveExactlyTheFilesThatCarryOn) {
+    std::string official = "OFF:";
+    for (int i = 0; i < 60; ++i) official += Line(i, i, i, "1");
+    const std::string earlier = ReadWholeFile("local.cache");
+
+    struct Case {
+        const char* name;
+        std::string logon;
+        std::string offPath, offReply;
+        long offReset;
+        std::string perReply;
+        std::string uploadReply;
+        std::string changes;
+        std::uint32_t code;
+        bool cacheIsEarlier;
+        bool updatesKept;
+    };
+    const Case cases[] = {
+        {"reset during the official list", "OKFULL:", "/POIDataBase/off.php", official + "OK:", 700, "PER:OK:", "",
+         "", 1, true, true},
+        {"error in the personal list", "OKFULL:", "/POIDataBase/off.php", official + "OK:", -1,
+         Padded("PER:" + Line(90, 5, 5, "0")) + "ERROR:Not_Logged_In!", "", "", 10002, true,
+         true},
+        // The first step brought a new camera; the upload's failure does not take it back.
+        {"error reply to the upload", "OK:", "/POIDataBase/off.php", "", -1, "", "ERROR:Not_Logged_In!",
+         Line(8, 9, 9, "A|1"), 10002, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::WriteWholeFile("local.cache", earlier);
+        WriteUpdates({Report(0, 30000000, 30000000)});
+        service_.Set("/POIDataBase/LoGon.php", c.logon);
+        service_.Set("/POIDataBase/mut.php", "MUT:OK:");
+        service_.Set(c.offPath, c.offReply, c.offReset);
+        service_.Set("/POIDataBase/per.php", c.perReply);
+        service_.Set("/POIDataBase/upl0ad.php", c.uploadReply);
+        service_.Set("/POIDataBase/D0Sync.php", c.changes);
+        SyncRun run = Sync();
+        EXPECT_EQ(run.code, c.code);
+        EXPECT_EQ(ReadWholeFile("local.cache") == earlier, c.cacheIsEarlier);
+        EXPECT_EQ(FileExists("poiupdates.upd"), c.updatesKept);
+        EXPECT_FALSE(FileExists("mut.cache"));
+        EXPECT_FALSE(FileExists("zarniks.mtc"));
+        EXPECT_TRUE(run.progress.closed);
+    }
+}
+
+TEST_F(ScriptedSync, FullRetrievalThatLeavesNoCameras) {
+    service_.Set("/POIDataBase/LoGon.php", "OKFULL:");
+    service_.Set("/POIDataBase/mut.php", "MUT:OK:");
+    service_.Set("/POIDataBase/off.php", "OFF:OK:");
+    service_.Set("/POIDataBase/per.php", "PER:OK:");
+    SyncRun run = Sync();
+    EXPECT_EQ(run.code, 10001U);
+    EXPECT_FALSE(FileExists("local.cache"));
+}
+
+}  // namespace

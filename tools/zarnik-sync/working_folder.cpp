@@ -1,0 +1,45 @@
+#include "working_folder.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/app_config.h"
+#include "service/service_client.h"
+
+namespace zsync {
+
+bool EnterWorkingFolder(std::string& error) {
+    std::string folder;
+    if (const char* home = std::getenv("ZARNIK_HOME"); home && *home) {
+        folder = home;
+    } else {
+        const char* user = std::getenv("HOME");
+        folder = std::string(user && *user ? user : ".") + "/.local/share/zarnik";
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    std::filesystem::current_path(folder, ec);
+    if (ec) {
+        error = "cannot work in " + folder + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+bool LoadStartupSettings(AppConfig& config, platform::StringTable& texts, bool resolveServiceAddress) {
+    const platform::StoredSettings stored = platform::LoadAppConfig(config);
+    const bool textsLoaded = texts.Load(platform::LanguagePackFolder(), config.language);
+    config.resources = &texts;
+    if (resolveServiceAddress) {
+        CServiceClient client;
+        std::string baseUrl;
+        if (client.FetchServerUrl(stored.url, baseUrl) == result::kOk && !baseUrl.empty()) {
+            platform::CopyToField(config.baseUrl, baseUrl.c_str());
+        }
+    }
+    return textsLoaded;
+}
+
+}  // namespace zsync

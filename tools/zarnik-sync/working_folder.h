@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+
+#include "platform/string_table.h"
+
+struct AppConfig;
+
+namespace zsync {
+
+// Moves into the working folder of the PC files ($ZARNIK_HOME, else ~/.local/share/zarnik),
+// creating it; false with a message when that is impossible.
+bool EnterWorkingFolder(std::string& error);
+
+// The settings as start-up makes them: the record from the settings store, the language's
+// texts, and the service base URL found through the server-address file of the "Url" folder
+// (else the alternative address).
+bool LoadStartupSettings(AppConfig& config, platform::StringTable& texts, bool resolveServiceAddress);
+
+}  // namespace zsync
