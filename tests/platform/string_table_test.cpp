@@ -81,3 +81,24 @@ TEST(StringTable, LoadStringCutsToTheBufferLikeTheWindowsCall) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FormatNumbers, FillsOnlyNumberConversionsInOrder) {
+    const struct {
+        const char* format;
+        const char* expected;
+    } cases[] = {
+        {"%d changes, %d stored, %d accepted, %d on the device", "12 changes, 3 stored, 2 accepted, 9999 on the device"},
+        {"100%% done: %d", "100% done: 12"},
+        {"%s and %n stay as text: %d", "%s and %n stay as text: 12"},  // a hostile pack reads nothing
+        {"%d %d %d %d %d %d", "12 3 2 9999 %d %d"},                     // more conversions than numbers
+        {"no numbers", "no numbers"},
+        {"ends with %", "ends with %"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::FormatNumbers(c.format, {12, 3, 2, 9999}), c.expected) << c.format;
+    }
+}
+
+}  // namespace
