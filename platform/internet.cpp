@@ -15,7 +15,7 @@ namespace platform::inet {
 namespace {
 
 // Replies are buffered only this far ahead of the reader; past it the transfer pauses.
-constexpr std::size_t kMaxBuffered = 256 * 1024;
+constexpr std::size_t kMaxBuffered = std::size_t{256} * 1024;
 
 struct SessionState {
     CURLM* multi = nullptr;

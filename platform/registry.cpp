@@ -29,7 +29,10 @@ bool QueryDwordValue(HKEY key, const char* name, std::uint32_t& value) {
     return true;
 }
 
-CRegistry::~CRegistry() { Close(); }
+CRegistry::~CRegistry() {
+    // Qualified: during destruction only this class's own Close can run.
+    CRegistry::Close();
+}
 
 bool CRegistry::Open(HKEY root, const char* subKey, bool create) {
     Close();

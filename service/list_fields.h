@@ -10,7 +10,7 @@ namespace service {
 // Fields of the camera lists and the change download are at most 255 characters.
 using ListFieldReader = FieldReader<256>;
 
-enum class ListKind { kMutation, kOfficialOrPersonal, kChange };
+enum class ListKind : int { kMutation, kOfficialOrPersonal, kChange };
 
 // Builds camera records field by field: 8 fields a list record, 9 a change record.
 class CameraRecordBuilder {

@@ -8,6 +8,10 @@
 #include "platform/internet.h"
 #include "service/camera_record.h"
 
+namespace service {
+enum class ListKind : int;
+}
+
 // Result codes of the requests to the database service.
 namespace result {
 inline constexpr std::int32_t kOk = 0;
@@ -106,7 +110,7 @@ public:
 
 private:
     enum class ListStart { kOkFirst, kPrefixFirst };
-    std::int32_t ReadCameraList(const char* requestName, const char* prefix, ListStart start, int kind,
+    std::int32_t ReadCameraList(const char* requestName, const char* prefix, ListStart start, service::ListKind kind,
                                 const std::function<bool(const CameraRecord&)>& store);
     std::string FullUrl(const char* path) const;
 

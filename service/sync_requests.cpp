@@ -67,13 +67,14 @@ std::int32_t CServiceClient::QueryUpdates(const char* registrar, const char* ser
     return result::kOk;
 }
 
-std::int32_t CServiceClient::ReadCameraList(const char* requestName, const char* prefix, ListStart start, int kind,
+std::int32_t CServiceClient::ReadCameraList(const char* requestName, const char* prefix, ListStart start,
+                                            service::ListKind kind,
                                             const std::function<bool(const CameraRecord&)>& store) {
     std::int32_t code = result::kOk;
     bool first = true;
     bool storeFailed = false;
     service::ListFieldReader reader(true);
-    service::CameraRecordBuilder builder(static_cast<service::ListKind>(kind));
+    service::CameraRecordBuilder builder(kind);
     const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
         const char* text = piece.text;
         std::size_t length = piece.length;
@@ -112,7 +113,7 @@ std::int32_t CServiceClient::FetchMutationList() {
     if (!file.Open(pcfile::kMutationCache)) return result::kSyncFailed;
     std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/mut.php", nullptr);
     if (code == result::kOk) {
-        code = ReadCameraList("MUT", "MUT:", ListStart::kOkFirst, static_cast<int>(service::ListKind::kMutation),
+        code = ReadCameraList("MUT", "MUT:", ListStart::kOkFirst, service::ListKind::kMutation,
                               [&](const CameraRecord& r) { return file.Add(r); });
     }
     if (code != result::kOk) return code;
@@ -127,7 +128,7 @@ std::int32_t CServiceClient::FetchOfficialList() {
     std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/off.php", nullptr);
     if (code == result::kOk) {
         code = ReadCameraList("OFF", "OFF:", ListStart::kPrefixFirst,
-                              static_cast<int>(service::ListKind::kOfficialOrPersonal), [&](const CameraRecord& r) {
+                              service::ListKind::kOfficialOrPersonal, [&](const CameraRecord& r) {
                                   CameraRecord official = r;
                                   return !filter.Apply(official) || file.Add(official);
                               });
@@ -142,7 +143,7 @@ std::int32_t CServiceClient::FetchPersonalList() {
     std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/per.php", nullptr);
     if (code == result::kOk) {
         code = ReadCameraList("PER", "PER:", ListStart::kOkFirst,
-                              static_cast<int>(service::ListKind::kOfficialOrPersonal),
+                              service::ListKind::kOfficialOrPersonal,
                               [&](const CameraRecord& r) { return file.Add(r); });
     }
     if (code != result::kOk) return code;

@@ -42,6 +42,7 @@ int Run(const std::vector<std::string>& args) {
     const pid_t pid = fork();
     if (pid == 0) {
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv(argv[0], argv.data());
@@ -54,7 +55,7 @@ int Run(const std::vector<std::string>& args) {
 
 void FieldReaderThroughput() {
     std::string text;
-    while (text.size() < 200u * 1000u * 1000u) {
+    while (text.size() < std::size_t{200} * 1000 * 1000) {
         text += "123456|52370000|4890000|Amsterdam Centraal camera 12|90|27516|50|1#\n";
     }
     service::ListFieldReader reader(true);

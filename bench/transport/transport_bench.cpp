@@ -10,7 +10,7 @@
 #include "service/service_client.h"
 
 namespace {
-constexpr std::size_t kReplySize = 100u * 1000u * 1000u;
+constexpr std::size_t kReplySize = std::size_t{100} * 1000 * 1000;
 
 long PeakKilobytes() {
     rusage usage{};
@@ -20,7 +20,7 @@ long PeakKilobytes() {
 }  // namespace
 
 int main() {
-    const std::string block(64 * 1024, 'x');
+    const std::string block(std::size_t{64} * 1024, 'x');
     testsupport::ScriptedHttpServer server([&](const testsupport::HttpRequest&, testsupport::HttpConnection& c) {
         const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kReplySize) + "\r\n\r\n";
         c.Write(head);

@@ -60,6 +60,7 @@ TEST_F(ScriptedSync, AllDuplicateReportsSendNothingButTheSecondStepRuns) {
 
 TEST_F(ScriptedSync, ALongChangeListGoesUpInCompleteParts) {
     std::vector<ChangeRecord> reports;
+    reports.reserve(4000);
     for (int i = 0; i < 4000; ++i) reports.push_back(Report(0, 10000000 + i * 1000, 20000000 + i * 1000));
     WriteUpdates(reports);
     service_.Set("/POIDataBase/upl0ad.php", "OK:5:4");

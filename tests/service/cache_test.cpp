@@ -201,7 +201,7 @@ TEST_F(CacheTest, MergeThatCannotFinishLeavesTheOldCacheWhole) {
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit tight = old;
-    tight.rlim_cur = 64 * 1024;
+    tight.rlim_cur = rlim_t{64} * 1024;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
     const bool finished = merge.Finish();
     setrlimit(RLIMIT_FSIZE, &old);
