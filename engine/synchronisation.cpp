@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,22 +26,26 @@ constexpr unsigned kFirstErrorText = 129;
 
 enum SyncStep { kLogon, kFullRetrieval, kFirstStep, kDeviceChanges, kUpload, kSecondStep, kCameraFile };
 
-// Keeps the local cache of before a full retrieval under a second name (a hard link: no copy),
-// so that a retrieval failing midway can put it back whole.
+// Keeps the local cache of before a full retrieval under a second name, so that a retrieval
+// failing midway can put it back whole. A hard link costs nothing (the new cache is renamed over
+// the name, the old file lives on under the link); where links are not supported it is copied.
 class CacheSnapshot {
 public:
     CacheSnapshot() : cache_(platform::PcPath(pcfile::kLocalCache)), keep_(cache_ + ".before-retrieval") {
         unlink(keep_.c_str());
-        had_ = link(cache_.c_str(), keep_.c_str()) == 0;
+        existed_ = platform::FileSizeOf(cache_) >= 0;
+        if (!existed_) return;
+        std::error_code ec;
+        kept_ = link(cache_.c_str(), keep_.c_str()) == 0 || std::filesystem::copy_file(cache_, keep_, ec);
     }
     ~CacheSnapshot() { unlink(keep_.c_str()); }
     CacheSnapshot(const CacheSnapshot&) = delete;
     CacheSnapshot& operator=(const CacheSnapshot&) = delete;
 
     void Restore() {
-        if (had_) {
+        if (kept_) {
             rename(keep_.c_str(), cache_.c_str());
-        } else {
+        } else if (!existed_) {
             unlink(cache_.c_str());
         }
     }
@@ -48,7 +53,8 @@ public:
 private:
     std::string cache_;
     std::string keep_;
-    bool had_ = false;
+    bool existed_ = false;
+    bool kept_ = false;
 };
 
 class Synchronisation {

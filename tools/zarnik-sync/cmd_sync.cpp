@@ -9,6 +9,7 @@
 #include "service/camera_file_writer.h"
 #include "service/pc_file_names.h"
 #include "service/service_client.h"
+#include "terminal_messages.h"
 #include "terminal_progress.h"
 #include "working_folder.h"
 
@@ -42,7 +43,12 @@ int RunSync(const Args& args) {
     engine::SyncCounts counts;
     const std::uint32_t code =
         engine::RunSynchronisation(client, progress, texts, registrar, email, serial, kSyncVersion, counts);
-    if (code != 0) return Fail(kExitFailed, engine::ErrorTextForCode(code, texts));
+    if (code != 0) {
+        // The synchronisation's failures reach the user as a message with an empty caption.
+        TerminalMessages messages(stderr, stdin);
+        messages.Show(engine::ErrorTextForCode(code, texts), "", engine::MessageButtons::kOk);
+        return kExitFailed;
+    }
 
     const int cameras = service::CountCameraFileRecords(platform::PcPath(pcfile::kCameraFile));
     const long long changes = static_cast<long long>(counts.changesAdded) + counts.changesUpdated + counts.changesDeleted;

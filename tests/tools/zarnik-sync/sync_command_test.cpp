@@ -1,0 +1,59 @@
+// zarnik-sync settings and sync --pc-only as a user runs them, against the reference service.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "run_tool.h"
+#include "tests/tools/poidb-server/server_fixture.h"
+
+namespace {
+
+using tooltest::RunZarnikSync;
+
+class SyncCommand : public poidbtest::ServerFixture {
+protected:
+    void SetUp() override {
+        ServerFixture::SetUp();
+        setenv("ZARNIK_SETTINGS", work_.file("settings.reg").c_str(), 1);
+        setenv("ZARNIK_HOME", work_.file("home").c_str(), 1);
+        const char* src = std::getenv("ZARNIK_SOURCE_DIR");
+        setenv("ZARNIK_RESOURCES", (std::string(src ? src : ".") + "/resources").c_str(), 1);
+        AddUser(poidbtest::kName, poidbtest::kSerial, poidbtest::kEmail);
+        for (int i = 0; i < 12; ++i) AddOfficial(47000000 + i * 20000, 8000000 + i * 20000, "cam");
+    }
+    void TearDown() override {
+        for (const char* name : {"ZARNIK_SETTINGS", "ZARNIK_HOME", "ZARNIK_RESOURCES"}) unsetenv(name);
+        ServerFixture::TearDown();
+    }
+    testsupport::TempDir work_;
+};
+
+TEST_F(SyncCommand, SettingsThenTwoSynchronisations) {
+    auto run = RunZarnikSync({"sync", "--pc-only"}, work_.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("registration data is incomplete"), std::string::npos) << run.err;
+
+    run = RunZarnikSync({"settings", "set", "--name", poidbtest::kName, "--serial", poidbtest::kSerial, "--email",
+                         poidbtest::kEmail, "--url", "http://" + address_ + "/POIDataBase/", "--device", "2"},
+                        work_.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    run = RunZarnikSync({"settings"}, work_.path());
+    EXPECT_NE(run.out.find("name      " + poidbtest::kName + "\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("device    2\n"), std::string::npos) << run.out;
+    EXPECT_EQ(RunZarnikSync({"settings", "set", "--device", "two"}, work_.path()).status, 2);
+
+    run = RunZarnikSync({"sync", "--pc-only"}, work_.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("12 Changes have been downloaded"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("12 Zarniks have been uploaded"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("Doing a full retrieval"), std::string::npos) << run.err;
+    EXPECT_TRUE(testsupport::FileExists(work_.file("home/zarniks.mtc")));
+
+    StopServer();
+    run = RunZarnikSync({"sync", "--pc-only"}, work_.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Failed to send request !"), std::string::npos) << run.err;
+    EXPECT_EQ(RunZarnikSync({"sync"}, work_.path()).status, 1);  // the device side is not there
+}
+
+}  // namespace
