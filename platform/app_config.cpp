@@ -19,6 +19,7 @@ StoredSettings LoadAppConfig(AppConfig& config) {
     CopyToField(stored.url, kDefaultServerAddressFolder);
     CRegistry key;
     if (!key.Open(LocalMachineRoot(), kSettingsKey, false)) return stored;
+    stored.keyExists = true;
     key.GetString("Registrar", config.registrar, sizeof config.registrar);
     key.GetString("Serial", config.serial, sizeof config.serial);
     key.GetString("Email", config.email, sizeof config.email);

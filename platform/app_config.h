@@ -37,6 +37,7 @@ void CopyToField(char (&field)[N], const char* text) {
 
 // What the settings store held at start-up, besides the values copied into the record.
 struct StoredSettings {
+    bool keyExists = false;        // no key: first run, and no service address is looked up
     bool deviceSet = false;        // "Device" present as a number: no first-run dialog needed
     char url[256] = {};            // "Url": the web folder of the server-address file
     std::int32_t alertId = -1;     // "AlertID": the last alert shown

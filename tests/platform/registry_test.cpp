@@ -103,6 +103,7 @@ TEST_F(RegistryTest, MissingKeyAndClosedWrapper) {
     EXPECT_STREQ(config.baseUrl, platform::kAlternativeServiceBaseUrl);
     EXPECT_STREQ(stored.url, platform::kDefaultServerAddressFolder);
     EXPECT_EQ(stored.alertId, -1);
+    EXPECT_FALSE(stored.keyExists);
 }
 
 TEST_F(RegistryTest, AStoreFileWithGarbageLinesKeepsItsGoodValues) {

@@ -32,7 +32,7 @@ bool LoadStartupSettings(AppConfig& config, platform::StringTable& texts, bool r
     const platform::StoredSettings stored = platform::LoadAppConfig(config);
     const bool textsLoaded = texts.Load(platform::LanguagePackFolder(), config.language);
     config.resources = &texts;
-    if (resolveServiceAddress) {
+    if (resolveServiceAddress && stored.keyExists) {
         CServiceClient client;
         std::string baseUrl;
         if (client.FetchServerUrl(stored.url, baseUrl) == result::kOk && !baseUrl.empty()) {
