@@ -110,6 +110,11 @@ public:
 
 private:
     enum class ListStart { kOkFirst, kPrefixFirst };
+    // A start-up request: every field of the reply goes to the visitor (text, characters kept,
+    // characters received); pieces beginning with skipPrefix carry no data.
+    using StartupFieldVisitor = std::function<void(const char*, std::size_t, std::size_t)>;
+    std::int32_t ReadStartupReply(const char* path, const char* body, const char* skipPrefix,
+                                  const StartupFieldVisitor& onField);
     std::int32_t ReadCameraList(const char* requestName, const char* prefix, ListStart start, service::ListKind kind,
                                 const std::function<bool(const CameraRecord&)>& store);
     std::string FullUrl(const char* path) const;

@@ -51,75 +51,65 @@ std::int32_t CServiceClient::PingServer() {
     return result::kOk;
 }
 
-std::int32_t CServiceClient::FetchAlert(const char* body, std::string& text, std::size_t textLimit,
-                                        std::int32_t& identifier) {
-    identifier = -1;
-    text.clear();
-    const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/Alerts.php", body);
+std::int32_t CServiceClient::ReadStartupReply(const char* path, const char* body, const char* skipPrefix,
+                                              const StartupFieldVisitor& onField) {
+    const std::int32_t code = OpenStandaloneRequest("POST", path, body);
     if (code != result::kOk) return code;
     StartupFieldReader reader(false);
-    int index = 0;
     const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
-        if (StartsWith(piece.text, "NONE:")) return true;
+        if (StartsWith(piece.text, skipPrefix)) return true;
         return reader.Feed(piece.text, piece.length, [&](const char* field, std::size_t kept, std::size_t full) {
-            if (index == 0) identifier = service::ReadNumber(field);
-            if (index == 1 && full < textLimit) text.assign(field, kept);
-            ++index;
+            onField(field, kept, full);
             return true;
         });
     });
     if (!read) return result::kReadFailed;
     CloseHandles();
     return result::kOk;
+}
+
+std::int32_t CServiceClient::FetchAlert(const char* body, std::string& text, std::size_t textLimit,
+                                        std::int32_t& identifier) {
+    identifier = -1;
+    text.clear();
+    int index = 0;
+    return ReadStartupReply("POIDataBase/Alerts.php", body, "NONE:",
+                            [&](const char* field, std::size_t kept, std::size_t full) {
+                                if (index == 0) identifier = service::ReadNumber(field);
+                                if (index == 1 && full < textLimit) text.assign(field, kept);
+                                ++index;
+                            });
 }
 
 std::int32_t CServiceClient::CheckVersion(const char* version, std::string& address, std::string& message) {
     address.clear();
     message.clear();
-    const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/CheckVersion.php", version);
-    if (code != result::kOk) return code;
-    StartupFieldReader reader(false);
     int index = 0;
-    const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
-        if (StartsWith(piece.text, "NONE")) return true;
-        return reader.Feed(piece.text, piece.length, [&](const char* field, std::size_t kept, std::size_t) {
-            if (index == 1) address.assign(field, kept);
-            if (index == 2) message.assign(field, kept);
-            index = (index + 1) % 3;
-            return true;
-        });
-    });
-    if (!read) return result::kReadFailed;
-    CloseHandles();
-    return result::kOk;
+    return ReadStartupReply("POIDataBase/CheckVersion.php", version, "NONE",
+                            [&](const char* field, std::size_t kept, std::size_t) {
+                                if (index == 1) address.assign(field, kept);
+                                if (index == 2) message.assign(field, kept);
+                                index = (index + 1) % 3;
+                            });
 }
 
 std::int32_t CServiceClient::FetchInformation(const char* language) {
     char body[64];
     std::snprintf(body, sizeof body, "%d;%.20s", LastInfoId(), language ? language : "");
-    const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/Information.php", body);
-    if (code != result::kOk) return code;
-    StartupFieldReader reader(false);
     InfoRecord record{};
     bool haveIdentifier = false;
-    const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
-        if (StartsWith(piece.text, "NONE:")) return true;
-        return reader.Feed(piece.text, piece.length, [&](const char* field, std::size_t kept, std::size_t) {
-            if (!haveIdentifier) {
-                record = InfoRecord{};
-                record.identifier = service::ReadNumber(field);
-                haveIdentifier = true;
-                return true;
-            }
-            // A text of 1024 characters or more keeps its first 1023: a message cut short
-            // says more than none.
-            std::memcpy(record.text, field, kept < kInfoTextLimit ? kept : kInfoTextLimit - 1);
-            AppendInfoRecord(record);
-            haveIdentifier = false;
-            return true;
-        });
-    });
-    if (!read) return result::kReadFailed;
-    CloseHandles();
-    return result::kOk;
+    return ReadStartupReply("POIDataBase/Information.php", body, "NONE:",
+                            [&](const char* field, std::size_t kept, std::size_t) {
+                                if (!haveIdentifier) {
+                                    record = InfoRecord{};
+                                    record.identifier = service::ReadNumber(field);
+                                    haveIdentifier = true;
+                                    return;
+                                }
+                                // A text of 1024 characters or more keeps its first 1023: a
+                                // message cut short says more than none.
+                                std::memcpy(record.text, field, kept < kInfoTextLimit ? kept : kInfoTextLimit - 1);
+                                AppendInfoRecord(record);
+                                haveIdentifier = false;
+                            });
 }
