@@ -10,8 +10,10 @@
 #include "engine/cached_camera_index.h"
 #include "engine/change_list.h"
 #include "engine/change_record.h"
+#include "platform/atomic_file.h"
 #include "platform/pc_files.h"
 #include "platform/string_table.h"
+#include "service/camera_file_io.h"
 #include "service/camera_file_writer.h"
 #include "service/pc_file_names.h"
 #include "service/service_client.h"
@@ -60,8 +62,8 @@ private:
 class Synchronisation {
 public:
     Synchronisation(CServiceClient& client, IProgressSink& progress, const platform::StringTable& texts,
-                    SyncCounts& counts)
-        : client_(client), progress_(progress), texts_(texts), counts_(counts) {}
+                    const SyncOptions& options, SyncCounts& counts)
+        : client_(client), progress_(progress), texts_(texts), options_(options), counts_(counts) {}
 
     std::uint32_t Run(const char* registrar, const char* email, const char* serial, const char* version);
 
@@ -70,12 +72,15 @@ private:
     std::int32_t FirstStep(bool full);
     std::int32_t FullRetrieval();
     std::int32_t Upload(const std::string& changeList);
+    std::int32_t SendReports(std::vector<ChangeRecord>& changes);
+    std::int32_t WriteCameraFile();
     std::uint32_t Fail(std::int32_t code);
     void ReloadLocalCache();
 
     CServiceClient& client_;
     IProgressSink& progress_;
     const platform::StringTable& texts_;
+    const SyncOptions& options_;
     SyncCounts& counts_;
     bool shown_ = false;
 };
@@ -112,9 +117,10 @@ std::int32_t Synchronisation::FullRetrieval() {
     ReloadLocalCache();
     if (client_.local_count() == 0) {
         platform::DeletePcFile(pcfile::kLocalCache);
-        return result::kSyncFailedNoCache;
+        return result::kLocalCacheFailed;
     }
     counts_.changesAdded = static_cast<std::int32_t>(client_.local_count());
+    counts_.fullRetrieval = true;
     return result::kOk;
 }
 
@@ -131,7 +137,7 @@ std::int32_t Synchronisation::FirstStep(bool full) {
 // and the user's reports count only when every one of them arrived.
 std::int32_t Synchronisation::Upload(const std::string& changeList) {
     std::vector<std::string> parts;
-    if (!SplitChangeList(changeList, parts)) return result::kSyncFailed;
+    if (!SplitChangeList(changeList, parts)) return result::kLocalCacheFailed;
     for (const std::string& part : parts) {
         std::int32_t stored = 0;
         std::int32_t accepted = 0;
@@ -143,19 +149,56 @@ std::int32_t Synchronisation::Upload(const std::string& changeList) {
     return result::kOk;
 }
 
+std::int32_t Synchronisation::SendReports(std::vector<ChangeRecord>& changes) {
+    const CachedCameraIndex cache(client_.local_records());
+    MarkDuplicateAdditions(changes, cache);
+    const std::string changeList = BuildChangeList(changes, cache);
+    ShowStep(kUpload);
+    if (!ChangeListHoldsNoChange(changeList)) {
+        const std::int32_t code = Upload(changeList);
+        if (code != result::kOk) return code;
+    }
+    ReloadLocalCache();
+    ShowStep(kSecondStep);
+    std::int32_t added = 0, updated = 0, deleted = 0;
+    return client_.ChangeDownload(added, updated, deleted);
+}
+
+// The camera file must say what the cache holds now: when the cache is empty no file is
+// written, and an earlier one left in its place would pass for the new one.
+std::int32_t Synchronisation::WriteCameraFile() {
+    if (!platform::DeletePcFile(pcfile::kCameraFile)) return result::kCameraFileFailed;
+    const std::string cache = platform::PcPath(pcfile::kLocalCache);
+    std::vector<CameraRecord> local;
+    if (platform::FileSizeOf(cache) >= 0 && !service::ReadCameraFile(cache, local)) return result::kCameraFileFailed;
+    const int written = service::BuildCameraFile(local, platform::PcPath(pcfile::kCameraFile));
+    return written == service::kCameraFileWritten ? result::kOk : result::kCameraFileFailed;
+}
+
+// The service counts a change download as delivered once it has sent it, whether or not this
+// side managed to store it. So a marker is written before the logon and removed only when every
+// download of the run is committed to the cache; a run that finds it was interrupted, or failed
+// after the service had moved on, and retrieves everything instead of the changes.
 std::uint32_t Synchronisation::Run(const char* registrar, const char* email, const char* serial, const char* version) {
     counts_ = SyncCounts{};
     if (std::strlen(client_.base_url()) < 5) return result::kNoServiceAddress;
+    platform::RemoveLeftoverTemporaries(".");
+    const bool unfinishedBefore = platform::FileSizeOf(platform::PcPath(pcfile::kUnfinishedMarker)) >= 0;
     client_.LoadLocalCache();
     progress_.Show();
     shown_ = true;
     progress_.SetTitle(texts_.Text(kTitleText));
     ShowStep(kLogon);
+    if (!unfinishedBefore && !platform::WriteMarkerFile(platform::PcPath(pcfile::kUnfinishedMarker))) {
+        return Fail(result::kLocalCacheFailed);
+    }
 
     const std::int32_t logon = client_.LogOn(registrar, serial, email, version);
-    if (logon == result::kFullRetrievalDemanded) {
+    if (logon == result::kFullRetrievalDemanded || (logon == result::kOk && unfinishedBefore)) {
         client_.ReleaseRecords();
     } else if (logon != result::kOk) {
+        // Nothing was downloaded: a refused logon is no reason for a full retrieval next time.
+        if (!unfinishedBefore) platform::DeletePcFile(pcfile::kUnfinishedMarker);
         return Fail(logon);
     }
     std::int32_t code = FirstStep(client_.local_count() == 0);
@@ -164,39 +207,34 @@ std::uint32_t Synchronisation::Run(const char* registrar, const char* email, con
     ShowStep(kDeviceChanges);
     std::vector<ChangeRecord> changes;
     // A file that is there but cannot be read is kept: the user's reports must not vanish.
-    if (!ReadChangeRecords(platform::PcPath(pcfile::kPersonalUpdates), changes)) return Fail(result::kSyncFailed);
-    platform::DeletePcFile(pcfile::kPersonalUpdates);
+    if (!ReadChangeRecords(platform::PcPath(pcfile::kPersonalUpdates), changes)) {
+        return Fail(result::kLocalCacheFailed);
+    }
+    if (!options_.updatesHeldOnlyHere) platform::DeletePcFile(pcfile::kPersonalUpdates);
     if (!changes.empty()) {
-        const CachedCameraIndex cache(client_.local_records());
-        MarkDuplicateAdditions(changes, cache);
-        const std::string changeList = BuildChangeList(changes, cache);
-        ShowStep(kUpload);
-        if (!ChangeListHoldsNoChange(changeList)) {
-            code = Upload(changeList);
-            if (code != result::kOk) return Fail(code);
-        }
-        ReloadLocalCache();
-        ShowStep(kSecondStep);
-        std::int32_t added = 0, updated = 0, deleted = 0;
-        code = client_.ChangeDownload(added, updated, deleted);
+        code = SendReports(changes);
         if (code != result::kOk) return Fail(code);
     }
+    // Every download of this run is in the cache, and the service holds the reports.
+    if (options_.updatesHeldOnlyHere && !platform::DeletePcFile(pcfile::kPersonalUpdates)) {
+        return Fail(result::kLocalCacheFailed);
+    }
+    platform::DeletePcFile(pcfile::kUnfinishedMarker);
 
     client_.CloseHandles();
     client_.ReleaseRecords();
     ShowStep(kCameraFile);
-    const int written = service::BuildCameraFileFromCache(platform::PcPath(pcfile::kLocalCache),
-                                                          platform::PcPath(pcfile::kCameraFile));
+    code = WriteCameraFile();
     progress_.Close();
-    return written == 0 ? result::kOk : static_cast<std::uint32_t>(result::kSyncFailed);
+    return static_cast<std::uint32_t>(code);
 }
 
 }  // namespace
 
 std::uint32_t RunSynchronisation(CServiceClient& client, IProgressSink& progress, const platform::StringTable& texts,
                                  const char* registrar, const char* email, const char* serial, const char* version,
-                                 SyncCounts& counts) {
-    return Synchronisation(client, progress, texts, counts).Run(registrar, email, serial, version);
+                                 SyncCounts& counts, const SyncOptions& options) {
+    return Synchronisation(client, progress, texts, options, counts).Run(registrar, email, serial, version);
 }
 
 std::string ErrorTextForCode(std::uint32_t code, const platform::StringTable& texts) {

@@ -1,5 +1,6 @@
 #include "atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,15 +12,38 @@
 namespace platform {
 
 namespace {
+
 constexpr std::size_t kBufferSize = 1 << 16;
+constexpr const char* kTempMarker = ".tmp-";
+constexpr std::size_t kTempSuffixLength = 6;
+
+std::string ParentFolder(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
+
+bool IsTemporaryName(const char* name) {
+    const std::size_t length = std::strlen(name);
+    const std::size_t markerLength = std::strlen(kTempMarker);
+    if (length <= markerLength + kTempSuffixLength) return false;
+    const char* suffix = name + length - kTempSuffixLength;
+    if (std::strncmp(suffix - markerLength, kTempMarker, markerLength) != 0) return false;
+    for (const char* c = suffix; *c; ++c) {
+        const bool alnum = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
+        if (!alnum) return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 AtomicFile::~AtomicFile() { Abort(); }
 
-bool AtomicFile::Open(const std::string& path) {
+bool AtomicFile::Open(const std::string& path, mode_t newFileMode) {
     Abort();
     path_ = path;
-    std::string pattern = path + ".tmp-XXXXXX";
+    std::string pattern = path + kTempMarker + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     fd_ = mkostemp(name.data(), O_CLOEXEC);
@@ -27,8 +51,15 @@ bool AtomicFile::Open(const std::string& path) {
         failed_ = true;
         return false;
     }
-    fchmod(fd_, 0644);
     temp_path_ = name.data();
+    // Settings hold the user's name and serial: a replaced file must not become more readable.
+    struct stat existing {};
+    const mode_t mode = stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : newFileMode;
+    if (fchmod(fd_, mode) != 0) {
+        Abort();
+        failed_ = true;
+        return false;
+    }
     failed_ = false;
     buffer_.clear();
     buffer_.reserve(kBufferSize);
@@ -66,8 +97,11 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
 
 bool AtomicFile::Commit() {
     if (fd_ < 0) return false;
-    if (failed_ || !Flush()) {
+    // The data must be on the disk before the name points at it, or a power cut after the
+    // rename leaves an empty file where the old one was.
+    if (failed_ || !Flush() || fdatasync(fd_) != 0) {
         Abort();
+        failed_ = true;
         return false;
     }
     const int fd = fd_;
@@ -79,6 +113,12 @@ bool AtomicFile::Commit() {
         return false;
     }
     temp_path_.clear();
+    if (!SyncParentFolder(path_)) {
+        // The new file is in place and complete; only its durability across a power cut is
+        // in doubt, which the caller hears about.
+        failed_ = true;
+        return false;
+    }
     return true;
 }
 
@@ -92,6 +132,36 @@ void AtomicFile::Abort() {
         temp_path_.clear();
     }
     buffer_.clear();
+}
+
+bool SyncParentFolder(const std::string& path) {
+    const int dir = ::open(ParentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return false;
+    const bool synced = fsync(dir) == 0 || errno == EINVAL;  // some file systems cannot sync folders
+    ::close(dir);
+    return synced;
+}
+
+bool WriteMarkerFile(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) return true;
+    AtomicFile file;
+    return file.Open(path) && file.Commit();
+}
+
+int RemoveLeftoverTemporaries(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return 0;
+    int removed = 0;
+    const int dirFd = dirfd(dir);
+    while (const dirent* entry = readdir(dir)) {
+        if (!IsTemporaryName(entry->d_name)) continue;
+        struct stat st {};
+        if (fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (unlinkat(dirFd, entry->d_name, 0) == 0) ++removed;
+    }
+    closedir(dir);
+    return removed;
 }
 
 }  // namespace platform

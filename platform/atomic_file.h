@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -6,9 +8,13 @@
 namespace platform {
 
 // Writes a file that replaces its predecessor only when every byte reached the disk: the
-// data goes to a temporary file in the same folder and is renamed over the target on Commit.
-// Until then (and after any failed write, or when the object goes without Commit) the old
-// file stays exactly as it was. Writes are buffered; every write is checked.
+// data goes to a temporary file "<target>.tmp-XXXXXX" in the same folder, which Commit syncs,
+// renames over the target and makes lasting by syncing the folder. Until then (and after any
+// failed write, or when the object goes without Commit) the old file stays exactly as it was
+// and the temporary file is removed. A process killed midway leaves only its temporary file,
+// which RemoveLeftoverTemporaries clears. The new file keeps the permissions of the one it
+// replaces; a file that did not exist gets newFileMode. Writes are buffered; every write,
+// sync and rename is checked.
 class AtomicFile {
 public:
     AtomicFile() = default;
@@ -16,7 +22,7 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    bool Open(const std::string& path);
+    bool Open(const std::string& path, mode_t newFileMode = 0644);
     bool Write(const void* data, std::size_t size);
     bool Commit();
     void Abort();
@@ -34,5 +40,19 @@ private:
     std::string temp_path_;
     std::vector<char> buffer_;
 };
+
+// Makes a rename or an unlink in the folder of path lasting; false when the folder could not
+// be synced.
+bool SyncParentFolder(const std::string& path);
+
+// Creates an empty file, or leaves an existing one as it is, so that it survives a power cut;
+// false when it could not be created.
+bool WriteMarkerFile(const std::string& path);
+
+// Deletes, in folder only (never below it), the temporary files that AtomicFile leaves when its
+// process is killed: regular files named "<name>.tmp-" followed by six letters or digits.
+// Gives the number deleted. Nothing else is touched; a writer still running in the same folder
+// would lose its temporary, so callers hold the folder's lock first.
+int RemoveLeftoverTemporaries(const std::string& folder);
 
 }  // namespace platform

@@ -242,6 +242,8 @@ HINTERNET HttpOpenRequest(HINTERNET connection, const char* verb, const char* pa
     }
     // The service answers at once; waiting for "100 Continue" would only add a round trip.
     r->headers = curl_slist_append(r->headers, "Expect:");
+    // The requests name no accepted types; curl would add one of its own.
+    r->headers = curl_slist_append(r->headers, "Accept:");
     return r.release();
 }
 

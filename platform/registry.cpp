@@ -14,7 +14,10 @@ bool QueryStringValue(HKEY key, const char* name, char* buffer, std::uint32_t si
     if (needed > 0 && RegQueryValue(key, name, &type, text.data(), &needed) != kRegSuccess) return false;
     if (type != kRegSz) return false;
     // A stored text may or may not carry its terminator; it ends at the first NUL either way.
-    const size_t length = std::min<size_t>(strnlen(text.data(), text.size()), size - 1);
+    // One that does not fit fails as a query into a short buffer does: a cut serial or address
+    // would be used as if it were the real one.
+    const size_t length = strnlen(text.data(), text.size());
+    if (length >= size) return false;
     std::memcpy(buffer, text.data(), length);
     buffer[length] = '\0';
     return true;

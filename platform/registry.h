@@ -24,8 +24,8 @@ public:
     virtual bool SetString(const char* name, const char* text);
     virtual bool SetDword(const char* name, std::uint32_t value);
     virtual bool GetBinary(const char* name, void* buffer, std::uint32_t size);
-    // Reads a REG_SZ value; a text longer than the buffer is cut to size - 1 characters and
-    // always terminated.
+    // Reads a REG_SZ value into the buffer, terminated; a text that does not fit in size - 1
+    // characters fails, leaving the buffer as it was.
     virtual bool GetString(const char* name, char* buffer, std::uint32_t size);
     virtual bool GetDword(const char* name, std::uint32_t& value);
     virtual bool DeleteKey(const char* subKey);
@@ -41,8 +41,8 @@ private:
     char* sub_key_ = nullptr;
 };
 
-// Reads a REG_SZ value of an open key into a fixed buffer, cutting an over-long text safely.
-// False when the value is missing or of another type.
+// Reads a REG_SZ value of an open key into a fixed buffer. False when the value is missing, of
+// another type, or too long for the buffer (then the buffer is untouched).
 bool QueryStringValue(HKEY key, const char* name, char* buffer, std::uint32_t size);
 // Reads a REG_DWORD value; false when missing or of another type.
 bool QueryDwordValue(HKEY key, const char* name, std::uint32_t& value);

@@ -1,8 +1,11 @@
 #include "platform/registry_store.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -139,20 +142,76 @@ bool ParseValue(const std::string& line, Value& v) {
     return true;
 }
 
-std::vector<Key> LoadStore() {
+enum class StoreState { kAbsent, kRead, kUnreadable, kDamaged };
+
+struct LoadedStore {
     std::vector<Key> keys;
-    std::ifstream in(SettingsStorePath());
+    StoreState state = StoreState::kAbsent;
+    std::string problem;  // what is wrong with a store that is unreadable or damaged
+};
+
+// The store is a few hundred bytes; anything far larger is not ours.
+constexpr std::size_t kStoreLimit = 1 << 20;
+
+bool ReadStoreText(const std::string& path, std::string& text, LoadedStore& store) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return false;
+        store.state = StoreState::kUnreadable;
+        store.problem = "cannot read the settings store " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    char chunk[4096];
+    ssize_t n = 0;
+    while ((n = ::read(fd, chunk, sizeof chunk)) > 0 && text.size() <= kStoreLimit) {
+        text.append(chunk, static_cast<std::size_t>(n));
+    }
+    const int readError = n < 0 ? errno : 0;
+    ::close(fd);
+    if (readError != 0 || text.size() > kStoreLimit) {
+        store.state = StoreState::kUnreadable;
+        store.problem = "cannot read the settings store " + path + ": " +
+                        (readError != 0 ? std::strerror(readError) : "it is far too large to be one");
+        return false;
+    }
+    return true;
+}
+
+// Reads every value it can; a line it cannot make sense of marks the store damaged, so that
+// no write replaces the file and drops what that line held.
+LoadedStore LoadStore() {
+    LoadedStore store;
+    const std::string path = SettingsStorePath();
+    std::string text;
+    if (!ReadStoreText(path, text, store)) return store;
+    store.state = StoreState::kRead;
+    std::istringstream in(text);
     std::string line;
-    while (std::getline(in, line)) {
+    for (int number = 1; std::getline(in, line); ++number) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        bool understood = line.empty() || line.front() == ';';
         if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
-            keys.push_back(Key{line.substr(1, line.size() - 2), {}});
-        } else if (!keys.empty() && !line.empty() && line.front() == '"') {
+            store.keys.push_back(Key{line.substr(1, line.size() - 2), {}});
+            understood = true;
+        } else if (!store.keys.empty() && !line.empty() && line.front() == '"') {
             Value v;
-            if (ParseValue(line, v)) keys.back().values.push_back(std::move(v));
+            understood = ParseValue(line, v);
+            if (understood) store.keys.back().values.push_back(std::move(v));
+        }
+        if (!understood && store.state == StoreState::kRead) {
+            store.state = StoreState::kDamaged;
+            store.problem = "the settings store " + path + " is damaged at line " + std::to_string(number) +
+                            "; repair or remove it";
         }
     }
-    return keys;
+    return store;
+}
+
+// Writes go only to a store that was read whole: anything else would lose what it holds.
+RegResult WriteRefusal(const LoadedStore& store) {
+    if (store.state == StoreState::kUnreadable) return kRegAccessDenied;
+    if (store.state == StoreState::kDamaged) return kRegCorrupt;
+    return kRegSuccess;
 }
 
 void MakeParentFolders(const std::string& path) {
@@ -170,7 +229,7 @@ bool SaveStore(const std::vector<Key>& keys) {
         for (const Value& v : k.values) text += FormatValue(v) + "\n";
     }
     AtomicFile file;
-    return file.Open(path) && file.Write(text.data(), text.size()) && file.Commit();
+    return file.Open(path, 0600) && file.Write(text.data(), text.size()) && file.Commit();
 }
 
 Key* FindKey(std::vector<Key>& keys, const std::string& path) {
@@ -229,6 +288,8 @@ RegResult CopyOut(const std::string& bytes, void* data, std::uint32_t* size) {
 }  // namespace
 
 HKEY LocalMachineRoot() { return &g_localMachine; }
+
+std::string SettingsStoreProblem() { return LoadStore().problem; }
 HKEY CurrentUserRoot() { return &g_currentUser; }
 
 std::string SettingsStorePath() {
@@ -241,7 +302,9 @@ std::string SettingsStorePath() {
 RegResult RegOpenKey(HKEY root, const char* subKey, HKEY* out) {
     if (!Valid(root) || out == nullptr) return kRegInvalidHandle;
     *out = nullptr;
-    auto keys = LoadStore();
+    LoadedStore store = LoadStore();
+    if (store.state == StoreState::kUnreadable) return kRegAccessDenied;
+    auto& keys = store.keys;
     const std::string path = ChildPath(root, subKey);
     if (!KeyExists(keys, path)) return kRegFileNotFound;
     *out = new RegKeyHandle{path};
@@ -251,7 +314,9 @@ RegResult RegOpenKey(HKEY root, const char* subKey, HKEY* out) {
 RegResult RegCreateKey(HKEY root, const char* subKey, HKEY* out) {
     if (!Valid(root) || out == nullptr) return kRegInvalidHandle;
     *out = nullptr;
-    auto keys = LoadStore();
+    LoadedStore store = LoadStore();
+    if (const RegResult refused = WriteRefusal(store); refused != kRegSuccess) return refused;
+    auto& keys = store.keys;
     const std::string path = ChildPath(root, subKey);
     if (FindKey(keys, path) == nullptr) {
         keys.push_back(Key{path, {}});
@@ -269,7 +334,7 @@ RegResult RegCloseKey(HKEY key) {
 
 RegResult RegQueryValue(HKEY key, const char* name, std::uint32_t* type, void* data, std::uint32_t* size) {
     if (!Valid(key)) return kRegInvalidHandle;
-    auto keys = LoadStore();
+    auto keys = LoadStore().keys;
     Key* k = FindKey(keys, key->path);
     Value* v = k ? FindValue(*k, name) : nullptr;
     if (v == nullptr) return kRegFileNotFound;
@@ -279,7 +344,9 @@ RegResult RegQueryValue(HKEY key, const char* name, std::uint32_t* type, void* d
 
 RegResult RegSetValue(HKEY key, const char* name, std::uint32_t type, const void* data, std::uint32_t size) {
     if (!Valid(key) || (data == nullptr && size > 0)) return kRegInvalidHandle;
-    auto keys = LoadStore();
+    LoadedStore store = LoadStore();
+    if (const RegResult refused = WriteRefusal(store); refused != kRegSuccess) return refused;
+    auto& keys = store.keys;
     Key* k = FindKey(keys, key->path);
     if (k == nullptr) {
         keys.push_back(Key{key->path, {}});
@@ -297,7 +364,9 @@ RegResult RegSetValue(HKEY key, const char* name, std::uint32_t type, const void
 
 RegResult RegDeleteValue(HKEY key, const char* name) {
     if (!Valid(key)) return kRegInvalidHandle;
-    auto keys = LoadStore();
+    LoadedStore store = LoadStore();
+    if (const RegResult refused = WriteRefusal(store); refused != kRegSuccess) return refused;
+    auto& keys = store.keys;
     Key* k = FindKey(keys, key->path);
     Value* v = k ? FindValue(*k, name) : nullptr;
     if (v == nullptr) return kRegFileNotFound;
@@ -307,7 +376,9 @@ RegResult RegDeleteValue(HKEY key, const char* name) {
 
 RegResult RegDeleteKey(HKEY key, const char* subKey) {
     if (!Valid(key)) return kRegInvalidHandle;
-    auto keys = LoadStore();
+    LoadedStore store = LoadStore();
+    if (const RegResult refused = WriteRefusal(store); refused != kRegSuccess) return refused;
+    auto& keys = store.keys;
     const std::string path = ChildPath(key, subKey);
     for (const Key& k : keys) {
         if (IsBelow(k.path, path)) return kRegAccessDenied;  // keys with sub-keys stay, as on Windows
@@ -320,7 +391,7 @@ RegResult RegDeleteKey(HKEY key, const char* subKey) {
 
 RegResult RegEnumKey(HKEY key, std::uint32_t index, char* name, std::uint32_t* size) {
     if (!Valid(key) || name == nullptr || size == nullptr) return kRegInvalidHandle;
-    auto keys = LoadStore();
+    auto keys = LoadStore().keys;
     std::vector<std::string> children;
     for (const Key& k : keys) {
         if (!IsBelow(k.path, key->path)) continue;
@@ -340,7 +411,7 @@ RegResult RegEnumKey(HKEY key, std::uint32_t index, char* name, std::uint32_t* s
 
 RegResult RegEnumValue(HKEY key, std::uint32_t index, char* name, std::uint32_t* size, std::uint32_t* type) {
     if (!Valid(key) || name == nullptr || size == nullptr) return kRegInvalidHandle;
-    auto keys = LoadStore();
+    auto keys = LoadStore().keys;
     Key* k = FindKey(keys, key->path);
     if (k == nullptr || index >= k->values.size()) return kRegNoMoreItems;
     const Value& v = k->values[index];

@@ -13,6 +13,7 @@ inline constexpr RegResult kRegFileNotFound = 2;
 inline constexpr RegResult kRegAccessDenied = 5;
 inline constexpr RegResult kRegInvalidHandle = 6;
 inline constexpr RegResult kRegMoreData = 234;
+inline constexpr RegResult kRegCorrupt = 1015;  // the store holds lines that cannot be read
 inline constexpr RegResult kRegNoMoreItems = 259;
 
 enum RegType : std::uint32_t {
@@ -32,6 +33,13 @@ HKEY CurrentUserRoot();
 // Path of the store file: $ZARNIK_SETTINGS, else $XDG_CONFIG_HOME/zarnik/settings.reg,
 // else ~/.config/zarnik/settings.reg.
 std::string SettingsStorePath();
+
+// Empty when the store can be used; otherwise what is wrong with it, for the user. A store that
+// cannot be read gives kRegAccessDenied to every open and write; one with lines that cannot be
+// parsed is read as far as it goes, and every write is refused with kRegCorrupt, so a damaged
+// store is never silently replaced. A new store file is created readable by its owner only;
+// an existing one keeps its permissions.
+std::string SettingsStoreProblem();
 
 RegResult RegOpenKey(HKEY root, const char* subKey, HKEY* out);
 RegResult RegCreateKey(HKEY root, const char* subKey, HKEY* out);

@@ -58,9 +58,11 @@ bool CacheAppender::Commit() {
         Abort();
         return false;
     }
-    const bool ok = ::close(fd_) == 0;
+    // The appended records must be on the disk before the caller counts the list as stored.
+    const bool synced = fdatasync(fd_) == 0;
+    const bool closed = ::close(fd_) == 0;
     fd_ = -1;
-    return ok;
+    return synced && closed;
 }
 
 void CacheAppender::Abort() {

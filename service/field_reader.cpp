@@ -1,6 +1,8 @@
 #include "service/field_reader.h"
 
+#include <algorithm>
 #include <cctype>
+#include <limits>
 
 namespace service {
 
@@ -8,14 +10,14 @@ std::int32_t ReadNumber(const char* text) {
     while (std::isspace(static_cast<unsigned char>(*text))) ++text;
     bool negative = false;
     if (*text == '+' || *text == '-') negative = *text++ == '-';
-    std::uint64_t value = 0;
-    constexpr std::uint64_t kLimit = 1ULL << 63;
+    // A 32-bit long saturates at its limits; any longer run of digits stays at the limit.
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    const std::int64_t limit = negative ? kMax + 1 : kMax;
+    std::int64_t value = 0;
     for (; *text >= '0' && *text <= '9'; ++text) {
-        value = value * 10 + static_cast<std::uint64_t>(*text - '0');
-        if (value >= kLimit) value = kLimit;  // saturate, as a long would
+        value = std::min(limit, value * 10 + (*text - '0'));
     }
-    const std::uint64_t wrapped = negative ? (~value + 1) : value;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(wrapped));
+    return static_cast<std::int32_t>(negative ? -value : value);
 }
 
 }  // namespace service

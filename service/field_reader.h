@@ -58,7 +58,8 @@ private:
 };
 
 // Reads a decimal number the way atol does (leading blanks, a sign, digits up to the first
-// other character; none give 0), kept as a signed 32-bit value. Never overflows.
+// other character; none give 0) into a signed 32-bit value, saturating at its limits as a
+// 32-bit long does. Never overflows.
 std::int32_t ReadNumber(const char* text);
 
 }  // namespace service

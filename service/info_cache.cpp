@@ -82,9 +82,11 @@ std::int32_t CServiceClient::LastInfoId() {
     }
     bool atLast = infoIndex_ >= infoCount_;
     bool second = false;
+    // -1 is also a record's identifier, so progress is judged by the index, not the value.
     while (!atLast) {
+        const std::int32_t before = infoIndex_;
         const std::int32_t next = NextInfoRecord(text, atLast, second);
-        if (next == -1 && atLast) break;
+        if (infoIndex_ == before) break;
         identifier = next;
     }
     CloseInfoCache();

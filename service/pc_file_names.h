@@ -10,4 +10,6 @@ inline constexpr const char* kCameraFile = ".\\zarniks.mtc";
 inline constexpr const char* kPersonalUpdates = ".\\poiupdates.upd";
 inline constexpr const char* kStoredPersonalUpdates = ".\\store\\poiupdates.upd";
 inline constexpr const char* kErrorLog = ".\\HttpError.txt";
+// Present while a synchronisation has downloads the cache may not hold.
+inline constexpr const char* kUnfinishedMarker = ".\\sync.unfinished";
 }  // namespace pcfile

@@ -17,8 +17,8 @@ namespace result {
 inline constexpr std::int32_t kOk = 0;
 inline constexpr std::int32_t kSessionTransportFailed = 1;
 inline constexpr std::int32_t kFullRetrievalDemanded = 8192;
-inline constexpr std::int32_t kSyncFailed = 10000;
-inline constexpr std::int32_t kSyncFailedNoCache = 10001;
+inline constexpr std::int32_t kCameraFileFailed = 10000;  // the speed-camera file could not be built
+inline constexpr std::int32_t kLocalCacheFailed = 10001;  // a PC cache could not be written, read or filled
 inline constexpr std::int32_t kNotLoggedIn = 10002;
 inline constexpr std::int32_t kUserNotFound = 10003;
 inline constexpr std::int32_t kCredentialsNotFound = 10004;

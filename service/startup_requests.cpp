@@ -16,8 +16,10 @@ using StartupFieldReader = service::FieldReader<1024>;
 
 constexpr std::size_t kInfoTextLimit = 1024;
 
-// Trailing line ends and blanks of a text file are no part of an address.
-std::string TrimLineEnd(std::string text) {
+// The address is the file's first line; its line end and trailing blanks are no part of it.
+std::string FirstLine(std::string text) {
+    const std::size_t end = text.find_first_of("\r\n");
+    if (end != std::string::npos) text.erase(end);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '\t')) {
         text.pop_back();
     }
@@ -33,7 +35,7 @@ std::int32_t CServiceClient::FetchServerUrl(const char* address, std::string& ba
     ReplyPiece piece;
     if (!ReadPiece(piece)) return result::kReadFailed;
     if (StartsWith(piece.text, "http:")) {
-        const std::string text = TrimLineEnd(std::string(piece.text, strnlen(piece.text, piece.length)));
+        const std::string text = FirstLine(std::string(piece.text, strnlen(piece.text, piece.length)));
         // An address too long for the base URL would be cut into a wrong one: take none.
         if (text.size() < sizeof baseUrl_) baseUrl = text;
     }

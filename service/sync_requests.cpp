@@ -102,7 +102,7 @@ std::int32_t CServiceClient::ReadCameraList(const char* requestName, const char*
         });
     });
     if (!read) return result::kSessionTransportFailed;
-    if (storeFailed) return result::kSyncFailed;
+    if (storeFailed) return result::kLocalCacheFailed;
     return code;
 }
 
@@ -110,19 +110,19 @@ std::int32_t CServiceClient::ReadCameraList(const char* requestName, const char*
 // gives the failure back: a partial cache must never pass for a complete one.
 std::int32_t CServiceClient::FetchMutationList() {
     service::CacheFileWriter file;
-    if (!file.Open(pcfile::kMutationCache)) return result::kSyncFailed;
+    if (!file.Open(pcfile::kMutationCache)) return result::kLocalCacheFailed;
     std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/mut.php", nullptr);
     if (code == result::kOk) {
         code = ReadCameraList("MUT", "MUT:", ListStart::kOkFirst, service::ListKind::kMutation,
                               [&](const CameraRecord& r) { return file.Add(r); });
     }
     if (code != result::kOk) return code;
-    return file.Commit() ? result::kOk : result::kSyncFailed;
+    return file.Commit() ? result::kOk : result::kLocalCacheFailed;
 }
 
 std::int32_t CServiceClient::FetchOfficialList() {
     service::CacheFileWriter file;
-    if (!file.Open(pcfile::kLocalCache)) return result::kSyncFailed;
+    if (!file.Open(pcfile::kLocalCache)) return result::kLocalCacheFailed;
     LoadMutationCache();
     const service::MutationFilter filter(mutationRecords_);
     std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/off.php", nullptr);
@@ -134,12 +134,12 @@ std::int32_t CServiceClient::FetchOfficialList() {
                               });
     }
     if (code != result::kOk) return code;
-    return file.Commit() ? result::kOk : result::kSyncFailed;
+    return file.Commit() ? result::kOk : result::kLocalCacheFailed;
 }
 
 std::int32_t CServiceClient::FetchPersonalList() {
     service::CacheAppender file;
-    if (!file.Open(pcfile::kLocalCache)) return result::kSyncFailed;
+    if (!file.Open(pcfile::kLocalCache)) return result::kLocalCacheFailed;
     std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/per.php", nullptr);
     if (code == result::kOk) {
         code = ReadCameraList("PER", "PER:", ListStart::kOkFirst,
@@ -147,7 +147,7 @@ std::int32_t CServiceClient::FetchPersonalList() {
                               [&](const CameraRecord& r) { return file.Add(r); });
     }
     if (code != result::kOk) return code;
-    return file.Commit() ? result::kOk : result::kSyncFailed;
+    return file.Commit() ? result::kOk : result::kLocalCacheFailed;
 }
 
 std::int32_t CServiceClient::UploadChanges(const char* changeList, std::int32_t& first, std::int32_t& second) {
@@ -168,7 +168,9 @@ std::int32_t CServiceClient::UploadChanges(const char* changeList, std::int32_t&
 
 std::int32_t CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes) {
     service::ChangeMerge merge(localRecords_);
-    merge.OpenDelta();
+    // Without the delta file every new camera of the download would be dropped while the service
+    // counts them as delivered: fail before asking for them.
+    if (!merge.OpenDelta()) return result::kLocalCacheFailed;
     std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/D0Sync.php", nullptr);
     std::int32_t counts[3] = {0, 0, 0};
     if (code == result::kOk) {
@@ -196,7 +198,7 @@ std::int32_t CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& up
     }
     // Changes the service has handed over must reach the cache; if it cannot be written the
     // synchronisation fails and the old cache stays.
-    if (!merge.Finish()) return result::kSyncFailed;
+    if (!merge.Finish()) return result::kLocalCacheFailed;
     adds = counts[static_cast<int>(service::ChangeAction::kAdd)];
     updates = counts[static_cast<int>(service::ChangeAction::kUpdate)];
     deletes = counts[static_cast<int>(service::ChangeAction::kDelete)];

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "scripted_service.h"
 #include "sync_harness.h"
@@ -110,6 +111,7 @@ TEST_F(ScriptedSync, FailuresLeaveExactlyTheFilesThatCarryOn) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        std::remove("sync.unfinished");  // each case starts from a finished synchronisation
         testsupport::WriteWholeFile("local.cache", earlier);
         WriteUpdates({Report(0, 30000000, 30000000)});
         service_.Set("/POIDataBase/LoGon.php", c.logon);
@@ -124,6 +126,7 @@ TEST_F(ScriptedSync, FailuresLeaveExactlyTheFilesThatCarryOn) {
         EXPECT_EQ(FileExists("poiupdates.upd"), c.updatesKept);
         EXPECT_FALSE(FileExists("mut.cache"));
         EXPECT_FALSE(FileExists("zarniks.mtc"));
+        EXPECT_TRUE(FileExists("sync.unfinished"));  // the next run retrieves everything
         EXPECT_TRUE(run.progress.closed);
     }
 }

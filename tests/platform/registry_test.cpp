@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -59,24 +61,30 @@ TEST_F(RegistryTest, ValuesOfTheWrongTypeCountAsMissing) {
     EXPECT_FALSE(key.GetBinary("Registrar", text, sizeof text));
 }
 
-TEST_F(RegistryTest, OverLongTextsAreCutToTheirFieldsAndTerminated) {
-    const std::string longName(1000, 'n');
-    const std::string longLanguage = "10331033103310331033103310331033";
+TEST_F(RegistryTest, OverLongTextsCountAsMissingInsteadOfBeingCut) {
+    const std::string longName(256, 'n');
+    const std::string longLanguage = "10331033103310331033";  // 20 characters: one too many
     ASSERT_TRUE(platform::SaveRegistration(longName.c_str(), "serial", "a@b.c", longLanguage.c_str(), 3));
 
     AppConfig config;
-    std::memset(config.registrar, 'x', sizeof config.registrar);
     const platform::StoredSettings stored = platform::LoadAppConfig(config);
-    EXPECT_EQ(std::string(config.registrar), longName.substr(0, 255));
-    EXPECT_EQ(std::string(config.language), longLanguage.substr(0, 19));
+    EXPECT_STREQ(config.registrar, "");  // a cut name would log on as someone else
+    EXPECT_STREQ(config.language, "1033");
     EXPECT_TRUE(stored.deviceSet);
     EXPECT_EQ(config.device, 3U);
+    char registrar[256], email[256], serial[256];
+    EXPECT_FALSE(platform::ReadRegistration(registrar, email, serial));
 
-    char small[8];
     CRegistry key;
     ASSERT_TRUE(key.Open(LocalMachineRoot(), kSettingsKey, false));
-    ASSERT_TRUE(key.GetString("Registrar", small, sizeof small));
-    EXPECT_STREQ(small, "nnnnnnn");
+    char small[8] = "keep";
+    EXPECT_FALSE(key.GetString("Serial", small, 6));  // "serial" needs 7 bytes
+    EXPECT_STREQ(small, "keep");
+    EXPECT_TRUE(key.GetString("Serial", small, 7));
+    EXPECT_STREQ(small, "serial");
+    ASSERT_TRUE(platform::SaveRegistration(longName.substr(1).c_str(), "s", "e", "1031", 0));
+    EXPECT_TRUE(platform::ReadRegistration(registrar, email, serial));  // 255 characters fit
+    EXPECT_EQ(std::string(registrar), longName.substr(1));
 }
 
 TEST_F(RegistryTest, SettingsSurviveAReloadAndTextsKeepEveryByte) {
@@ -120,6 +128,36 @@ TEST_F(RegistryTest, AStoreFileWithGarbageLinesKeepsItsGoodValues) {
     EXPECT_STREQ(config.serial, "");
     EXPECT_FALSE(stored.deviceSet);
     EXPECT_EQ(stored.alertId, 7);
+
+    // Writing would drop what the damaged lines held: every write is refused, the file stays.
+    const std::string before = testsupport::ReadWholeFile(dir_.file("settings.reg"));
+    EXPECT_NE(platform::SettingsStoreProblem().find("line 2"), std::string::npos);
+    EXPECT_FALSE(platform::SaveRegistration("Ann", "S", "E", "1033", 0));
+    EXPECT_FALSE(platform::SaveAlertId(3));
+    CRegistry key;
+    ASSERT_TRUE(key.Open(LocalMachineRoot(), kSettingsKey, false));
+    EXPECT_FALSE(key.DeleteValue("Registrar"));
+    EXPECT_EQ(testsupport::ReadWholeFile(dir_.file("settings.reg")), before);
+}
+
+TEST_F(RegistryTest, TheStoreKeepsItsModeAndANewOneIsPrivate) {
+    const std::string store = dir_.file("settings.reg");
+    ASSERT_TRUE(platform::SaveAlertId(1));
+    struct stat st {};
+    ASSERT_EQ(stat(store.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600U);
+    ASSERT_EQ(chmod(store.c_str(), 0640), 0);
+    ASSERT_TRUE(platform::SaveAlertId(2));
+    ASSERT_EQ(stat(store.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640U);
+    EXPECT_EQ(platform::SettingsStoreProblem(), "");
+
+    // A store that cannot be read (here a folder in its place) refuses every open and write.
+    testsupport::TempDir other;
+    setenv("ZARNIK_SETTINGS", other.path().c_str(), 1);
+    EXPECT_NE(platform::SettingsStoreProblem().find("cannot read"), std::string::npos);
+    EXPECT_FALSE(CRegistry().Open(LocalMachineRoot(), kSettingsKey, true));
+    EXPECT_FALSE(platform::SaveAlertId(3));
 }
 
 TEST_F(RegistryTest, EnumeratesAndDeletes) {

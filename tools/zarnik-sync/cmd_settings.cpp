@@ -6,12 +6,16 @@
 #include "options.h"
 #include "platform/app_config.h"
 #include "platform/registry.h"
+#include "platform/registry_store.h"
 
 namespace zsync {
 
 namespace {
 
 int ShowSettings() {
+    if (const std::string problem = platform::SettingsStoreProblem(); !problem.empty()) {
+        return Fail(kExitFailed, problem);
+    }
     AppConfig config;
     const platform::StoredSettings stored = platform::LoadAppConfig(config);
     std::printf("store     %s\n", platform::SettingsStorePath().c_str());
@@ -25,29 +29,52 @@ int ShowSettings() {
     return kExitOk;
 }
 
+// The widths of the fields the values are read into, terminator included: a longer text would
+// be read back as missing.
+constexpr std::size_t kTextField = 256;
+constexpr std::size_t kLanguageField = 20;
+
 int SetSettings(const ParsedArgs& parsed) {
-    AppConfig config;
-    platform::LoadAppConfig(config);
+    const struct {
+        const char* option;
+        const char* value;
+        std::size_t field;
+    } texts[] = {{"--name", "Registrar", kTextField}, {"--serial", "Serial", kTextField},
+                 {"--email", "Email", kTextField},    {"--url", "Url", kTextField},
+                 {"--language", "Language", kLanguageField}};
+    for (const auto& t : texts) {
+        const auto it = parsed.values.find(t.option);
+        if (it != parsed.values.end() && it->second.size() >= t.field) {
+            return Fail(kExitUsage, std::string(t.option) + " takes at most " + std::to_string(t.field - 1) +
+                                        " bytes; the text given has " + std::to_string(it->second.size()));
+        }
+    }
+    std::uint32_t device = 0;
+    const auto deviceValue = parsed.values.find("--device");
+    if (deviceValue != parsed.values.end()) {
+        char* end = nullptr;
+        const unsigned long number = std::strtoul(deviceValue->second.c_str(), &end, 10);
+        if (deviceValue->second.empty() || *end != '\0' || number > 0xffffffffUL) {
+            return Fail(kExitUsage, "--device takes a number");
+        }
+        device = static_cast<std::uint32_t>(number);
+    }
+    // A store that cannot be read or parsed would be replaced by one holding only these values.
+    if (const std::string problem = platform::SettingsStoreProblem(); !problem.empty()) {
+        return Fail(kExitFailed, problem + "; nothing was changed");
+    }
     platform::CRegistry key;
     if (!key.Open(platform::LocalMachineRoot(), platform::kSettingsKey, true)) {
         return Fail(kExitFailed, "cannot write the settings store " + platform::SettingsStorePath());
     }
-    const struct {
-        const char* option;
-        const char* value;
-    } texts[] = {{"--name", "Registrar"}, {"--serial", "Serial"}, {"--email", "Email"},
-                 {"--url", "Url"},        {"--language", "Language"}};
     for (const auto& t : texts) {
         const auto it = parsed.values.find(t.option);
         if (it != parsed.values.end() && !key.SetString(t.value, it->second.c_str())) {
             return Fail(kExitFailed, std::string("cannot store ") + t.value);
         }
     }
-    if (const auto it = parsed.values.find("--device"); it != parsed.values.end()) {
-        char* end = nullptr;
-        const unsigned long device = std::strtoul(it->second.c_str(), &end, 10);
-        if (it->second.empty() || *end != '\0' || device > 0xffffffffUL) return Fail(kExitUsage, "--device takes a number");
-        if (!key.SetDword("Device", static_cast<std::uint32_t>(device))) return Fail(kExitFailed, "cannot store Device");
+    if (deviceValue != parsed.values.end() && !key.SetDword("Device", device)) {
+        return Fail(kExitFailed, "cannot store Device");
     }
     return kExitOk;
 }

@@ -1,10 +1,13 @@
 // zarnik-sync sync: one synchronisation with the service, headless.
 #include <cstdio>
+#include <filesystem>
 
 #include "commands.h"
 #include "engine/synchronisation.h"
 #include "options.h"
 #include "platform/app_config.h"
+#include "platform/folder_lock.h"
+#include "platform/registry_store.h"
 #include "platform/pc_files.h"
 #include "service/camera_file_writer.h"
 #include "service/pc_file_names.h"
@@ -16,8 +19,31 @@
 namespace zsync {
 
 namespace {
-constexpr unsigned kSummaryText = 156;
+
 constexpr const char* kSyncVersion = "2.0";
+
+
+// The Synchronise page's summary (text 156) ends with the cameras copied to the device; here no
+// device is involved and the camera file stays in the working folder, so the summary says so.
+void PrintSummary(const engine::SyncCounts& counts, int cameras) {
+    std::printf("Synchronisation has been completed successfully.\n\n");
+    if (counts.fullRetrieval) {
+        std::printf("Full retrieval: the local cache holds %d cameras.\n", counts.changesAdded);
+    } else {
+        std::printf("Changes downloaded to the local cache: %d added, %d updated, %d deleted.\n",
+                    counts.changesAdded, counts.changesUpdated, counts.changesDeleted);
+    }
+    std::printf("Personal zarniks added to your personal store: %d; accepted by Vyo: %d.\n", counts.personalStored,
+                counts.personalAccepted);
+    if (cameras > 0) {
+        std::error_code ec;
+        const auto file = std::filesystem::absolute(platform::PcPath(pcfile::kCameraFile), ec).lexically_normal();
+        std::printf("Camera file %s: %d zarniks.\n", file.c_str(), cameras);
+    } else {
+        std::printf("No zarniks in the local cache: no camera file was written.\n");
+    }
+}
+
 }  // namespace
 
 int RunSync(const Args& args) {
@@ -28,6 +54,11 @@ int RunSync(const Args& args) {
         return Fail(kExitFailed, "the device is not reachable from this build; use 'sync --pc-only'");
     }
     if (!EnterWorkingFolder(error)) return Fail(kExitFailed, error);
+    platform::FolderLock lock;
+    if (!lock.Acquire(".", error)) return Fail(kExitFailed, error);
+    if (const std::string problem = platform::SettingsStoreProblem(); !problem.empty()) {
+        return Fail(kExitFailed, problem);
+    }
 
     AppConfig config;
     platform::StringTable texts;
@@ -41,20 +72,17 @@ int RunSync(const Args& args) {
     client.SetBaseUrl(config.baseUrl);
     TerminalProgress progress(stderr);
     engine::SyncCounts counts;
+    engine::SyncOptions options;
+    options.updatesHeldOnlyHere = true;  // no device keeps a copy of the reports
     const std::uint32_t code =
-        engine::RunSynchronisation(client, progress, texts, registrar, email, serial, kSyncVersion, counts);
+        engine::RunSynchronisation(client, progress, texts, registrar, email, serial, kSyncVersion, counts, options);
     if (code != 0) {
         // The synchronisation's failures reach the user as a message with an empty caption.
         TerminalMessages messages(stderr, stdin);
         messages.Show(engine::ErrorTextForCode(code, texts), "", engine::MessageButtons::kOk);
         return kExitFailed;
     }
-
-    const int cameras = service::CountCameraFileRecords(platform::PcPath(pcfile::kCameraFile));
-    const long long changes = static_cast<long long>(counts.changesAdded) + counts.changesUpdated + counts.changesDeleted;
-    std::printf("%s\n", platform::FormatNumbers(texts.Text(kSummaryText),
-                                                {changes, counts.personalStored, counts.personalAccepted, cameras})
-                            .c_str());
+    PrintSummary(counts, service::CountCameraFileRecords(platform::PcPath(pcfile::kCameraFile)));
     return kExitOk;
 }
 

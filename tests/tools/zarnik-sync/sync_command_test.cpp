@@ -44,8 +44,9 @@ TEST_F(SyncCommand, SettingsThenTwoSynchronisations) {
 
     run = RunZarnikSync({"sync", "--pc-only"}, work_.path());
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("12 Changes have been downloaded"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("12 Zarniks have been uploaded"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Full retrieval: the local cache holds 12 cameras."), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("/home/zarniks.mtc: 12 zarniks."), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("device"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("Doing a full retrieval"), std::string::npos) << run.err;
     EXPECT_TRUE(testsupport::FileExists(work_.file("home/zarniks.mtc")));
 
