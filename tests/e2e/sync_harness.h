@@ -67,12 +67,12 @@ struct SyncRun {
     RecordingProgress progress;
 
     SyncRun(const std::string& baseUrl, const std::string& registrar, const std::string& serial,
-            const std::string& email) {
+            const std::string& email, const engine::SyncOptions& options = {}) {
         const platform::StringTable texts = EnglishTexts();
         CServiceClient client;
         client.SetBaseUrl(baseUrl.c_str());
         code = engine::RunSynchronisation(client, progress, texts, registrar.c_str(), email.c_str(), serial.c_str(),
-                                          "2.0", counts);
+                                          "2.0", counts, options);
     }
 };
 

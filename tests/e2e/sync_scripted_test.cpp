@@ -39,7 +39,7 @@ protected:
         known.flag = 1;
         service::WriteCameraFile("local.cache", &known, 1);
     }
-    SyncRun Sync() { return SyncRun(service_.BaseUrl(), "Ann", "S1", "a@b"); }
+    SyncRun Sync(const engine::SyncOptions& options = {}) { return SyncRun(service_.BaseUrl(), "Ann", "S1", "a@b", options); }
     std::size_t Requests(const std::string& path) const {
         const auto all = service_.server().requests();
         return static_cast<std::size_t>(
@@ -129,6 +129,58 @@ TEST_F(ScriptedSync, FailuresLeaveExactlyTheFilesThatCarryOn) {
         EXPECT_TRUE(FileExists("sync.unfinished"));  // the next run retrieves everything
         EXPECT_TRUE(run.progress.closed);
     }
+}
+
+// Without a device the working copy is the only copy of the user's reports.
+TEST_F(ScriptedSync, HeadlessReportsStayUntilTheServiceHasThem) {
+    engine::SyncOptions headless;
+    headless.updatesHeldOnlyHere = true;
+    const struct {
+        const char* name;
+        std::string changes;
+        long changesReset;
+        std::string upload;
+        long uploadReset;
+        std::uint32_t code;
+    } cases[] = {
+        {"upload cut before its reply", "", -1, "OK:1:1", 0, 1},
+        {"upload refused", "", -1, "ERROR:Not_Logged_In!", -1, 10002},
+        {"first step cut", Line(8, 9, 9, "A|1"), 10, "OK:1:1", -1, 1},
+        {"confirmed and stored", "", -1, "OK:1:1", -1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::remove("sync.unfinished");  // each case starts from a finished synchronisation
+        WriteUpdates({Report(0, 30000000, 30000000), Report(1, 48000000, 11000000)});
+        const std::string reports = ReadWholeFile("poiupdates.upd");
+        service_.Set("/POIDataBase/D0Sync.php", c.changes, c.changesReset);
+        service_.Set("/POIDataBase/upl0ad.php", c.upload, c.uploadReset);
+        SyncRun run = Sync(headless);
+        EXPECT_EQ(run.code, c.code);
+        if (c.code == 0) {
+            EXPECT_FALSE(FileExists("poiupdates.upd"));
+            EXPECT_FALSE(FileExists("sync.unfinished"));
+        } else {
+            EXPECT_EQ(ReadWholeFile("poiupdates.upd"), reports);
+            EXPECT_TRUE(FileExists("sync.unfinished"));
+        }
+    }
+}
+
+TEST_F(ScriptedSync, ACameraFileExistsExactlyWhenTheCacheHoldsCameras) {
+    testsupport::WriteWholeFile("zarniks.mtc", "left from an earlier synchronisation");
+    service_.Set("/POIDataBase/D0Sync.php", Line(7, 48000000, 11000000, "D|1"));  // the only camera goes
+    SyncRun run = Sync();
+    ASSERT_EQ(run.code, 0U);
+    EXPECT_EQ(run.counts.changesDeleted, 1);
+    EXPECT_TRUE(LocalCache().empty());
+    EXPECT_FALSE(FileExists("zarniks.mtc"));
+
+    service_.Set("/POIDataBase/mut.php", "MUT:OK:");  // an empty cache means a full retrieval
+    service_.Set("/POIDataBase/off.php", "OFF:" + Line(9, 48000000, 11000000, "1") + "OK:");
+    service_.Set("/POIDataBase/per.php", "PER:OK:");
+    ASSERT_EQ(Sync().code, 0U);
+    EXPECT_EQ(service::CountCameraFileRecords("zarniks.mtc"), 1);
 }
 
 TEST_F(ScriptedSync, FullRetrievalThatLeavesNoCameras) {

@@ -80,3 +80,42 @@ TEST(AtomicFile, CommitFailureKeepsTheOldFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AtomicFile, LeftoversOfKilledWritersGoAndNothingElse) {
+    TempDir dir;
+    const struct {
+        const char* name;
+        bool folder;
+        bool removed;
+    } entries[] = {
+        {"local.cache.tmp-Ab3dE9", false, true}, {"zarniks.mtc.tmp-000000", false, true},
+        {"local.cache", false, false},           {"notes.tmp-abcde", false, false},  // five, not six
+        {"notes.tmp-abcdefg", false, false},     {"notes.tmp-abc-de", false, false},
+        {"photos.tmp-abcdef", true, false},      {"keep.tmp-ABCDEF.txt", false, false},
+    };
+    for (const auto& e : entries) {
+        if (e.folder) {
+            std::filesystem::create_directory(dir.file(e.name));
+        } else {
+            WriteWholeFile(dir.file(e.name), "x");
+        }
+    }
+    std::filesystem::create_directory(dir.file("below"));
+    WriteWholeFile(dir.file("below/local.cache.tmp-Ab3dE9"), "x");  // only the folder itself
+
+    EXPECT_EQ(platform::RemoveLeftoverTemporaries(dir.path()), 2);
+    for (const auto& e : entries) EXPECT_EQ(std::filesystem::exists(dir.file(e.name)), !e.removed) << e.name;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("below/local.cache.tmp-Ab3dE9")));
+
+    // A temporary of a live writer has the same pattern: the writer fails, nothing is replaced.
+    AtomicFile writer;
+    ASSERT_TRUE(writer.Open(dir.file("local.cache")));
+    ASSERT_TRUE(writer.Write("new", 3));
+    EXPECT_EQ(platform::RemoveLeftoverTemporaries(dir.path()), 1);
+    EXPECT_FALSE(writer.Commit());
+    EXPECT_EQ(ReadWholeFile(dir.file("local.cache")), "x");
+}
+
+}  // namespace

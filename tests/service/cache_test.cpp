@@ -251,6 +251,9 @@ TEST_F(CacheTest, InformationCacheBrowsing) {
     ASSERT_EQ(client_.AppendInfoRecord(Info(8, "second")), 0);
     ASSERT_EQ(client_.AppendInfoRecord(Info(9, "third")), 0);
     EXPECT_EQ(client_.LastInfoId(), 9);
+    ASSERT_EQ(client_.AppendInfoRecord(Info(-1, "fourth")), 0);
+    EXPECT_EQ(client_.LastInfoId(), -1);  // an identifier like any other, not the end
+    WriteWholeFile("info.cache", ReadWholeFile("info.cache").substr(0, 3 * sizeof(InfoRecord)));
 
     ASSERT_EQ(client_.OpenInfoCache(id, text), 0);
     EXPECT_EQ(id, 5);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "scripted_service.h"
@@ -231,6 +232,10 @@ TEST_F(RequestsTest, UploadReplies) {
     } cases[] = {
         {"OK:3:2", 0, 3, 2}, {"", 0, 0, 0},     {"OK:5", 0, 5, 0}, {"OK:x:y", 0, 0, 0},
         {"OK:", 0, 0, 0},    {"ERROR:Not_Logged_In!", 10002, 0, 0}, {"Fatal error", 10006, 0, 0},
+        // Numbers beyond 32 bits stay at the limits, however many digits they have.
+        {"OK:99999999999999999999999:-99999999999999999999999", 0, 2147483647, -2147483647 - 1},
+        {"OK:2147483648:-2147483649", 0, 2147483647, -2147483647 - 1},
+        {"OK:2147483647:-2147483648", 0, 2147483647, -2147483647 - 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply);
@@ -273,6 +278,14 @@ TEST_F(RequestsTest, ChangeDownloadCountsAndMerges) {
     EXPECT_EQ(adds, -1);
     EXPECT_EQ(ReadWholeFile("local.cache"), before);
     EXPECT_TRUE(FileExists("newconfig.dat"));
+
+    // No delta file, no download: the service would count new cameras as delivered.
+    std::filesystem::remove("newconfig.dat");
+    std::filesystem::create_directory("newconfig.dat");
+    const std::size_t requests = service_.server().requests().size();
+    EXPECT_EQ(client_.ChangeDownload(adds, updates, deletes), 10001);
+    EXPECT_EQ(service_.server().requests().size(), requests);
+    EXPECT_EQ(ReadWholeFile("local.cache"), before);
 }
 
 TEST_F(RequestsTest, StartUpRequests) {
@@ -282,6 +295,8 @@ TEST_F(RequestsTest, StartUpRequests) {
     } urls[] = {
         {"http://127.0.0.1/\r\n", "http://127.0.0.1/"},
         {"http://example.org/sync/ \n", "http://example.org/sync/"},
+        {"http://example.org/a/\nhttp://example.org/b/\n", "http://example.org/a/"},  // the first line only
+        {"http://example.org/c/\r", "http://example.org/c/"},
         {"https://secure.example.org/", ""},
         {"<html>Not found</html>", ""},
         {"http://" + std::string(300, 'h') + "/", ""},
@@ -294,6 +309,7 @@ TEST_F(RequestsTest, StartUpRequests) {
         EXPECT_EQ(base, u.expected) << u.file;
     }
     EXPECT_EQ(service_.server().requests().back().method, "GET");
+    EXPECT_EQ(service_.server().requests().back().headers.count("accept"), 0U);  // no accepted types named
 
     for (const auto& [reply, code] : std::vector<std::pair<std::string, std::int32_t>>{
              {"IMTHERE:", 0}, {"IMTHERE:up since 9", 0}, {"<h1>500 Internal Server Error</h1>", 1000}, {"", 1000}}) {
