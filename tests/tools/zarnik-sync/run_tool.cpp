@@ -17,18 +17,14 @@ std::string ToolPath() {
     return std::string(binary != nullptr ? binary : "build") + "/bin/zarnik-sync";
 }
 
-}  // namespace
-
-ToolRun RunZarnikSync(const std::vector<std::string>& args, const std::string& workingFolder) {
-    testsupport::TempDir capture;
-    const std::string outPath = capture.file("stdout");
-    const std::string errPath = capture.file("stderr");
+// Forks and runs the tool with its output going to the two files; gives the child's id.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& workingFolder, const std::string& outPath,
+            const std::string& errPath) {
     const std::string tool = ToolPath();
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(tool.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-
     const pid_t child = fork();
     if (child == 0) {
         const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -37,6 +33,16 @@ ToolRun RunZarnikSync(const std::vector<std::string>& args, const std::string& w
         execv(tool.c_str(), argv.data());
         _exit(127);
     }
+    return child;
+}
+
+}  // namespace
+
+ToolRun RunZarnikSync(const std::vector<std::string>& args, const std::string& workingFolder) {
+    testsupport::TempDir capture;
+    const std::string outPath = capture.file("stdout");
+    const std::string errPath = capture.file("stderr");
+    const pid_t child = Spawn(args, workingFolder, outPath, errPath);
     ToolRun run;
     int status = 0;
     if (child < 0 || waitpid(child, &status, 0) != child) return run;
@@ -44,6 +50,10 @@ ToolRun RunZarnikSync(const std::vector<std::string>& args, const std::string& w
     run.out = testsupport::ReadWholeFile(outPath);
     run.err = testsupport::ReadWholeFile(errPath);
     return run;
+}
+
+int StartZarnikSync(const std::vector<std::string>& args, const std::string& workingFolder) {
+    return Spawn(args, workingFolder, "/dev/null", "/dev/null");
 }
 
 }  // namespace tooltest

@@ -14,4 +14,7 @@ struct ToolRun {
 // what it printed.
 ToolRun RunZarnikSync(const std::vector<std::string>& args, const std::string& workingFolder);
 
+// Starts build/bin/zarnik-sync without waiting for it, its output dropped; gives its process id.
+int StartZarnikSync(const std::vector<std::string>& args, const std::string& workingFolder);
+
 }  // namespace tooltest
