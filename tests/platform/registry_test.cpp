@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -151,13 +153,29 @@ TEST_F(RegistryTest, TheStoreKeepsItsModeAndANewOneIsPrivate) {
     ASSERT_EQ(stat(store.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640U);
     EXPECT_EQ(platform::SettingsStoreProblem(), "");
+}
 
-    // A store that cannot be read (here a folder in its place) refuses every open and write.
-    testsupport::TempDir other;
-    setenv("ZARNIK_SETTINGS", other.path().c_str(), 1);
-    EXPECT_NE(platform::SettingsStoreProblem().find("cannot read"), std::string::npos);
-    EXPECT_FALSE(CRegistry().Open(LocalMachineRoot(), kSettingsKey, true));
-    EXPECT_FALSE(platform::SaveAlertId(3));
+// The user may not read the store but may write its folder: a write would replace every value
+// with the one being set.
+TEST_F(RegistryTest, AStoreThatCannotBeReadIsNeverReplaced) {
+    const std::string store = dir_.file("settings.reg");
+    ASSERT_TRUE(platform::SaveRegistration("Ann", "S-1", "a@b.c", "1033", 2));
+    const std::string before = testsupport::ReadWholeFile(store);
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
+    ASSERT_EQ(chmod(store.c_str(), 0), 0);
+    // Root reads every file, so the attempt runs as an ordinary user in a child process.
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+        const bool reported = platform::SettingsStoreProblem().find("cannot read") != std::string::npos;
+        const bool refused = !platform::SaveAlertId(3) && !CRegistry().Open(LocalMachineRoot(), kSettingsKey, true);
+        _exit(reported && refused ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ASSERT_EQ(chmod(store.c_str(), 0600), 0);
+    EXPECT_EQ(testsupport::ReadWholeFile(store), before);
 }
 
 TEST_F(RegistryTest, EnumeratesAndDeletes) {
