@@ -58,3 +58,35 @@ TEST_F(SyncCommand, SettingsThenTwoSynchronisations) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SyncCommand, SettingsThatWouldBeCutOrWouldReplaceADamagedStoreAreRefused) {
+    const std::string store = work_.file("settings.reg");
+    ASSERT_EQ(RunZarnikSync({"settings", "set", "--name", "Ann", "--serial", "S-1"}, work_.path()).status, 0);
+    const std::string good = testsupport::ReadWholeFile(store);
+    const struct {
+        const char* name;
+        std::string contents;
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"serial of 256 bytes", good, {"--serial", std::string(256, '7')}, 2, "--serial takes at most 255 bytes"},
+        {"language of 20 bytes", good, {"--language", std::string(20, '1')}, 2, "--language takes at most 19 bytes"},
+        {"damaged store", good + "garbage\n", {"--email", "a@b.c"}, 1, "is damaged at line"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::WriteWholeFile(store, c.contents);
+        std::vector<std::string> args = {"settings", "set"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto run = RunZarnikSync(args, work_.path());
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(testsupport::ReadWholeFile(store), c.contents);
+    }
+    EXPECT_EQ(RunZarnikSync({"settings"}, work_.path()).status, 1);  // the damage is shown, not hidden
+}
+
+}  // namespace
