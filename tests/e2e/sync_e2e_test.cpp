@@ -1,6 +1,7 @@
 // Whole synchronisations against the reference service on a loopback address.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 
@@ -92,6 +93,27 @@ TEST_F(SyncEndToEnd, PersonalReportsGoUpAndComeBackAsPersonalCameras) {
     }
     EXPECT_EQ(personal, 2);
     EXPECT_EQ(CamerasInFile(), 32);
+}
+
+// The service takes change lists of any size the client sends: a device that collected many
+// reports must still be able to synchronise.
+TEST_F(SyncEndToEnd, LargeChangeListsReachTheService) {
+    ASSERT_EQ(Sync().code, 0U);
+    int expected = 0;
+    for (const int count : {400, 3300}) {  // 3,300 lines fill a list part of 100,000 bytes
+        SCOPED_TRACE(count);
+        std::vector<ChangeRecord> reports;
+        reports.reserve(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) reports.push_back(Report(0, -10000000 - expected * 20000 - i * 20000, 20000000));
+        expected += count;
+        WriteUpdates(reports);
+        SyncRun run = Sync();
+        ASSERT_EQ(run.code, 0U);
+        EXPECT_EQ(run.counts.personalStored, count);
+        const auto local = LocalCache();
+        EXPECT_EQ(std::count_if(local.begin(), local.end(), [](const CameraRecord& r) { return r.flag == 0; }),
+                  expected);
+    }
 }
 
 TEST_F(SyncEndToEnd, UpdatesFilesWithoutAWholeRecordSendNothing) {
