@@ -1,6 +1,7 @@
 // Figures of the reference service on loopback: a full retrieval of a large official list
-// (time, bytes, peak memory of the service) and a sustained rate of logons.
-//   poidb_bench [--cameras N] [--rate R] [--seconds S] [--workers W]
+// (time, bytes, peak memory of the service), an upload of change lines that each must be
+// matched to a camera, and a sustained rate of logons.
+//   poidb_bench [--cameras N] [--upload-lines L] [--rate R] [--seconds S] [--workers W]
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -37,6 +38,7 @@ struct Settings {
     long rate = 200;
     long seconds = 10;
     long workers = 32;
+    long upload_lines = 300;
 };
 
 Settings ReadSettings(int argc, char** argv) {
@@ -47,7 +49,9 @@ Settings ReadSettings(int argc, char** argv) {
         if (std::strcmp(argv[i], "--rate") == 0) s.rate = value;
         if (std::strcmp(argv[i], "--seconds") == 0) s.seconds = value;
         if (std::strcmp(argv[i], "--workers") == 0) s.workers = value;
+        if (std::strcmp(argv[i], "--upload-lines") == 0) s.upload_lines = value;
     }
+    s.upload_lines = std::clamp(s.upload_lines, 1L, 5000L);
     s.rate = std::clamp(s.rate, 1L, 5000L);
     s.seconds = std::clamp(s.seconds, 1L, 120L);
     s.workers = std::clamp(s.workers, 1L, 256L);
@@ -114,6 +118,54 @@ void FullRetrieval(const std::string& base) {
                     rc == CURLE_OK ? "" : " TRANSFER FAILED");
         curl_easy_cleanup(curl);
     }
+}
+
+// U lines at the positions of official cameras spread over the whole table, so every line is
+// matched to a camera inside the service's write transaction.
+std::string UploadBody(const std::string& db_path, long cameras, long lines) {
+    std::string body = "VyoSync Updates\n";
+    poidb::Database db;
+    std::string error;
+    if (!poidb::OpenStore(db, db_path, false, error)) return body;
+    poidb::Statement* st = db.Prepare("SELECT lat, lon FROM cameras WHERE id = ?1");
+    if (st == nullptr) return body;
+    const long step = std::max(1L, cameras / lines);
+    for (long i = 0; i < lines; ++i) {
+        st->Bind(1, static_cast<std::int64_t>(1 + i * step));
+        if (st->Step() == SQLITE_ROW) {
+            body += "U;" + std::to_string(st->Int(0)) + ";" + std::to_string(st->Int(1)) + ";Bench;90;3;50\n";
+        }
+        st->Reset();
+    }
+    return body;
+}
+
+void Upload(const std::string& base, const std::string& body, long cameras) {
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
+    std::string reply;
+    if (!LogOn(curl, base, reply)) {
+        std::printf("logon failed: %s\n", reply.c_str());
+        curl_easy_cleanup(curl);
+        return;
+    }
+    const auto lines = std::count(body.begin(), body.end(), '\n') - 1;
+    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded");
+    const std::string url = base + "upl0ad.php";
+    reply.clear();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 120L);
+    const auto start = Clock::now();
+    const CURLcode rc = curl_easy_perform(curl);
+    const double took = SecondsSince(start);
+    std::printf("upload: %ld U lines (%zu bytes) against %ld cameras in %.3f s (%.2f ms a line), reply \"%s\"%s\n",
+                static_cast<long>(lines), body.size(), cameras, took, took * 1e3 / static_cast<double>(std::max(1L, static_cast<long>(lines))),
+                reply.c_str(), rc == CURLE_OK ? "" : " TRANSFER FAILED");
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(curl);
 }
 
 void LogonLoad(const std::string& base, const Settings& s) {
@@ -228,6 +280,7 @@ int main(int argc, char** argv) {
     }
     const std::string base = "http://" + address + "/POIDataBase/";
     FullRetrieval(base);
+    Upload(base, UploadBody(db_path, settings.cameras, settings.upload_lines), settings.cameras);
     std::printf("service peak memory after retrievals: %.1f MB\n", static_cast<double>(PeakKilobytes(server)) / 1024.0);
     LogonLoad(base, settings);
     std::printf("service peak memory after logons: %.1f MB\n", static_cast<double>(PeakKilobytes(server)) / 1024.0);

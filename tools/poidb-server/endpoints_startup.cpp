@@ -77,15 +77,16 @@ void RegisterStartupEndpoints(httplib::Server& server, ServiceContext& context) 
     for (const char* path : {"/vyosync.txt", "/POIDataBase/vyosync.txt"}) {
         server.Get(path, Logged(context, [&context](const auto&, auto& res, auto&) { ServeServerUrl(context, res); }));
     }
-    const auto up = Logged(context, [](const auto&, auto& res, auto&) { SetText(res, "IMTHERE:"); });
-    server.Post("/POIDataBase/ServerUp.php", up);
-    server.Get("/POIDataBase/ServerUp.php", up);
+    const LoggedHandler up = [](const auto&, auto& res, auto&) { SetText(res, "IMTHERE:"); };
+    server.Post("/POIDataBase/ServerUp.php", LoggedWithBody(context, up));
+    server.Get("/POIDataBase/ServerUp.php", Logged(context, up));
     server.Post("/POIDataBase/Alerts.php",
-                Logged(context, [&context](const auto& req, auto& res, auto&) { ServeAlert(context, req, res); }));
+                LoggedWithBody(context, [&context](const auto& req, auto& res, auto&) { ServeAlert(context, req, res); }));
     server.Post("/POIDataBase/CheckVersion.php",
-                Logged(context, [&context](const auto& req, auto& res, auto&) { ServeVersion(context, req, res); }));
-    server.Post("/POIDataBase/Information.php",
-                Logged(context, [&context](const auto& req, auto& res, auto&) { ServeInformation(context, req, res); }));
+                LoggedWithBody(context, [&context](const auto& req, auto& res, auto&) { ServeVersion(context, req, res); }));
+    server.Post("/POIDataBase/Information.php", LoggedWithBody(context, [&context](const auto& req, auto& res, auto&) {
+                    ServeInformation(context, req, res);
+                }));
 }
 
 }  // namespace poidb

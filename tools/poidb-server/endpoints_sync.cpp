@@ -1,4 +1,5 @@
 // The requests of a synchronisation: logon, summary, lists, change download and upload.
+#include <chrono>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -172,6 +173,41 @@ void ServeUpload(ServiceContext& context, const httplib::Request& req, httplib::
     SetText(res, "OK:" + std::to_string(result->stored) + ":" + std::to_string(result->accepted));
 }
 
+void RunLogged(ServiceContext& context, const LoggedHandler& handler, const httplib::Request& req,
+               httplib::Response& res, std::chrono::steady_clock::time_point started) {
+    RequestInfo info;
+    info.method = req.method;
+    info.path = req.path;
+    info.started = started;
+    handler(req, res, info);
+    if (info.deferred) return;
+    info.status = res.status;
+    info.bytes = res.body.size();
+    if (context.log_requests) LogRequest(info);
+}
+
+// Reads the body into `body`. A body over `limit` is read on to its end without being kept, so
+// the connection stays in step for the client's next request (the connection's own byte
+// budget ends one that goes on too long). False, with the status of the refusal set, when the
+// body is too large or could not be read whole.
+bool ReadBody(const httplib::ContentReader& reader, std::size_t limit, std::string& body, httplib::Response& res) {
+    bool too_large = false;
+    const bool whole = reader([&](const char* data, std::size_t size) {
+        if (!too_large && size <= limit - body.size()) {
+            body.append(data, size);
+            return true;
+        }
+        too_large = true;
+        std::string().swap(body);
+        return true;
+    });
+    if (whole && !too_large) return true;
+    // The library refuses a declared length over the limit itself, with 413.
+    if (too_large) res.status = 413;
+    if (res.status != 413) res.status = 400;
+    return false;
+}
+
 }  // namespace
 
 void SetText(httplib::Response& res, std::string_view text) {
@@ -181,33 +217,50 @@ void SetText(httplib::Response& res, std::string_view text) {
 
 httplib::Server::Handler Logged(ServiceContext& context, LoggedHandler handler) {
     return [&context, handler = std::move(handler)](const httplib::Request& req, httplib::Response& res) {
-        RequestInfo info;
-        info.method = req.method;
-        info.path = req.path;
-        handler(req, res, info);
-        if (info.deferred) return;
-        info.status = res.status;
-        info.bytes = res.body.size();
-        if (context.log_requests) LogRequest(info);
+        RunLogged(context, handler, req, res, std::chrono::steady_clock::now());
     };
 }
 
-void RegisterSyncEndpoints(httplib::Server& server, ServiceContext& context) {
-    auto bind = [&context](void (*serve)(ServiceContext&, const httplib::Request&, httplib::Response&, RequestInfo&)) {
-        return Logged(context, [&context, serve](const auto& req, auto& res, auto& info) { serve(context, req, res, info); });
+httplib::Server::HandlerWithContentReader LoggedWithBody(ServiceContext& context, LoggedHandler handler) {
+    return [&context, handler = std::move(handler)](const httplib::Request& req, httplib::Response& res,
+                                                    const httplib::ContentReader& reader) {
+        const auto started = std::chrono::steady_clock::now();
+        httplib::Request whole = req;
+        if (!ReadBody(reader, context.max_body, whole.body, res)) return;
+        RunLogged(context, handler, whole, res, started);
     };
+}
+
+void RegisterFallbacks(httplib::Server& server, ServiceContext& context) {
+    const auto not_found = [&context](const httplib::Request&, httplib::Response& res, const httplib::ContentReader& reader) {
+        std::string body;
+        if (ReadBody(reader, context.max_body, body, res)) res.status = 404;
+    };
+    server.Post(".*", not_found);
+    server.Put(".*", not_found);
+    server.Patch(".*", not_found);
+    server.Delete(".*", not_found);
+}
+
+void RegisterSyncEndpoints(httplib::Server& server, ServiceContext& context) {
+    using Serve = void (*)(ServiceContext&, const httplib::Request&, httplib::Response&, RequestInfo&);
+    const auto call = [&context](Serve serve) -> LoggedHandler {
+        return [&context, serve](const auto& req, auto& res, auto& info) { serve(context, req, res, info); };
+    };
+    const auto bind = [&](Serve serve) { return Logged(context, call(serve)); };
+    const auto post = [&](Serve serve) { return LoggedWithBody(context, call(serve)); };
     auto list = [&context](ListKind kind) {
         return Logged(context, [&context, kind](const auto& req, auto& res, auto& info) {
             ServeList(context, kind, req, res, info);
         });
     };
-    server.Post("/POIDataBase/LoGon.php", bind(ServeLogon));
-    server.Post("/POIDataBase/Updates.php", bind(ServeUpdates));
+    server.Post("/POIDataBase/LoGon.php", post(ServeLogon));
+    server.Post("/POIDataBase/Updates.php", post(ServeUpdates));
     server.Get("/POIDataBase/mut.php", list(ListKind::kMutations));
     server.Get("/POIDataBase/off.php", list(ListKind::kOfficial));
     server.Get("/POIDataBase/per.php", list(ListKind::kPersonal));
     server.Get("/POIDataBase/D0Sync.php", bind(ServeChanges));
-    server.Post("/POIDataBase/upl0ad.php", bind(ServeUpload));
+    server.Post("/POIDataBase/upl0ad.php", post(ServeUpload));
 }
 
 }  // namespace poidb

@@ -1,12 +1,15 @@
 #include "tools/poidb-server/server.h"
 
-#include <httplib.h>
+#include <sys/socket.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "tools/poidb-server/connection_pool.h"
 #include "tools/poidb-server/endpoints.h"
+#include "tools/poidb-server/guarded_server.h"
 #include "tools/poidb-server/schema.h"
 #include "tools/poidb-server/sessions.h"
 
@@ -15,9 +18,14 @@ namespace poidb {
 namespace {
 
 constexpr std::size_t kSpareConnections = 4;
-constexpr time_t kReadTimeoutSeconds = 10;
-// An idle kept-alive connection holds a worker, and stopping waits for it: keep this short.
-constexpr time_t kKeepAliveSeconds = 3;
+constexpr std::chrono::seconds kKeepAlive{3};
+
+// Only SO_REUSEADDR: the library's default adds SO_REUSEPORT, with which a second service on
+// the same address binds without complaint and the kernel shares the clients between both.
+void ExclusiveAddress(socket_t sock) {
+    const int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
 
 void SetUpErrorReplies(httplib::Server& http, ServiceContext& context) {
     // Refusals that happen before any handler runs (unknown path, body too large) still get a
@@ -34,6 +42,9 @@ void SetUpErrorReplies(httplib::Server& http, ServiceContext& context) {
         LogRequest(info);
     });
 }
+
+// Why the bind failed, as the system told it.
+std::string BindFailure() { return errno != 0 ? std::string(": ") + std::strerror(errno) : std::string(); }
 
 }  // namespace
 
@@ -56,30 +67,35 @@ bool PoiServer::Open(const ServerOptions& options, std::string& error) {
     }
     pool_ = std::make_unique<ConnectionPool>(options.db_path, options.threads + kSpareConnections);
     sessions_ = std::make_unique<SessionTable>();
-    http_ = std::make_unique<httplib::Server>();
-    const std::size_t threads = options.threads;
-    http_->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+    ConnectionLimits limits;
+    limits.request_time = options.request_timeout;
+    limits.idle_time = kKeepAlive;
+    limits.body_bytes = options.max_body;
+    limits.connections = options.max_connections;
+    limits.workers = options.threads;
+    http_ = std::make_unique<GuardedServer>(limits);
     http_->set_payload_max_length(options.max_body);
-    http_->set_read_timeout(kReadTimeoutSeconds, 0);
     http_->set_tcp_nodelay(true);
-    http_->set_keep_alive_timeout(kKeepAliveSeconds);
+    http_->set_socket_options(ExclusiveAddress);
+    errno = 0;
     if (options.port == 0) {
         port_ = http_->bind_to_any_port(options.address);
         if (port_ <= 0) {
-            error = "cannot listen on " + options.address;
+            error = "cannot listen on " + options.address + BindFailure();
             return false;
         }
     } else {
         if (!http_->bind_to_port(options.address, options.port)) {
-            error = "cannot listen on " + options.address + ":" + std::to_string(options.port);
+            error = "cannot listen on " + options.address + ":" + std::to_string(options.port) + BindFailure();
             return false;
         }
         port_ = options.port;
     }
-    context_ = std::make_unique<ServiceContext>(
-        ServiceContext{*pool_, *sessions_, DefaultServerUrl(options.address, port_), options.log_requests});
+    context_ = std::make_unique<ServiceContext>(ServiceContext{
+        *pool_, *sessions_, DefaultServerUrl(options.address, port_), options.max_body, options.log_requests});
     RegisterStartupEndpoints(*http_, *context_);
     RegisterSyncEndpoints(*http_, *context_);
+    RegisterFallbacks(*http_, *context_);
     SetUpErrorReplies(*http_, *context_);
     return true;
 }
@@ -88,7 +104,7 @@ bool PoiServer::Run() {
     if (http_ == nullptr) return false;
     run_requested_ = true;
     if (stop_requested_) return true;
-    return http_->listen_after_bind();
+    return http_->Serve();
 }
 
 void PoiServer::Stop() {

@@ -1,20 +1,21 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
 
-namespace httplib {
-class Server;
-}
-
 namespace poidb {
 
 class ConnectionPool;
+class GuardedServer;
 class SessionTable;
 struct ServiceContext;
 
 inline constexpr std::size_t kDefaultMaxBody = 1024 * 1024;
+// Above this the library answers every request with an error: it waits on sockets with
+// select(), which takes no descriptor past 1023, and the store holds descriptors too.
+inline constexpr std::size_t kMostConnections = 900;
 
 struct ServerOptions {
     std::string address = "127.0.0.1";
@@ -22,6 +23,9 @@ struct ServerOptions {
     std::string db_path;
     std::size_t threads = 32;
     std::size_t max_body = kDefaultMaxBody;
+    // From a request's first byte to the end of its body; a client slower than that is dropped.
+    std::chrono::milliseconds request_timeout{std::chrono::seconds(5)};
+    std::size_t max_connections = 512;
     bool log_requests = true;
 };
 
@@ -48,7 +52,7 @@ private:
     std::unique_ptr<ConnectionPool> pool_;
     std::unique_ptr<SessionTable> sessions_;
     std::unique_ptr<ServiceContext> context_;
-    std::unique_ptr<httplib::Server> http_;
+    std::unique_ptr<GuardedServer> http_;
 };
 
 // "http://ADDRESS/" (with ":PORT" when the port is not 80): the default server address text.
