@@ -5,6 +5,7 @@
 #include <ctime>
 #include <functional>
 
+#include "tools/poidb-server/change_list.h"
 #include "tools/poidb-server/sample_data.h"
 #include "tools/poidb-server/schema.h"
 #include "tools/poidb-server/store.h"
@@ -45,6 +46,10 @@ bool TextOption(const CommandLine& line, const std::string& name, std::string& v
 int Fail(const CommandLine& line, const std::string& why) {
     std::fprintf(stderr, "poidb-server %s: %s\n", line.command.c_str(), why.c_str());
     return kExitFailure;
+}
+
+std::string DirectionError() {
+    return "--direction must be -1 (every direction), -2 (none), 0..360 (a heading) or 361..720 (both ways)";
 }
 
 // Runs `work` in one write transaction; `work` gives an error text or nothing.
@@ -99,6 +104,11 @@ int AddCamera(const CommandLine& line, Database& db) {
         !IntOption(line, "category", camera.category, false) || !IntOption(line, "extra", camera.extra, false)) {
         return kExitUsage;
     }
+    if (!OnTheGlobe(camera.latitude, camera.longitude)) {
+        return Fail(line, "the position lies off the globe (--lat within -90000000..90000000, --lon within "
+                          "-180000000..180000000 millionths of a degree)");
+    }
+    if (!KnownDirection(camera.direction)) return Fail(line, DirectionError());
     return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
         const auto id = store.AddCamera(camera, std::time(nullptr));
         if (!id) return "cannot add the camera: " + db.LastError();
@@ -125,6 +135,7 @@ int Mutate(const CommandLine& line, Database& db) {
         !IntOption(line, "category", category, !deleted)) {
         return kExitUsage;
     }
+    if (!deleted && !KnownDirection(direction)) return Fail(line, DirectionError());
     return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
         if (!store.MutateCamera(id, deleted, direction, category, std::time(nullptr))) {
             return "no official camera " + std::to_string(id);
@@ -267,7 +278,8 @@ int RunAdminCommand(const CommandLine& line) {
 
 std::string UsageText() {
     return "usage: poidb-server COMMAND --db FILE [options]\n"
-           "  serve --address A [--port 80] --db F [--threads N] [--max-body BYTES] [--quiet]\n"
+           "  serve --address A [--port 80] --db F [--threads N] [--max-body BYTES] [--request-timeout SECONDS]\n"
+           "        [--max-connections N] [--quiet]\n"
            "  add-user --db F --name N --serial S --email E\n"
            "  sample --db F --cameras N [--mutations M] [--personal P] [--users U] [--seed S]\n"
            "  add-camera --db F --lat MICRODEG --lon MICRODEG --name N [--direction D] [--category C] [--extra X]\n"

@@ -8,10 +8,6 @@ namespace poidb {
 
 namespace {
 
-constexpr std::int32_t kMaxLatitude = 90'000'000;
-constexpr std::int32_t kMaxLongitude = 180'000'000;
-constexpr std::int32_t kMinDirection = -2;
-constexpr std::int32_t kMaxDirection = 720;
 constexpr std::size_t kMaxLineBytes = 4096;
 
 // The text field sits between three numbers on each side, so a ";" inside it does not shift
@@ -36,6 +32,13 @@ bool SplitFields(std::string_view line, std::array<std::string_view, 7>& fields)
 
 }  // namespace
 
+bool OnTheGlobe(std::int32_t latitude, std::int32_t longitude) {
+    return latitude >= -kMaxLatitude && latitude <= kMaxLatitude && longitude >= -kMaxLongitude &&
+           longitude <= kMaxLongitude;
+}
+
+bool KnownDirection(std::int32_t direction) { return direction >= kMinDirection && direction <= kMaxDirection; }
+
 bool ParseChangeLine(std::string_view line, ChangeLine& out) {
     if (line.size() > kMaxLineBytes || line.find('\0') != std::string_view::npos) return false;
     std::array<std::string_view, 7> fields;
@@ -48,11 +51,7 @@ bool ParseChangeLine(std::string_view line, ChangeLine& out) {
         !ParseInt32(fields[6], parsed.extra)) {
         return false;
     }
-    if (parsed.latitude < -kMaxLatitude || parsed.latitude > kMaxLatitude ||
-        parsed.longitude < -kMaxLongitude || parsed.longitude > kMaxLongitude ||
-        parsed.direction < kMinDirection || parsed.direction > kMaxDirection) {
-        return false;
-    }
+    if (!OnTheGlobe(parsed.latitude, parsed.longitude) || !KnownDirection(parsed.direction)) return false;
     parsed.text = CleanName(fields[3]);
     out = std::move(parsed);
     return true;

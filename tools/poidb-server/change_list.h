@@ -9,6 +9,17 @@ namespace poidb {
 
 inline constexpr std::string_view kChangeListHeader = "VyoSync Updates";
 
+// Positions are in millionths of a degree.
+inline constexpr std::int32_t kMaxLatitude = 90'000'000;
+inline constexpr std::int32_t kMaxLongitude = 180'000'000;
+// -1 every direction, -2 none, 0..360 one heading, 361..720 both ways. Clients use -3 in memory
+// to mark a deleted camera, so a camera carrying it would vanish from every cache.
+inline constexpr std::int32_t kMinDirection = -2;
+inline constexpr std::int32_t kMaxDirection = 720;
+
+bool OnTheGlobe(std::int32_t latitude, std::int32_t longitude);
+bool KnownDirection(std::int32_t direction);
+
 // One line of an uploaded change list: "A;lat;lon;text;direction;category;extra".
 struct ChangeLine {
     char action = 'A';  // 'A' add, 'U' update, 'D' delete

@@ -190,6 +190,10 @@ GuardedServer::GuardedServer(const ConnectionLimits& limits) : limits_(limits) {
 }
 
 GuardedServer::~GuardedServer() {
+    // The library closes its socket only once it has listened on it; a server stopped before
+    // that would keep its address bound.
+    const socket_t bound = svr_sock_.exchange(INVALID_SOCKET);
+    if (bound != INVALID_SOCKET) close(bound);
     if (wake_fd_ >= 0) close(wake_fd_);
 }
 

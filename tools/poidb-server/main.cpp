@@ -3,7 +3,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +15,16 @@
 #include "tools/poidb-server/text_rules.h"
 
 namespace {
+
+// An optional whole-number option within [low, high]; says why on standard error when not.
+bool RangeOption(const poidb::CommandLine& line, const char* name, std::int32_t low, std::int32_t high,
+                 std::int32_t& value) {
+    const auto text = line.Text(name);
+    if (!text) return true;
+    if (poidb::ParseInt32(*text, value) && value >= low && value <= high) return true;
+    std::fprintf(stderr, "poidb-server serve: --%s must be a whole number from %d to %d\n", name, low, high);
+    return false;
+}
 
 bool ReadServeOptions(const poidb::CommandLine& line, poidb::ServerOptions& options) {
     const auto address = line.Text("address");
@@ -24,28 +36,21 @@ bool ReadServeOptions(const poidb::CommandLine& line, poidb::ServerOptions& opti
     options.address = *address;
     options.db_path = *db;
     options.log_requests = !line.Has("quiet");
-    std::int32_t number = 0;
-    if (const auto port = line.Text("port")) {
-        if (!poidb::ParseInt32(*port, number) || number < 0 || number > 65535) {
-            std::fprintf(stderr, "poidb-server serve: --port must be 0..65535\n");
-            return false;
-        }
-        options.port = number;
+    std::int32_t threads = static_cast<std::int32_t>(options.threads);
+    std::int32_t max_body = static_cast<std::int32_t>(options.max_body);
+    std::int32_t timeout = static_cast<std::int32_t>(
+        std::chrono::duration_cast<std::chrono::seconds>(options.request_timeout).count());
+    std::int32_t connections = static_cast<std::int32_t>(options.max_connections);
+    constexpr std::int32_t kMaxInt = std::numeric_limits<std::int32_t>::max();
+    if (!RangeOption(line, "port", 0, 65535, options.port) || !RangeOption(line, "threads", 1, 1024, threads) ||
+        !RangeOption(line, "max-body", 1, kMaxInt, max_body) || !RangeOption(line, "request-timeout", 1, 3600, timeout) ||
+        !RangeOption(line, "max-connections", 1, static_cast<std::int32_t>(poidb::kMostConnections), connections)) {
+        return false;
     }
-    if (const auto threads = line.Text("threads")) {
-        if (!poidb::ParseInt32(*threads, number) || number < 1 || number > 1024) {
-            std::fprintf(stderr, "poidb-server serve: --threads must be 1..1024\n");
-            return false;
-        }
-        options.threads = static_cast<std::size_t>(number);
-    }
-    if (const auto max_body = line.Text("max-body")) {
-        if (!poidb::ParseInt32(*max_body, number) || number < 1) {
-            std::fprintf(stderr, "poidb-server serve: --max-body must be a positive number of bytes\n");
-            return false;
-        }
-        options.max_body = static_cast<std::size_t>(number);
-    }
+    options.threads = static_cast<std::size_t>(threads);
+    options.max_body = static_cast<std::size_t>(max_body);
+    options.request_timeout = std::chrono::seconds(timeout);
+    options.max_connections = static_cast<std::size_t>(connections);
     return true;
 }
 

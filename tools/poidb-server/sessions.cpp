@@ -35,16 +35,20 @@ std::optional<std::string> SessionTable::Create(std::int64_t user_id, std::int64
     if (!token) return std::nullopt;
     const auto now = std::chrono::steady_clock::now();
     std::lock_guard lock(mutex_);
-    if (sessions_.size() >= capacity_) DropIdle(now);
-    if (sessions_.size() >= capacity_) {
-        // Still full of live sessions: the least recently used one gives way.
-        auto oldest = sessions_.begin();
-        for (auto it = sessions_.begin(); it != sessions_.end(); ++it) {
-            if (it->second.last_used < oldest->second.last_used) oldest = it;
-        }
-        sessions_.erase(oldest);
+    DropIdle(now);
+    const auto mine = by_user_.find(user_id);
+    // In a full table the user's own oldest session makes room too.
+    if (mine != by_user_.end() && (mine->second.size() >= per_user_ || by_token_.size() >= capacity_)) {
+        Erase(mine->second.front());
     }
-    sessions_[*token] = Session{user_id, logon_rev, now};
+    if (by_token_.size() >= capacity_) return std::nullopt;
+    by_use_.push_back(Entry{*token, Session{user_id, logon_rev, now}});
+    const auto entry = std::prev(by_use_.end());
+    if (!by_token_.try_emplace(*token, entry).second) {
+        by_use_.pop_back();
+        return std::nullopt;
+    }
+    by_user_[user_id].push_back(entry);
     return token;
 }
 
@@ -52,23 +56,35 @@ std::optional<Session> SessionTable::Find(const std::string& token) {
     if (token.empty()) return std::nullopt;
     const auto now = std::chrono::steady_clock::now();
     std::lock_guard lock(mutex_);
-    const auto it = sessions_.find(token);
-    if (it == sessions_.end()) return std::nullopt;
-    if (now - it->second.last_used > idle_limit_) {
-        sessions_.erase(it);
+    const auto it = by_token_.find(token);
+    if (it == by_token_.end()) return std::nullopt;
+    const auto entry = it->second;
+    if (now - entry->session.last_used > idle_limit_) {
+        Erase(entry);
         return std::nullopt;
     }
-    it->second.last_used = now;
-    return it->second;
+    entry->session.last_used = now;
+    by_use_.splice(by_use_.end(), by_use_, entry);
+    return entry->session;
 }
 
 std::size_t SessionTable::size() {
     std::lock_guard lock(mutex_);
-    return sessions_.size();
+    return by_token_.size();
+}
+
+void SessionTable::Erase(Order::iterator entry) {
+    by_token_.erase(entry->token);
+    const auto user = by_user_.find(entry->session.user_id);
+    if (user != by_user_.end()) {
+        std::erase(user->second, entry);
+        if (user->second.empty()) by_user_.erase(user);
+    }
+    by_use_.erase(entry);
 }
 
 void SessionTable::DropIdle(std::chrono::steady_clock::time_point now) {
-    std::erase_if(sessions_, [&](const auto& entry) { return now - entry.second.last_used > idle_limit_; });
+    while (!by_use_.empty() && now - by_use_.front().session.last_used > idle_limit_) Erase(by_use_.begin());
 }
 
 std::string SessionTokenFromCookies(std::string_view header) {

@@ -1,7 +1,12 @@
 // Each endpoint's exact reply bytes over HTTP on loopback, and what it does with bad input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "tests/tools/poidb-server/http_session.h"
 #include "tests/tools/poidb-server/server_fixture.h"
@@ -12,6 +17,21 @@ namespace {
 using namespace std::string_literals;
 
 class EndpointTest : public ServerFixture {};
+
+std::string Chunk(std::string_view data) {
+    char size[24];
+    std::snprintf(size, sizeof size, "%zx\r\n", data.size());
+    return size + std::string(data) + "\r\n";
+}
+
+// A request as the client labels its bodies, with the body chunked or of a declared length.
+std::string Request(const std::string& path, const std::string& body, bool chunked) {
+    std::string request = "POST " + path + " HTTP/1.1\r\nHost: poi\r\nContent-Type: application/x-www-form-urlencoded\r\n";
+    if (!chunked) return request + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    request += "Transfer-Encoding: chunked\r\n\r\n";
+    for (std::size_t at = 0; at < body.size(); at += 1000) request += Chunk(std::string_view(body).substr(at, 1000));
+    return request + "0\r\n\r\n";
+}
 
 TEST_F(EndpointTest, ServerAddressFileAtBothPlacesWithoutLineEnd) {
     HttpSession http(address_);
@@ -187,6 +207,104 @@ TEST_F(EndpointTest, OversizedBodyIsRefused) {
     EXPECT_EQ(reply.status, 413);
     EXPECT_EQ(reply.body, "ERROR:Request_Too_Large");
     EXPECT_EQ(http.Get("/POIDataBase/per.php").body, "PER:OK:");  // nothing of it was stored
+}
+
+TEST_F(EndpointTest, LongFormEncodedChangeListIsTakenWhole) {
+    AddUser(kName, kSerial, kEmail);
+    HttpSession http(address_);
+    ASSERT_EQ(http.Post("/POIDataBase/LoGon.php", LogonBody(kName, kSerial, kEmail)).body, "OKFULL:");
+    std::string body = "VyoSync Updates\n";
+    int lines = 0;
+    for (;;) {
+        const std::string line = "A;" + std::to_string(50000000 + lines * 20) + ";4000000;Camera " +
+                                 std::to_string(lines) + " on the ring road, northbound;90;3;50\n";
+        if (body.size() + line.size() > 100000) break;
+        body += line;
+        ++lines;
+    }
+    ASSERT_GT(lines, 1000);
+    const std::string counts = std::to_string(lines) + ":" + std::to_string(lines);
+    EXPECT_EQ(http.Post("/POIDataBase/upl0ad.php", body).body, "OK:" + counts);
+    const std::string personal = http.Get("/POIDataBase/per.php").body;
+    EXPECT_EQ(std::count(personal.begin(), personal.end(), '#'), lines);
+}
+
+TEST_F(EndpointTest, EveryBodyIsBoundedBeforeItsSessionIsChecked) {
+    StopServer();
+    options_.max_body = 64 * 1024;
+    StartServer();
+    const std::size_t limit = options_.max_body;
+    struct Case {
+        const char* path;
+        bool chunked;
+        std::size_t size;
+        long status;
+        const char* reply;
+    };
+    const Case cases[] = {
+        {"/POIDataBase/upl0ad.php", true, limit + 1, 413, "ERROR:Request_Too_Large"},
+        {"/POIDataBase/upl0ad.php", true, limit, 200, "ERROR:Not_Logged_In!"},
+        {"/POIDataBase/upl0ad.php", false, limit + 1, 413, "ERROR:Request_Too_Large"},
+        {"/POIDataBase/ServerUp.php", true, limit + 1, 413, "ERROR:Request_Too_Large"},
+        {"/POIDataBase/LoGon.php", true, limit + 1, 413, "ERROR:Request_Too_Large"},
+        {"/POIDataBase/nothing.php", true, limit + 1, 413, "ERROR:Request_Too_Large"},
+        {"/POIDataBase/nothing.php", true, 10, 404, "ERROR:Not_Found"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + (c.chunked ? " chunked " : " ") + std::to_string(c.size));
+        RawConnection raw(address_);
+        ASSERT_TRUE(raw.Send(Request(c.path, std::string(c.size, 'x'), c.chunked)));
+        const auto reply = raw.ReadReply();
+        EXPECT_EQ(reply.status, c.status);
+        EXPECT_EQ(reply.body, c.reply);
+        // The whole body was read, refused or not, so the connection is still in step.
+        ASSERT_TRUE(raw.Send("GET /POIDataBase/ServerUp.php HTTP/1.1\r\nHost: poi\r\n\r\n"));
+        EXPECT_EQ(raw.ReadReply().body, "IMTHERE:");
+    }
+
+    // A body without end is cut off long before it is all sent, and the service goes on.
+    RawConnection endless(address_);
+    ASSERT_TRUE(endless.Send("POST /POIDataBase/ServerUp.php HTTP/1.1\r\nHost: poi\r\nTransfer-Encoding: chunked\r\n\r\n"));
+    const std::string piece = Chunk(std::string(64 * 1024, 'x'));
+    constexpr std::size_t kMost = 64 * 1024 * 1024;
+    std::size_t sent = 0;
+    while (sent < kMost && endless.Send(piece, std::chrono::seconds(2))) sent += piece.size();
+    EXPECT_LT(sent, kMost);
+    EXPECT_TRUE(endless.Closed(std::chrono::seconds(5)));
+    EXPECT_EQ(HttpSession(address_).Post("/POIDataBase/ServerUp.php", "ServerUpFake").body, "IMTHERE:");
+}
+
+TEST_F(EndpointTest, SlowClientsAreDroppedWhileOthersAreServed) {
+    StopServer();
+    options_.threads = 2;
+    options_.request_timeout = std::chrono::seconds(1);
+    StartServer();
+    std::vector<RawConnection> slow;
+    for (int i = 0; i < 6; ++i) {
+        slow.emplace_back(address_);
+        ASSERT_TRUE(slow.back().Send("P"));
+    }
+    // Two more that send their headers at once and then dribble their bodies, each holding a worker.
+    for (int i = 0; i < 2; ++i) {
+        slow.emplace_back(address_);
+        ASSERT_TRUE(slow.back().Send("POST /POIDataBase/ServerUp.php HTTP/1.1\r\nHost: poi\r\nContent-Length: 1000\r\n\r\n"));
+    }
+    HttpSession http(address_, false);
+    EXPECT_EQ(http.Post("/POIDataBase/ServerUp.php", "ServerUpFake").body, "IMTHERE:");
+
+    // They go on sending a byte at a time; each is dropped at its deadline all the same.
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    std::size_t open = slow.size();
+    while (open > 0 && std::chrono::steady_clock::now() < give_up) {
+        open = 0;
+        for (auto& connection : slow) {
+            if (connection.Closed() || !connection.Send("O", std::chrono::milliseconds(100))) continue;
+            ++open;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    EXPECT_EQ(open, 0U);
+    EXPECT_EQ(http.Post("/POIDataBase/ServerUp.php", "ServerUpFake").body, "IMTHERE:");
 }
 
 TEST_F(EndpointTest, UnknownPathsAndWrongVerbs) {

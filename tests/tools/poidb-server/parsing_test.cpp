@@ -174,22 +174,33 @@ TEST(SessionsTest, CookieHeaderAndTokens) {
     EXPECT_EQ(SessionTokenFromCookies("ZSESSION=xyz"), "xyz");
     EXPECT_EQ(SessionTokenFromCookies("XZSESSION=abc"), "");
     EXPECT_EQ(SessionTokenFromCookies(""), "");
-    SessionTable table(std::chrono::hours(1), 2);
+}
+
+TEST(SessionsTest, BoundedPerUserAndNeverTakenFromOthers) {
+    SessionTable table(std::chrono::hours(1), 3, 2);
     const auto first = table.Create(1, 10);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    const auto second = table.Create(2, 20);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const auto second = table.Create(1, 20);
     ASSERT_TRUE(first && second);
     EXPECT_EQ(first->size(), 32U);
     EXPECT_NE(*first, *second);
-    ASSERT_TRUE(table.Find(*second).has_value());
     EXPECT_EQ(table.Find(*second)->logon_rev, 20);
-    // Full: the least recently used session gives way to a new one.
-    const auto third = table.Create(3, 30);
+    // A user's oldest session gives way to their newest, even one they used last.
+    ASSERT_TRUE(table.Find(*first).has_value());
+    const auto third = table.Create(1, 30);
     ASSERT_TRUE(third.has_value());
-    EXPECT_EQ(table.size(), 2U);
     EXPECT_FALSE(table.Find(*first).has_value());
-    EXPECT_TRUE(table.Find(*third).has_value());
+    EXPECT_TRUE(table.Find(*second).has_value());
+    // Full of live sessions: a newcomer is refused and pushes out nobody else's.
+    const auto other = table.Create(2, 40);
+    ASSERT_TRUE(other.has_value());
+    EXPECT_FALSE(table.Create(3, 50).has_value());
+    EXPECT_EQ(table.size(), 3U);
+    for (const auto& token : {*second, *third, *other}) EXPECT_TRUE(table.Find(token).has_value());
+    // A user already holding a session still logs on, in the place of their oldest.
+    const auto again = table.Create(2, 60);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_FALSE(table.Find(*other).has_value());
+    EXPECT_EQ(table.size(), 3U);
     EXPECT_FALSE(table.Find("").has_value());
 }
 

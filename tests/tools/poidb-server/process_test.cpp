@@ -122,14 +122,23 @@ TEST(ProcessTest, ServesUntilSigtermAndExitsCleanly) {
     EXPECT_EQ(WaitFor(server, std::chrono::seconds(10)), 0);
 }
 
-TEST(ProcessTest, ServeRefusesAnAddressInUse) {
+TEST(ProcessTest, ASecondServiceOnTheSameAddressFailsAndTheFirstServesOn) {
     testsupport::TempDir dir;
     std::string address;
     const int fd = testsupport::ListenOnFreeLoopback(80, address);
     ASSERT_GE(fd, 0);
-    const Result result = RunProgram({"serve", "--address", address, "--db", dir.file("poi.db")});
     close(fd);
-    EXPECT_EQ(result.status, 1);
+    Child first = Spawn({"serve", "--address", address, "--db", dir.file("poi.db"), "--quiet"});
+    ASSERT_NE(ReadUntil(first.err, "\n", std::chrono::seconds(10)).find("listening on"), std::string::npos);
+
+    Child second = Spawn({"serve", "--address", address, "--db", dir.file("other.db")});
+    const std::string said = ReadUntil(second.err, "\n", std::chrono::seconds(10));
+    EXPECT_EQ(WaitFor(second, std::chrono::seconds(10)), 1);
+    EXPECT_NE(said.find("cannot listen on " + address + ":80"), std::string::npos) << said;
+
+    EXPECT_EQ(HttpSession(address).Post("/POIDataBase/ServerUp.php", "ServerUpFake").body, "IMTHERE:");
+    ASSERT_EQ(kill(first.pid, SIGTERM), 0);
+    EXPECT_EQ(WaitFor(first, std::chrono::seconds(10)), 0);
 }
 
 TEST(ProcessTest, AdminCommandsCheckTheirArguments) {
@@ -161,6 +170,18 @@ TEST(ProcessTest, AdminCommandsCheckTheirArguments) {
         {{"add-user", "--db", db, "--name", "x", "--serial", "1,2", "--email", "e"}, 1, ""},
         {{"prune-changes", "--db", db, "--days", "0"}, 0, "3\n"},  // add, mutate, delete
         {{"stats", "--db", db}, 0, "users 1\nofficial 50\npersonal 0\nmutations 5\nchanges 0\nreports 0\nrevision 3\n"},
+        // -3 marks a deleted camera in every client; positions must lie on the globe.
+        {{"add-camera", "--db", db, "--lat", "1", "--lon", "1", "--name", "N", "--direction", "-3"}, 1, ""},
+        {{"add-camera", "--db", db, "--lat", "1", "--lon", "1", "--name", "N", "--direction", "721"}, 1, ""},
+        {{"add-camera", "--db", db, "--lat", "90000001", "--lon", "1", "--name", "N"}, 1, ""},
+        {{"add-camera", "--db", db, "--lat", "-90000001", "--lon", "1", "--name", "N"}, 1, ""},
+        {{"add-camera", "--db", db, "--lat", "1", "--lon", "180000001", "--name", "N"}, 1, ""},
+        {{"add-camera", "--db", db, "--lat", "1", "--lon", "-180000001", "--name", "N"}, 1, ""},
+        {{"mutate", "--db", db, "--id", "1", "--direction", "-3", "--category", "3"}, 1, ""},
+        {{"add-camera", "--db", db, "--lat", "-90000000", "--lon", "180000000", "--name", "Edge", "--direction", "-2"},
+         0, "51\n"},
+        {{"serve", "--address", "127.0.0.1", "--db", db, "--request-timeout", "0"}, 2, ""},
+        {{"serve", "--address", "127.0.0.1", "--db", db, "--max-connections", "100000"}, 2, ""},
     };
     for (const auto& c : cases) {
         std::string joined;

@@ -19,19 +19,18 @@ void ServerFixture::SetUp() {
     ASSERT_GE(fd, 0) << "no free loopback address for port 80";
     close(fd);
     db_path_ = dir_.file("poi.db");
+    options_.address = address_;
+    options_.port = 80;
+    options_.db_path = db_path_;
+    options_.threads = 8;
+    options_.log_requests = false;
     StartServer();
 }
 
 void ServerFixture::StartServer() {
     server_ = std::make_unique<poidb::PoiServer>();
-    poidb::ServerOptions options;
-    options.address = address_;
-    options.port = 80;
-    options.db_path = db_path_;
-    options.threads = 8;
-    options.log_requests = false;
     std::string error;
-    ASSERT_TRUE(server_->Open(options, error)) << error;
+    ASSERT_TRUE(server_->Open(options_, error)) << error;
     thread_ = std::thread([this] { server_->Run(); });
 }
 

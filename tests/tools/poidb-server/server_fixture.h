@@ -27,6 +27,7 @@ protected:
     void SetUp() override;
     void TearDown() override { StopServer(); }
 
+    // Starts the service with options_, which a test may change between a stop and a start.
     void StartServer();
     void StopServer();
     // A connection for seeding and checking the store, opened on demand.
@@ -38,6 +39,7 @@ protected:
     testsupport::TempDir dir_;
     std::string address_;
     std::string db_path_;
+    poidb::ServerOptions options_;
 
 private:
     std::unique_ptr<poidb::PoiServer> server_;

@@ -187,17 +187,18 @@ TEST_F(SyncFlowTest, OldOrPrunedSynchronisationsNeedAFullRetrieval) {
 }
 
 TEST_F(SyncFlowTest, ConcurrentLogonsAllSucceed) {
-    AddUser(kName, kSerial, kEmail);
+    // One user per thread: a user's oldest sessions give way once they hold a few.
     constexpr int kThreads = 8;
     constexpr int kPerThread = 25;
+    for (int t = 0; t < kThreads; ++t) AddUser(kName, kSerial + std::to_string(t), kEmail);
     std::atomic<int> good{0};
     std::vector<std::thread> threads;
     threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&] {
+        threads.emplace_back([&, t] {
             for (int i = 0; i < kPerThread; ++i) {
                 HttpSession http(address_);
-                const auto logon = http.Post("/POIDataBase/LoGon.php", LogonBody(kName, kSerial, kEmail));
+                const auto logon = http.Post("/POIDataBase/LoGon.php", LogonBody(kName, kSerial + std::to_string(t), kEmail));
                 const auto list = http.Get("/POIDataBase/per.php");
                 // The first finished personal list completes the user's full retrieval.
                 if ((logon.body == "OKFULL:" || logon.body == "OK:") && list.body == "PER:OK:") {
