@@ -28,7 +28,7 @@ struct Connection {
 
 namespace {
 
-constexpr std::size_t kReceiveBytes = 16 * 1024;
+constexpr std::size_t kReceiveBytes = std::size_t{16} * 1024;
 constexpr std::string_view kHeadersEnd = "\r\n\r\n";
 // The longest the polling thread sleeps; deadlines are checked at least this often.
 constexpr std::chrono::milliseconds kLongestPoll{1000};
@@ -111,13 +111,10 @@ public:
             const ssize_t n = send(connection_.fd, ptr + sent, size - sent, MSG_NOSIGNAL);
             if (n > 0) {
                 sent += static_cast<std::size_t>(n);
-            } else if (n < 0 && errno == EINTR) {
                 continue;
-            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(connection_.fd, POLLOUT, WriteWait())) {
-                continue;
-            } else {
-                broken_ = true;
             }
+            const bool full = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+            if (!(n < 0 && errno == EINTR) && !(full && WaitFor(connection_.fd, POLLOUT, WriteWait()))) broken_ = true;
         }
         return broken_ ? -1 : static_cast<ssize_t>(size);
     }

@@ -18,8 +18,8 @@ struct ConnectionLimits {
     std::chrono::milliseconds request_time{std::chrono::seconds(5)};  // first byte of a request to the end of its body
     std::chrono::milliseconds idle_time{std::chrono::seconds(3)};     // wait for the next request of a kept-alive connection
     std::chrono::milliseconds write_time{std::chrono::seconds(10)};   // wait for the client to take more of a reply
-    std::size_t header_bytes = 16 * 1024;  // request line and headers
-    std::size_t body_bytes = 1024 * 1024;  // the body, as the handlers read it
+    std::size_t header_bytes = std::size_t{16} * 1024;  // request line and headers
+    std::size_t body_bytes = std::size_t{1024} * 1024; // the body, as the handlers read it
     std::size_t connections = 512;         // open at once; more are closed as they arrive
     std::size_t workers = 32;
     int requests_per_connection = 100;

@@ -12,7 +12,7 @@ class GuardedServer;
 class SessionTable;
 struct ServiceContext;
 
-inline constexpr std::size_t kDefaultMaxBody = 1024 * 1024;
+inline constexpr std::size_t kDefaultMaxBody = std::size_t{1024} * 1024;
 // Above this the library answers every request with an error: it waits on sockets with
 // select(), which takes no descriptor past 1023, and the store holds descriptors too.
 inline constexpr std::size_t kMostConnections = 900;

@@ -231,7 +231,7 @@ TEST_F(EndpointTest, LongFormEncodedChangeListIsTakenWhole) {
 
 TEST_F(EndpointTest, EveryBodyIsBoundedBeforeItsSessionIsChecked) {
     StopServer();
-    options_.max_body = 64 * 1024;
+    options_.max_body = std::size_t{64} * 1024;
     StartServer();
     const std::size_t limit = options_.max_body;
     struct Case {
@@ -265,8 +265,8 @@ TEST_F(EndpointTest, EveryBodyIsBoundedBeforeItsSessionIsChecked) {
     // A body without end is cut off long before it is all sent, and the service goes on.
     RawConnection endless(address_);
     ASSERT_TRUE(endless.Send("POST /POIDataBase/ServerUp.php HTTP/1.1\r\nHost: poi\r\nTransfer-Encoding: chunked\r\n\r\n"));
-    const std::string piece = Chunk(std::string(64 * 1024, 'x'));
-    constexpr std::size_t kMost = 64 * 1024 * 1024;
+    const std::string piece = Chunk(std::string(std::size_t{64} * 1024, 'x'));
+    constexpr std::size_t kMost = std::size_t{64} * 1024 * 1024;
     std::size_t sent = 0;
     while (sent < kMost && endless.Send(piece, std::chrono::seconds(2))) sent += piece.size();
     EXPECT_LT(sent, kMost);
