@@ -75,34 +75,43 @@ std::size_t Count(char* data, std::size_t size, std::size_t count, void* target)
     return size * count;
 }
 
-bool LogOn(CURL* curl, const std::string& base, std::string& reply) {
-    static const std::string body = "Sample User 1,SAMPLE-0001,user1@example.org,2.0";
+// Posts `body` labelled as form data, as the client does; the reply text goes to `reply`.
+bool Post(CURL* curl, const std::string& url, const std::string& body, std::string& reply, long timeout) {
     curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded");
-    const std::string url = base + "LoGon.php";
     reply.clear();
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeout);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     const bool ok = curl_easy_perform(curl) == CURLE_OK;
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
     curl_slist_free_all(headers);
-    return ok && reply.rfind("OK", 0) == 0;
+    return ok;
+}
+
+bool LogOn(CURL* curl, const std::string& base, std::string& reply) {
+    static const std::string body = "Sample User 1,SAMPLE-0001,user1@example.org,2.0";
+    return Post(curl, base + "LoGon.php", body, reply, 10L) && reply.rfind("OK", 0) == 0;
+}
+
+// A handle holding a logged-on session, or nullptr after saying why there is none.
+CURL* LoggedOn(const std::string& base) {
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
+    std::string reply;
+    if (LogOn(curl, base, reply)) return curl;
+    std::printf("logon failed: %s\n", reply.c_str());
+    curl_easy_cleanup(curl);
+    return nullptr;
 }
 
 void FullRetrieval(const std::string& base) {
     for (int round = 1; round <= 3; ++round) {
-        CURL* curl = curl_easy_init();
-        curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
-        std::string reply;
-        if (!LogOn(curl, base, reply)) {
-            std::printf("logon failed: %s\n", reply.c_str());
-            curl_easy_cleanup(curl);
-            return;
-        }
+        CURL* curl = LoggedOn(base);
+        if (curl == nullptr) return;
         Counter counter;
         const std::string url = base + "off.php";
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -141,30 +150,16 @@ std::string UploadBody(const std::string& db_path, long cameras, long lines) {
 }
 
 void Upload(const std::string& base, const std::string& body, long cameras) {
-    CURL* curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
+    CURL* curl = LoggedOn(base);
+    if (curl == nullptr) return;
+    const long lines = static_cast<long>(std::count(body.begin(), body.end(), '\n')) - 1;
     std::string reply;
-    if (!LogOn(curl, base, reply)) {
-        std::printf("logon failed: %s\n", reply.c_str());
-        curl_easy_cleanup(curl);
-        return;
-    }
-    const auto lines = std::count(body.begin(), body.end(), '\n') - 1;
-    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded");
-    const std::string url = base + "upl0ad.php";
-    reply.clear();
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 120L);
     const auto start = Clock::now();
-    const CURLcode rc = curl_easy_perform(curl);
+    const bool sent = Post(curl, base + "upl0ad.php", body, reply, 120L);
     const double took = SecondsSince(start);
     std::printf("upload: %ld U lines (%zu bytes) against %ld cameras in %.3f s (%.2f ms a line), reply \"%s\"%s\n",
-                static_cast<long>(lines), body.size(), cameras, took, took * 1e3 / static_cast<double>(std::max(1L, static_cast<long>(lines))),
-                reply.c_str(), rc == CURLE_OK ? "" : " TRANSFER FAILED");
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
-    curl_slist_free_all(headers);
+                lines, body.size(), cameras, took, took * 1e3 / static_cast<double>(std::max(1L, lines)), reply.c_str(),
+                sent ? "" : " TRANSFER FAILED");
     curl_easy_cleanup(curl);
 }
 
