@@ -264,14 +264,14 @@ void GuardedServer::IntakeLoop() {
     std::vector<pollfd> polled;
     const auto receive = [this](Connection& connection) {
         char buffer[4096];
+        // Headers longer than any client sends are not waited for.
+        if (connection.pending.size() >= limits_.header_bytes) return Progress::kDropped;
         const std::size_t room = std::min(sizeof buffer, limits_.header_bytes - connection.pending.size());
         const ssize_t n = recv(connection.fd, buffer, room, 0);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return Progress::kWaiting;
         if (n <= 0) return Progress::kDropped;
         connection.pending.append(buffer, static_cast<std::size_t>(n));
-        if (HeadersComplete(connection)) return Progress::kReady;
-        // Headers longer than any client sends are not waited for.
-        return connection.pending.size() >= limits_.header_bytes ? Progress::kDropped : Progress::kWaiting;
+        return HeadersComplete(connection) ? Progress::kReady : Progress::kWaiting;
     };
     while (!stopping_) {
         {
