@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <ctime>
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/tools/poidb-server/http_session.h"
@@ -41,6 +44,12 @@ std::vector<std::vector<std::string>> Records(std::string body, std::size_t pref
     }
     EXPECT_TRUE(field.empty() && fields.empty()) << "unfinished record in reply";
     return records;
+}
+
+std::uint64_t Fnv1a(std::string_view bytes) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const unsigned char byte : bytes) hash = (hash ^ byte) * 1099511628211ULL;
+    return hash;
 }
 
 class Client {
@@ -226,9 +235,18 @@ TEST_F(SyncFlowTest, SampleDataStreamsWholeAndFollowsItsRules) {
 
     Client client(address_, "Sample User 2", "SAMPLE-0002", "user2@example.org");
     ASSERT_EQ(client.LogOn(), "OKFULL:");
-    const auto mutations = Records(client.Get("/POIDataBase/mut.php"), 4);
-    const auto official = Records(client.Get("/POIDataBase/off.php"), 4);
-    const auto personal = Records(client.Get("/POIDataBase/per.php"), 4);
+    const std::string lists[] = {client.Get("/POIDataBase/mut.php"), client.Get("/POIDataBase/off.php"),
+                                 client.Get("/POIDataBase/per.php")};
+    // Fingerprints of these exact replies as the service first produced them: any change to
+    // how lists are read or written must leave every byte as it was.
+    const std::pair<std::size_t, std::uint64_t> golden[] = {
+        {5716, 18145710803580396336ULL}, {286210, 12674751434158772505ULL}, {169, 9225285295878615062ULL}};
+    for (std::size_t i = 0; i < std::size(lists); ++i) {
+        EXPECT_EQ(std::make_pair(lists[i].size(), Fnv1a(lists[i])), golden[i]) << lists[i].substr(0, 4);
+    }
+    const auto mutations = Records(lists[0], 4);
+    const auto official = Records(lists[1], 4);
+    const auto personal = Records(lists[2], 4);
     EXPECT_EQ(mutations.size(), 100U);
     ASSERT_EQ(official.size(), 5000U);
     EXPECT_EQ(personal.size(), 3U);
