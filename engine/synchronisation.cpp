@@ -1,9 +1,6 @@
 #include "engine/synchronisation.h"
 
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,7 +12,6 @@
 #include "platform/string_table.h"
 #include "service/camera_file_io.h"
 #include "service/camera_file_writer.h"
-#include "service/pc_file_names.h"
 #include "service/service_client.h"
 
 namespace engine {
@@ -28,42 +24,16 @@ constexpr unsigned kFirstErrorText = 129;
 
 enum SyncStep { kLogon, kFullRetrieval, kFirstStep, kDeviceChanges, kUpload, kSecondStep, kCameraFile };
 
-// Keeps the local cache of before a full retrieval under a second name, so that a retrieval
-// failing midway can put it back whole. A hard link costs nothing (the new cache is renamed over
-// the name, the old file lives on under the link); where links are not supported it is copied.
-class CacheSnapshot {
-public:
-    CacheSnapshot() : cache_(platform::PcPath(pcfile::kLocalCache)), keep_(cache_ + ".before-retrieval") {
-        unlink(keep_.c_str());
-        existed_ = platform::FileSizeOf(cache_) >= 0;
-        if (!existed_) return;
-        std::error_code ec;
-        kept_ = link(cache_.c_str(), keep_.c_str()) == 0 || std::filesystem::copy_file(cache_, keep_, ec);
-    }
-    ~CacheSnapshot() { unlink(keep_.c_str()); }
-    CacheSnapshot(const CacheSnapshot&) = delete;
-    CacheSnapshot& operator=(const CacheSnapshot&) = delete;
-
-    void Restore() {
-        if (kept_) {
-            rename(keep_.c_str(), cache_.c_str());
-        } else if (!existed_) {
-            unlink(cache_.c_str());
-        }
-    }
-
-private:
-    std::string cache_;
-    std::string keep_;
-    bool existed_ = false;
-    bool kept_ = false;
-};
-
 class Synchronisation {
 public:
     Synchronisation(CServiceClient& client, IProgressSink& progress, const platform::StringTable& texts,
                     const SyncOptions& options, SyncCounts& counts)
-        : client_(client), progress_(progress), texts_(texts), options_(options), counts_(counts) {}
+        : client_(client),
+          folder_(client.folder()),
+          progress_(progress),
+          texts_(texts),
+          options_(options),
+          counts_(counts) {}
 
     std::uint32_t Run(const char* registrar, const char* email, const char* serial, const char* version);
 
@@ -78,6 +48,7 @@ private:
     void ReloadLocalCache();
 
     CServiceClient& client_;
+    const platform::WorkFolder& folder_;
     IProgressSink& progress_;
     const platform::StringTable& texts_;
     const SyncOptions& options_;
@@ -104,10 +75,10 @@ std::uint32_t Synchronisation::Fail(std::int32_t code) {
 
 std::int32_t Synchronisation::FullRetrieval() {
     ShowStep(kFullRetrieval);
-    CacheSnapshot before;
+    platform::FileSnapshot before(folder_.Path(platform::pcfile::kLocalCache));
     std::int32_t code = client_.FetchMutationList();
     if (code == result::kOk) code = client_.FetchOfficialList();
-    platform::DeletePcFile(pcfile::kMutationCache);
+    folder_.Delete(platform::pcfile::kMutationCache);
     if (code == result::kOk) code = client_.FetchPersonalList();
     if (code != result::kOk) {
         // A partial cache must never pass for a complete one: the earlier one comes back.
@@ -116,7 +87,7 @@ std::int32_t Synchronisation::FullRetrieval() {
     }
     ReloadLocalCache();
     if (client_.local_count() == 0) {
-        platform::DeletePcFile(pcfile::kLocalCache);
+        folder_.Delete(platform::pcfile::kLocalCache);
         return result::kLocalCacheFailed;
     }
     counts_.changesAdded = static_cast<std::int32_t>(client_.local_count());
@@ -167,11 +138,11 @@ std::int32_t Synchronisation::SendReports(std::vector<ChangeRecord>& changes) {
 // The camera file must say what the cache holds now: when the cache is empty no file is
 // written, and an earlier one left in its place would pass for the new one.
 std::int32_t Synchronisation::WriteCameraFile() {
-    if (!platform::DeletePcFile(pcfile::kCameraFile)) return result::kCameraFileFailed;
-    const std::string cache = platform::PcPath(pcfile::kLocalCache);
+    if (!folder_.Delete(platform::pcfile::kCameraFile)) return result::kCameraFileFailed;
+    const std::string cache = folder_.Path(platform::pcfile::kLocalCache);
     std::vector<CameraRecord> local;
     if (platform::FileSizeOf(cache) >= 0 && !service::ReadCameraFile(cache, local)) return result::kCameraFileFailed;
-    const int written = service::BuildCameraFile(local, platform::PcPath(pcfile::kCameraFile));
+    const int written = service::BuildCameraFile(local, folder_.Path(platform::pcfile::kCameraFile));
     return written == service::kCameraFileWritten ? result::kOk : result::kCameraFileFailed;
 }
 
@@ -182,14 +153,14 @@ std::int32_t Synchronisation::WriteCameraFile() {
 std::uint32_t Synchronisation::Run(const char* registrar, const char* email, const char* serial, const char* version) {
     counts_ = SyncCounts{};
     if (std::strlen(client_.base_url()) < 5) return result::kNoServiceAddress;
-    platform::RemoveLeftoverTemporaries(".");
-    const bool unfinishedBefore = platform::FileSizeOf(platform::PcPath(pcfile::kUnfinishedMarker)) >= 0;
+    platform::RemoveLeftoverTemporaries(folder_.root());
+    const bool unfinishedBefore = folder_.SizeOf(platform::pcfile::kUnfinishedMarker) >= 0;
     client_.LoadLocalCache();
     progress_.Show();
     shown_ = true;
     progress_.SetTitle(texts_.Text(kTitleText));
     ShowStep(kLogon);
-    if (!unfinishedBefore && !platform::WriteMarkerFile(platform::PcPath(pcfile::kUnfinishedMarker))) {
+    if (!unfinishedBefore && !platform::WriteMarkerFile(folder_.Path(platform::pcfile::kUnfinishedMarker))) {
         return Fail(result::kLocalCacheFailed);
     }
 
@@ -198,7 +169,7 @@ std::uint32_t Synchronisation::Run(const char* registrar, const char* email, con
         client_.ReleaseRecords();
     } else if (logon != result::kOk) {
         // Nothing was downloaded: a refused logon is no reason for a full retrieval next time.
-        if (!unfinishedBefore) platform::DeletePcFile(pcfile::kUnfinishedMarker);
+        if (!unfinishedBefore) folder_.Delete(platform::pcfile::kUnfinishedMarker);
         return Fail(logon);
     }
     std::int32_t code = FirstStep(client_.local_count() == 0);
@@ -207,19 +178,19 @@ std::uint32_t Synchronisation::Run(const char* registrar, const char* email, con
     ShowStep(kDeviceChanges);
     std::vector<ChangeRecord> changes;
     // A file that is there but cannot be read is kept: the user's reports must not vanish.
-    if (!ReadChangeRecords(platform::PcPath(pcfile::kPersonalUpdates), changes)) {
+    if (!ReadChangeRecords(folder_.Path(platform::pcfile::kPersonalUpdates), changes)) {
         return Fail(result::kLocalCacheFailed);
     }
-    if (!options_.updatesHeldOnlyHere) platform::DeletePcFile(pcfile::kPersonalUpdates);
+    if (!options_.updatesHeldOnlyHere) folder_.Delete(platform::pcfile::kPersonalUpdates);
     if (!changes.empty()) {
         code = SendReports(changes);
         if (code != result::kOk) return Fail(code);
     }
     // Every download of this run is in the cache, and the service holds the reports.
-    if (options_.updatesHeldOnlyHere && !platform::DeletePcFile(pcfile::kPersonalUpdates)) {
+    if (options_.updatesHeldOnlyHere && !folder_.Delete(platform::pcfile::kPersonalUpdates)) {
         return Fail(result::kLocalCacheFailed);
     }
-    platform::DeletePcFile(pcfile::kUnfinishedMarker);
+    folder_.Delete(platform::pcfile::kUnfinishedMarker);
 
     client_.CloseHandles();
     client_.ReleaseRecords();

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <utility>
 
 namespace platform {
 
@@ -132,6 +134,26 @@ void AtomicFile::Abort() {
         temp_path_.clear();
     }
     buffer_.clear();
+}
+
+FileSnapshot::FileSnapshot(std::string path) : path_(std::move(path)), keep_(path_ + ".before") {
+    unlink(keep_.c_str());
+    struct stat st {};
+    existed_ = stat(path_.c_str(), &st) == 0;
+    if (!existed_) return;
+    std::error_code ec;
+    kept_ = link(path_.c_str(), keep_.c_str()) == 0 || std::filesystem::copy_file(path_, keep_, ec);
+}
+
+FileSnapshot::~FileSnapshot() { unlink(keep_.c_str()); }
+
+bool FileSnapshot::Restore() {
+    if (kept_) {
+        kept_ = false;
+        return std::rename(keep_.c_str(), path_.c_str()) == 0 && SyncParentFolder(path_);
+    }
+    if (!existed_) return unlink(path_.c_str()) == 0 || errno == ENOENT;
+    return false;
 }
 
 bool SyncParentFolder(const std::string& path) {

@@ -41,6 +41,28 @@ private:
     std::vector<char> buffer_;
 };
 
+// Keeps a file as it was before it gets replaced, under a second name ("<path>.before"), so
+// that work failing midway can put it back whole with Restore. A hard link costs nothing (the
+// replacement is renamed over the name, the old data lives on under the link); where links are
+// not supported the file is copied. Without Restore the second name goes with the object; a
+// file that did not exist is deleted again by Restore.
+class FileSnapshot {
+public:
+    explicit FileSnapshot(std::string path);
+    ~FileSnapshot();
+    FileSnapshot(const FileSnapshot&) = delete;
+    FileSnapshot& operator=(const FileSnapshot&) = delete;
+
+    // False when the file of before could not be put back.
+    bool Restore();
+
+private:
+    std::string path_;
+    std::string keep_;
+    bool existed_ = false;
+    bool kept_ = false;
+};
+
 // Makes a rename or an unlink in the folder of path lasting; false when the folder could not
 // be synced.
 bool SyncParentFolder(const std::string& path);

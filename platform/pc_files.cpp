@@ -5,27 +5,42 @@
 
 #include <cctype>
 #include <cerrno>
+#include <utility>
 
 namespace platform {
 
-std::string PcPath(const std::string& windowsName) {
-    std::string path;
-    path.reserve(windowsName.size() + 2);
+std::string CanonicalPcName(const std::string& windowsName) {
+    std::string name;
+    name.reserve(windowsName.size());
     for (const char c : windowsName) {
         if (c == '\\') {
-            path.push_back('/');
+            name.push_back('/');
         } else {
-            path.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+            name.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
         }
     }
-    if (path.rfind("./", 0) != 0 && path.rfind('/', 0) != 0) path.insert(0, "./");
+    while (name.rfind("./", 0) == 0) name.erase(0, 2);
+    return name;
+}
+
+WorkFolder::WorkFolder(std::string root) : root_(root.empty() ? std::string(1, '.') : std::move(root)) {
+    while (root_.size() > 1 && root_.back() == '/') root_.pop_back();
+}
+
+std::string WorkFolder::Path(const std::string& windowsName) const {
+    const std::string name = CanonicalPcName(windowsName);
+    if (!name.empty() && name.front() == '/') return name;
+    std::string path = root_;
+    if (path.back() != '/') path.push_back('/');
+    path += name;
     return path;
 }
 
-bool DeletePcFile(const std::string& windowsName) {
-    const std::string path = PcPath(windowsName);
-    return unlink(path.c_str()) == 0 || errno == ENOENT;
+bool WorkFolder::Delete(const std::string& windowsName) const {
+    return unlink(Path(windowsName).c_str()) == 0 || errno == ENOENT;
 }
+
+long long WorkFolder::SizeOf(const std::string& windowsName) const { return FileSizeOf(Path(windowsName)); }
 
 long long FileSizeOf(const std::string& path) {
     struct stat st {};

@@ -4,13 +4,13 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <utility>
 
 #include "platform/pc_files.h"
-#include "service/pc_file_names.h"
 
 namespace service {
 
-bool CacheFileWriter::Open(const char* windowsName) { return file_.Open(platform::PcPath(windowsName)); }
+bool CacheFileWriter::Open(const std::string& path) { return file_.Open(path); }
 
 // ---- CacheAppender ---------------------------------------------------------------------------
 
@@ -20,9 +20,8 @@ constexpr std::size_t kAppendBuffer = 1 << 16;
 
 CacheAppender::~CacheAppender() { Abort(); }
 
-bool CacheAppender::Open(const char* windowsName) {
+bool CacheAppender::Open(const std::string& path) {
     Abort();
-    const std::string path = platform::PcPath(windowsName);
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0) return false;
     original_size_ = lseek(fd_, 0, SEEK_END);
@@ -98,7 +97,8 @@ ChangeAction ChangeActionFromText(const char* text) {
     return ChangeAction::kUnknown;
 }
 
-ChangeMerge::ChangeMerge(std::vector<CameraRecord>& local) : local_(local) {
+ChangeMerge::ChangeMerge(std::vector<CameraRecord>& local, platform::WorkFolder folder)
+    : local_(local), folder_(std::move(folder)) {
     byIdentifier_.Build(local.size(), [&](std::size_t i) { return IdentifierKey(local[i].identifier); });
 }
 
@@ -106,7 +106,7 @@ ChangeMerge::~ChangeMerge() { CloseDelta(); }
 
 bool ChangeMerge::OpenDelta() {
     CloseDelta();
-    delta_ = std::fopen(platform::PcPath(pcfile::kDeltaFile).c_str(), "wb");
+    delta_ = std::fopen(folder_.Path(platform::pcfile::kDeltaFile).c_str(), "wb");
     deltaFailed_ = false;
     return delta_ != nullptr;
 }
@@ -161,11 +161,11 @@ bool ChangeMerge::Finish() {
     CloseDelta();
     if (deltaFailed_) return false;  // a new camera missing from the delta would be lost
     CacheFileWriter cache;
-    if (!cache.Open(pcfile::kLocalCache)) return false;
+    if (!cache.Open(folder_.Path(platform::pcfile::kLocalCache))) return false;
     for (const CameraRecord& r : local_) {
         if (r.direction != kDeletedDirection && !cache.Add(r)) return false;
     }
-    const std::string deltaPath = platform::PcPath(pcfile::kDeltaFile);
+    const std::string deltaPath = folder_.Path(platform::pcfile::kDeltaFile);
     if (std::FILE* delta = std::fopen(deltaPath.c_str(), "rb")) {
         CameraRecord r;
         bool ok = true;
@@ -177,7 +177,7 @@ bool ChangeMerge::Finish() {
         return false;
     }
     if (!cache.Commit()) return false;
-    platform::DeletePcFile(pcfile::kDeltaFile);
+    folder_.Delete(platform::pcfile::kDeltaFile);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/pc_files.h"
 #include "service/camera_record.h"
 #include "service/record_index.h"
 
@@ -12,7 +13,7 @@ namespace service {
 // Writes a camera cache anew. The old file stays whole until Commit has written every record.
 class CacheFileWriter {
 public:
-    bool Open(const char* windowsName);
+    bool Open(const std::string& path);
     bool Add(const CameraRecord& record) { return file_.Write(&record, sizeof record); }
     bool Commit() { return file_.Commit(); }
     void Abort() { file_.Abort(); }
@@ -31,7 +32,7 @@ public:
     CacheAppender(const CacheAppender&) = delete;
     CacheAppender& operator=(const CacheAppender&) = delete;
 
-    bool Open(const char* windowsName);
+    bool Open(const std::string& path);
     bool Add(const CameraRecord& record);
     bool Commit();
     void Abort();
@@ -67,7 +68,7 @@ ChangeAction ChangeActionFromText(const char* text);
 // the delta, as the new local cache.
 class ChangeMerge {
 public:
-    explicit ChangeMerge(std::vector<CameraRecord>& local);
+    ChangeMerge(std::vector<CameraRecord>& local, platform::WorkFolder folder);
     ~ChangeMerge();
     ChangeMerge(const ChangeMerge&) = delete;
     ChangeMerge& operator=(const ChangeMerge&) = delete;
@@ -89,6 +90,7 @@ private:
     void CloseDelta();
 
     std::vector<CameraRecord>& local_;
+    platform::WorkFolder folder_;
     KeyChainIndex byIdentifier_;
     KeyChainIndex byPosition_;
     std::FILE* delta_ = nullptr;

@@ -33,7 +33,7 @@ std::string LocalTimeText() {
 }  // namespace
 
 void CServiceClient::WriteErrorLog(const char* reply, const char* requestName) {
-    const std::string path = platform::PcPath(".\\HttpError.txt");
+    const std::string path = folder_.Path(platform::pcfile::kErrorLog);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd >= 0) {
         const std::string entry = "At " + LocalTimeText() + " reported in " + (requestName ? requestName : "") +

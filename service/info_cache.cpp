@@ -1,7 +1,6 @@
 #include <cstring>
 
 #include "platform/pc_files.h"
-#include "service/pc_file_names.h"
 #include "service/service_client.h"
 
 namespace {
@@ -17,7 +16,7 @@ void CopyText(const InfoRecord& record, char* text) {
 }  // namespace
 
 int CServiceClient::AppendInfoRecord(const InfoRecord& record) {
-    std::FILE* f = std::fopen(platform::PcPath(pcfile::kInfoCache).c_str(), "ab");
+    std::FILE* f = std::fopen(folder_.Path(platform::pcfile::kInfoCache).c_str(), "ab");
     if (f == nullptr) return 1;
     const bool ok = std::fwrite(&record, sizeof record, 1, f) == 1;
     const bool closed = std::fclose(f) == 0;
@@ -31,14 +30,14 @@ void CServiceClient::CloseInfoCache() {
 
 int CServiceClient::OpenInfoCache(std::int32_t& identifier, char* text) {
     CloseInfoCache();
-    const std::string path = platform::PcPath(pcfile::kInfoCache);
+    const std::string path = folder_.Path(platform::pcfile::kInfoCache);
     infoFile_ = std::fopen(path.c_str(), "rb");
     if (infoFile_ == nullptr) return 1;
     const long long size = platform::FileSizeOf(path);
     infoCount_ = size > 0 ? static_cast<std::int32_t>(size / static_cast<long long>(sizeof(InfoRecord))) : 0;
     if (infoCount_ == 0) {
         CloseInfoCache();
-        platform::DeletePcFile(pcfile::kInfoCache);
+        folder_.Delete(platform::pcfile::kInfoCache);
         return 1;
     }
     infoIndex_ = 0;
@@ -77,7 +76,7 @@ std::int32_t CServiceClient::LastInfoId() {
     std::int32_t identifier = -1;
     char text[sizeof(InfoRecord::text)];
     if (OpenInfoCache(identifier, text) != 0) {
-        platform::DeletePcFile(pcfile::kInfoCache);
+        folder_.Delete(platform::pcfile::kInfoCache);
         return -1;
     }
     bool atLast = infoIndex_ >= infoCount_;

@@ -2,7 +2,6 @@
 
 #include "platform/pc_files.h"
 #include "service/camera_file_io.h"
-#include "service/pc_file_names.h"
 #include "service/service_client.h"
 
 namespace {
@@ -11,16 +10,16 @@ namespace {
 constexpr std::size_t kSpareRecords = 500;
 
 // Loads a camera cache; a file holding no whole record is deleted and loads as none.
-void LoadCameraCache(const char* windowsName, std::vector<CameraRecord>& records) {
+void LoadCameraCache(const platform::WorkFolder& folder, const char* windowsName, std::vector<CameraRecord>& records) {
     records.clear();
-    const std::string path = platform::PcPath(windowsName);
+    const std::string path = folder.Path(windowsName);
     const long long size = platform::FileSizeOf(path);
     if (size < 0) {
         records.shrink_to_fit();
         return;
     }
     if (size < static_cast<long long>(sizeof(CameraRecord))) {
-        platform::DeletePcFile(windowsName);
+        folder.Delete(windowsName);
         records.shrink_to_fit();
         return;
     }
@@ -29,9 +28,9 @@ void LoadCameraCache(const char* windowsName, std::vector<CameraRecord>& records
 
 }  // namespace
 
-void CServiceClient::LoadLocalCache() { LoadCameraCache(pcfile::kLocalCache, localRecords_); }
+void CServiceClient::LoadLocalCache() { LoadCameraCache(folder_, platform::pcfile::kLocalCache, localRecords_); }
 
-void CServiceClient::LoadMutationCache() { LoadCameraCache(pcfile::kMutationCache, mutationRecords_); }
+void CServiceClient::LoadMutationCache() { LoadCameraCache(folder_, platform::pcfile::kMutationCache, mutationRecords_); }
 
 void CServiceClient::CountLocalCache(std::uint32_t& total, std::uint32_t& personal) {
     LoadLocalCache();

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/app_config.h"
 #include "platform/pc_files.h"
@@ -14,9 +15,9 @@ constexpr const char* kFormHeader = "Content-Type: application/x-www-form-urlenc
 constexpr std::uint16_t kServicePort = 80;
 }  // namespace
 
-CServiceClient::CServiceClient() {
+CServiceClient::CServiceClient(platform::WorkFolder folder) : folder_(std::move(folder)) {
     // A leftover of older versions; nothing reads it, so it must not linger.
-    platform::DeletePcFile(".\\config.dat");
+    folder_.Delete(platform::pcfile::kOldConfig);
 }
 
 CServiceClient::~CServiceClient() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/internet.h"
+#include "platform/pc_files.h"
 #include "service/camera_record.h"
 
 namespace service {
@@ -45,12 +46,14 @@ struct ReplyPiece {
 // done, after CloseHandles.
 class CServiceClient {
 public:
-    CServiceClient();
+    // Works on the PC files of folder; deletes the leftover ".\\config.dat" there.
+    explicit CServiceClient(platform::WorkFolder folder);
     ~CServiceClient();
     CServiceClient(const CServiceClient&) = delete;
     CServiceClient& operator=(const CServiceClient&) = delete;
 
     void SetBaseUrl(const char* url);
+    const platform::WorkFolder& folder() const { return folder_; }
     const char* base_url() const { return baseUrl_; }
     void CloseHandles();
     void WriteErrorLog(const char* reply, const char* requestName);
@@ -119,6 +122,7 @@ private:
                                 const std::function<bool(const CameraRecord&)>& store);
     std::string FullUrl(const char* path) const;
 
+    platform::WorkFolder folder_;
     std::int32_t infoCount_ = 0;
     platform::inet::HINTERNET session_ = nullptr;
     platform::inet::HINTERNET connection_ = nullptr;

@@ -2,7 +2,6 @@
 #include <string>
 
 #include "service/list_fields.h"
-#include "service/pc_file_names.h"
 #include "service/reply_text.h"
 #include "service/service_client.h"
 
@@ -110,7 +109,7 @@ std::int32_t CServiceClient::ReadCameraList(const char* requestName, const char*
 // gives the failure back: a partial cache must never pass for a complete one.
 std::int32_t CServiceClient::FetchMutationList() {
     service::CacheFileWriter file;
-    if (!file.Open(pcfile::kMutationCache)) return result::kLocalCacheFailed;
+    if (!file.Open(folder_.Path(platform::pcfile::kMutationCache))) return result::kLocalCacheFailed;
     std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/mut.php", nullptr);
     if (code == result::kOk) {
         code = ReadCameraList("MUT", "MUT:", ListStart::kOkFirst, service::ListKind::kMutation,
@@ -122,7 +121,7 @@ std::int32_t CServiceClient::FetchMutationList() {
 
 std::int32_t CServiceClient::FetchOfficialList() {
     service::CacheFileWriter file;
-    if (!file.Open(pcfile::kLocalCache)) return result::kLocalCacheFailed;
+    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) return result::kLocalCacheFailed;
     LoadMutationCache();
     const service::MutationFilter filter(mutationRecords_);
     std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/off.php", nullptr);
@@ -139,7 +138,7 @@ std::int32_t CServiceClient::FetchOfficialList() {
 
 std::int32_t CServiceClient::FetchPersonalList() {
     service::CacheAppender file;
-    if (!file.Open(pcfile::kLocalCache)) return result::kLocalCacheFailed;
+    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) return result::kLocalCacheFailed;
     std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/per.php", nullptr);
     if (code == result::kOk) {
         code = ReadCameraList("PER", "PER:", ListStart::kOkFirst,
@@ -167,7 +166,7 @@ std::int32_t CServiceClient::UploadChanges(const char* changeList, std::int32_t&
 }
 
 std::int32_t CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes) {
-    service::ChangeMerge merge(localRecords_);
+    service::ChangeMerge merge(localRecords_, folder_);
     // Without the delta file every new camera of the download would be dropped while the service
     // counts them as delivered: fail before asking for them.
     if (!merge.OpenDelta()) return result::kLocalCacheFailed;

@@ -41,7 +41,6 @@ std::vector<CameraRecord> Cameras(std::mt19937& rng, std::size_t n, std::int32_t
 int main() {
     const std::string dir = std::filesystem::temp_directory_path() / ("zarnik-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
-    std::filesystem::current_path(dir);
     std::mt19937 rng(42);
 
     const auto official = Cameras(rng, 1000000, 1);
@@ -66,7 +65,7 @@ int main() {
     }
     std::vector<CameraRecord> local = official;
     start = std::chrono::steady_clock::now();
-    service::ChangeMerge merge(local);
+    service::ChangeMerge merge(local, platform::WorkFolder(dir));
     merge.OpenDelta();
     for (std::size_t i = 0; i < changes.size(); ++i) {
         merge.Apply(changes[i], static_cast<service::ChangeAction>(i % 3));
@@ -75,7 +74,6 @@ int main() {
     std::printf("change merge: 100,000 changes into 1,000,000 cached, written to disk: %.3f s (%s)\n", Seconds(start),
                 ok ? "ok" : "FAILED");
 
-    std::filesystem::current_path("/");
     std::filesystem::remove_all(dir);
     return ok ? 0 : 1;
 }

@@ -74,10 +74,10 @@ void FieldReaderThroughput() {
                 static_cast<double>(text.size()) / 1e6, records, seconds, static_cast<double>(text.size()) / 1e6 / seconds);
 }
 
-std::uint32_t Synchronise(const std::string& baseUrl, engine::SyncCounts& counts) {
+std::uint32_t Synchronise(const platform::WorkFolder& folder, const std::string& baseUrl, engine::SyncCounts& counts) {
     platform::StringTable texts;
     texts.Load(std::string(ZARNIK_SOURCE_DIR) + "/resources/lang", "1033");
-    CServiceClient client;
+    CServiceClient client(folder);
     client.SetBaseUrl(baseUrl.c_str());
     engine::SilentProgress progress;
     return engine::RunSynchronisation(client, progress, texts, "Sample User 1", "user1@example.org", "SAMPLE-0001",
@@ -111,9 +111,10 @@ int main() {
     usleep(500000);
     const std::string baseUrl = "http://" + address + "/";
     std::filesystem::current_path(dir + "/work");
+    const platform::WorkFolder folder(dir + "/work");
 
     {
-        CServiceClient client;
+        CServiceClient client(folder);
         client.SetBaseUrl(baseUrl.c_str());
         const auto start = Clock::now();
         const std::int32_t logon = client.LogOn("Sample User 1", "SAMPLE-0001", "user1@example.org", "2.0");
@@ -133,7 +134,7 @@ int main() {
 
     engine::SyncCounts counts;
     auto start = Clock::now();
-    std::uint32_t code = Synchronise(baseUrl, counts);
+    std::uint32_t code = Synchronise(folder, baseUrl, counts);
     std::printf("first synchronisation (full): result %u, %d cameras, %.3f s\n", code, counts.changesAdded, Since(start));
 
     {
@@ -158,7 +159,7 @@ int main() {
     std::ofstream("poiupdates.upd", std::ios::binary)
         .write(reinterpret_cast<const char*>(reports.data()), static_cast<std::streamsize>(reports.size() * 80));
     start = Clock::now();
-    code = Synchronise(baseUrl, counts);
+    code = Synchronise(folder, baseUrl, counts);
     std::printf("incremental synchronisation: result %u, %d added, %d personal stored, %.3f s\n", code,
                 counts.changesAdded, counts.personalStored, Since(start));
 

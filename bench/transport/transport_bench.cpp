@@ -8,6 +8,7 @@
 
 #include "scripted_http_server.h"
 #include "service/service_client.h"
+#include "temp_dir.h"
 
 namespace {
 constexpr std::size_t kReplySize = std::size_t{100} * 1000 * 1000;
@@ -33,7 +34,8 @@ int main() {
         return 1;
     }
     const long before = PeakKilobytes();
-    CServiceClient client;
+    const testsupport::TempDir folder;
+    CServiceClient client{platform::WorkFolder(folder.path())};
     client.SetBaseUrl(server.BaseUrl().c_str());
     const auto start = std::chrono::steady_clock::now();
     if (client.OpenStandaloneRequest(nullptr, "POIDataBase/off.php", nullptr) != 0) return 1;

@@ -19,7 +19,7 @@ constexpr int kBlockingTimeoutMs = 120000;
 
 std::string LocalPath(const char* path) {
     const std::string text = path;
-    return text.find('\\') != std::string::npos ? platform::PcPath(text) : text;
+    return text.find('\\') != std::string::npos ? platform::CanonicalPcName(text) : text;
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ protected:
         client_.SetBaseUrl(("http://" + address_ + "/").c_str());
     }
     testsupport::TempDir work_{true};
-    CServiceClient client_;
+    CServiceClient client_{platform::WorkFolder(work_.path())};
 };
 
 TEST_F(StartupEndToEnd, AddressPingAlertsVersionAndMessages) {

@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <optional>
+#include <thread>
+#include <utility>
 
 #include "sync_harness.h"
 #include "tests/tools/poidb-server/server_fixture.h"
@@ -26,7 +29,7 @@ protected:
         user_ = AddUser(kName, kSerial, kEmail);
         for (int i = 0; i < 30; ++i) ids_.push_back(AddOfficial(48000000 + i * 10000, 11000000 + i * 10000, "cam"));
     }
-    SyncRun Sync() { return SyncRun("http://" + address_ + "/", kName, kSerial, kEmail); }
+    SyncRun Sync() { return SyncRun(work_.path(), "http://" + address_ + "/", kName, kSerial, kEmail); }
     int CamerasInFile() { return service::CountCameraFileRecords("zarniks.mtc"); }
 
     testsupport::TempDir work_{true};
@@ -116,6 +119,40 @@ TEST_F(SyncEndToEnd, LargeChangeListsReachTheService) {
     }
 }
 
+// Each synchronisation works in its own folder, which it is handed: a window's worker thread
+// and a second folder in the same process never see each other's files.
+TEST_F(SyncEndToEnd, TwoFoldersSynchroniseAtOnceInOneProcess) {
+    AddUser("Second User", "S-2", "second@example.org");
+    testsupport::TempDir first, second;
+    const auto reports = [](const std::string& folder, int count) {
+        std::string bytes;
+        for (int i = 0; i < count; ++i) {
+            const ChangeRecord r = Report(0, -20000000 - i * 100000, 30000000 + count * 100000);
+            bytes.append(reinterpret_cast<const char*>(&r), sizeof r);
+        }
+        testsupport::WriteWholeFile(folder + "/poiupdates.upd", bytes);
+    };
+    reports(first.path(), 1);
+    reports(second.path(), 2);
+    const std::string url = "http://" + address_ + "/";
+    std::optional<SyncRun> other;
+    std::thread worker([&] { other.emplace(second.path(), url, "Second User", "S-2", "second@example.org"); });
+    const SyncRun mine(first.path(), url, kName, kSerial, kEmail);
+    worker.join();
+    ASSERT_EQ(mine.code, 0U);
+    ASSERT_EQ(other->code, 0U);
+    EXPECT_EQ(mine.counts.personalStored, 1);
+    EXPECT_EQ(other->counts.personalStored, 2);
+    for (const auto& [folder, personal] : {std::pair{first.path(), 1}, std::pair{second.path(), 2}}) {
+        std::vector<CameraRecord> cache;
+        ASSERT_TRUE(service::ReadCameraFile(folder + "/local.cache", cache));
+        EXPECT_EQ(cache.size(), 30U + static_cast<std::size_t>(personal)) << folder;
+        EXPECT_EQ(service::CountCameraFileRecords(folder + "/zarniks.mtc"), 30 + personal) << folder;
+        EXPECT_FALSE(FileExists(folder + "/poiupdates.upd"));
+    }
+    EXPECT_FALSE(FileExists("local.cache"));  // nothing went to the process's own folder
+}
+
 TEST_F(SyncEndToEnd, UpdatesFilesWithoutAWholeRecordSendNothing) {
     ASSERT_EQ(Sync().code, 0U);
     for (const std::string& bytes : {std::string(), std::string(79, '\x01')}) {
@@ -153,7 +190,7 @@ TEST_F(SyncEndToEnd, CameraFileThatCannotBeWrittenFailsWithItsCode) {
 TEST_F(SyncEndToEnd, BaseUrlLengthThreshold) {
     const platform::StringTable texts = e2e::EnglishTexts();
     for (const auto& [url, code] : std::vector<std::pair<std::string, std::uint32_t>>{{"http", 10014U}, {"http:", 10008U}}) {
-        CServiceClient client;
+        CServiceClient client{platform::WorkFolder(work_.path())};
         client.SetBaseUrl(url.c_str());
         e2e::RecordingProgress progress;
         engine::SyncCounts counts;

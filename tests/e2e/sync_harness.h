@@ -60,16 +60,16 @@ inline std::vector<CameraRecord> LocalCache() {
     return records;
 }
 
-// Runs one synchronisation in the current folder against the service at baseUrl.
+// Runs one synchronisation in the working folder against the service at baseUrl.
 struct SyncRun {
     std::uint32_t code = 0;
     engine::SyncCounts counts;
     RecordingProgress progress;
 
-    SyncRun(const std::string& baseUrl, const std::string& registrar, const std::string& serial,
-            const std::string& email, const engine::SyncOptions& options = {}) {
+    SyncRun(const std::string& folder, const std::string& baseUrl, const std::string& registrar,
+            const std::string& serial, const std::string& email, const engine::SyncOptions& options = {}) {
         const platform::StringTable texts = EnglishTexts();
-        CServiceClient client;
+        CServiceClient client{platform::WorkFolder(folder)};
         client.SetBaseUrl(baseUrl.c_str());
         code = engine::RunSynchronisation(client, progress, texts, registrar.c_str(), email.c_str(), serial.c_str(),
                                           "2.0", counts, options);

@@ -39,7 +39,7 @@ protected:
         known.flag = 1;
         service::WriteCameraFile("local.cache", &known, 1);
     }
-    SyncRun Sync(const engine::SyncOptions& options = {}) { return SyncRun(service_.BaseUrl(), "Ann", "S1", "a@b", options); }
+    SyncRun Sync(const engine::SyncOptions& options = {}) { return SyncRun(work_.path(), service_.BaseUrl(), "Ann", "S1", "a@b", options); }
     std::size_t Requests(const std::string& path) const {
         const auto all = service_.server().requests();
         return static_cast<std::size_t>(

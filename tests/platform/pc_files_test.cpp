@@ -4,20 +4,21 @@
 
 namespace {
 
-TEST(PcPath, WindowsSpellingsMapToOneLowerCaseFile) {
+TEST(WorkFolder, WindowsSpellingsMapToOneLowerCaseFileInTheFolder) {
     const struct {
+        const char* root;
         const char* windows;
         const char* expected;
     } cases[] = {
-        {".\\local.cache", "./local.cache"},
-        {"Local.cache", "./local.cache"},
-        {"NewConfig.Dat", "./newconfig.dat"},
-        {".\\Mut.cache", "./mut.cache"},
-        {".\\store\\poiupdates.upd", "./store/poiupdates.upd"},
-        {".\\HttpError.txt", "./httperror.txt"},
+        {"/home/ann/zarnik", ".\\local.cache", "/home/ann/zarnik/local.cache"},
+        {"/home/ann/zarnik/", "Local.cache", "/home/ann/zarnik/local.cache"},
+        {"work", "NewConfig.Dat", "work/newconfig.dat"},
+        {"", ".\\Mut.cache", "./mut.cache"},
+        {"/w", ".\\store\\poiupdates.upd", "/w/store/poiupdates.upd"},
+        {"/", ".\\HttpError.txt", "/httperror.txt"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(platform::PcPath(c.windows), c.expected) << c.windows;
+        EXPECT_EQ(platform::WorkFolder(c.root).Path(c.windows), c.expected) << c.windows;
     }
 }
 

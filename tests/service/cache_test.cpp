@@ -54,7 +54,7 @@ std::vector<CameraRecord> RandomCameras(std::mt19937& rng, std::size_t n, int po
 class CacheTest : public ::testing::Test {
 protected:
     testsupport::TempDir dir_{true};
-    CServiceClient client_;
+    CServiceClient client_{platform::WorkFolder(dir_.path())};
 };
 
 TEST_F(CacheTest, LoadingKeepsWholeRecordsAndDropsEmptyFiles) {
@@ -147,7 +147,7 @@ TEST_F(CacheTest, ChangeMergeMatchesTheFirstMatchScanOnRandomData) {
         const auto cached = RandomCameras(rng, rng() % 200, 40, 100);
         const auto changes = RandomChanges(rng, rng() % 80);
         std::vector<CameraRecord> local = cached;
-        service::ChangeMerge merge(local);
+        service::ChangeMerge merge(local, platform::WorkFolder(dir_.path()));
         ASSERT_TRUE(merge.OpenDelta());
         for (const auto& c : changes) merge.Apply(c.record, c.action);
         ASSERT_TRUE(merge.Finish());
@@ -163,7 +163,7 @@ TEST_F(CacheTest, ChangeMergeMatchesTheFirstMatchScanOnRandomData) {
 TEST_F(CacheTest, ChangeMergeRules) {
     const std::vector<CameraRecord> cached = {Camera(1, 10, 10), Camera(2, 20, 20), Camera(3, 20, 20), Camera(4, 40, 40)};
     std::vector<CameraRecord> local = cached;
-    service::ChangeMerge merge(local);
+    service::ChangeMerge merge(local, platform::WorkFolder(dir_.path()));
     ASSERT_TRUE(merge.OpenDelta());
     merge.Apply(Camera(2, 20, 20, 1, "renamed"), ChangeAction::kUpdate);  // both cameras at (20,20)
     merge.Apply(Camera(4, 41, 41, 1, "moved"), ChangeAction::kUpdate);    // moved: nothing changes
@@ -192,7 +192,7 @@ TEST_F(CacheTest, MergeThatCannotFinishLeavesTheOldCacheWhole) {
     WriteWholeFile("local.cache", Bytes(cached));
     client_.LoadLocalCache();
     ASSERT_EQ(client_.local_count(), 5000U);
-    service::ChangeMerge merge(client_.local_records());
+    service::ChangeMerge merge(client_.local_records(), platform::WorkFolder(dir_.path()));
     ASSERT_TRUE(merge.OpenDelta());
     for (const auto& c : RandomChanges(rng, 300)) merge.Apply(c.record, c.action);
 
@@ -218,13 +218,13 @@ TEST_F(CacheTest, AppenderRollsBackAFailedList) {
     WriteWholeFile("local.cache", Bytes({Camera(1, 1, 1)}));
     {
         service::CacheAppender appender;
-        ASSERT_TRUE(appender.Open("Local.cache"));
+        ASSERT_TRUE(appender.Open(dir_.file("local.cache")));
         for (int i = 0; i < 2000; ++i) ASSERT_TRUE(appender.Add(Camera(i, i, i, 0)));
         appender.Abort();
     }
     EXPECT_EQ(ReadWholeFile("local.cache"), Bytes({Camera(1, 1, 1)}));
     service::CacheAppender appender;
-    ASSERT_TRUE(appender.Open("LOCAL.CACHE"));
+    ASSERT_TRUE(appender.Open(dir_.file("local.cache")));
     ASSERT_TRUE(appender.Add(Camera(2, 2, 2, 0)));
     ASSERT_TRUE(appender.Commit());
     EXPECT_EQ(ReadWholeFile("local.cache"), Bytes({Camera(1, 1, 1), Camera(2, 2, 2, 0)}));

@@ -41,7 +41,7 @@ protected:
 
     testsupport::TempDir dir_{true};
     testsupport::ScriptedService service_;
-    CServiceClient client_;
+    CServiceClient client_{platform::WorkFolder(dir_.path())};
 };
 
 TEST_F(RequestsTest, LogOnReplies) {
@@ -216,7 +216,7 @@ TEST_F(RequestsTest, SessionRequestsNeedTheLogon) {
     EXPECT_EQ(client_.ChangeDownload(a, u, d), 1);  // no connection at all
     service_.Set("/POIDataBase/LoGon.php", "OK:");
     ASSERT_EQ(client_.LogOn("A", "S", "E", "2.0"), 0);
-    CServiceClient stranger;
+    CServiceClient stranger{platform::WorkFolder(dir_.path())};
     stranger.SetBaseUrl(service_.BaseUrl().c_str());
     ASSERT_EQ(stranger.OpenStandaloneRequest(nullptr, "POIDataBase/mut.php", nullptr), 0);
     ReplyPiece piece;

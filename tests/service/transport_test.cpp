@@ -48,7 +48,7 @@ TEST_F(TransportTest, EachFailingStepHasItsOwnCode) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CServiceClient client;
+        CServiceClient client{platform::WorkFolder(dir_.path())};
         client.SetBaseUrl(c.baseUrl.c_str());
         EXPECT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/LoGon.php", "a,b,c,2.0"), c.sendCode);
         if (c.sendCode == result::kOk) {
@@ -64,7 +64,7 @@ TEST_F(TransportTest, EachFailingStepHasItsOwnCode) {
 TEST_F(TransportTest, SendsExactlyTheAgentHeaderAndBodyToPort80WhateverTheUrlSays) {
     ScriptedHttpServer server([](const HttpRequest&, HttpConnection& c) { testsupport::SendReply(c, "OK:"); });
     ASSERT_TRUE(server.ok());
-    CServiceClient client;
+    CServiceClient client{platform::WorkFolder(dir_.path())};
     const std::string base = "http://" + server.address() + ":8080/";  // the port is ignored
     client.SetBaseUrl(base.c_str());
     const std::string body = "Ann Smith,SER%41+1,ann@example.com,2.0";  // sent as it stands
@@ -95,7 +95,7 @@ TEST_F(TransportTest, SessionRequestsCarryTheLogonCookieOverTheSameConnection) {
         }
     });
     ASSERT_TRUE(server.ok());
-    CServiceClient client;
+    CServiceClient client{platform::WorkFolder(dir_.path())};
     client.SetBaseUrl(server.BaseUrl().c_str());
     ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/LoGon.php", "a,b,c,2.0"), result::kOk);
     ReplyPiece piece;
@@ -117,7 +117,7 @@ TEST_F(TransportTest, SessionRequestsCarryTheLogonCookieOverTheSameConnection) {
     EXPECT_EQ(requests[4].body, "VyoSync Updates\r\n");
 
     // A new client is a new session: no cookie from the earlier one.
-    CServiceClient other;
+    CServiceClient other{platform::WorkFolder(dir_.path())};
     other.SetBaseUrl(server.BaseUrl().c_str());
     ASSERT_EQ(other.OpenStandaloneRequest(nullptr, "POIDataBase/mut.php", nullptr), result::kOk);
     ASSERT_TRUE(other.ReadLastPiece(piece));
@@ -143,7 +143,7 @@ TEST_F(TransportTest, PiecesAre500BytesWhateverTheWireSplitting) {
     ASSERT_TRUE(server.ok());
     for (std::size_t which = 0; which < splits.size(); ++which) {
         SCOPED_TRACE("split " + std::to_string(which));
-        CServiceClient client;
+        CServiceClient client{platform::WorkFolder(dir_.path())};
         client.SetBaseUrl(server.BaseUrl().c_str());
         const std::string body = std::to_string(which);
         ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/off.php", body.c_str()), result::kOk);
@@ -181,7 +181,7 @@ TEST_F(TransportTest, ReadingStyles) {
         const Case& c = cases[i];
         const std::string body = std::to_string(i);
         SCOPED_TRACE(c.reply.size());
-        CServiceClient client;
+        CServiceClient client{platform::WorkFolder(dir_.path())};
         client.SetBaseUrl(server.BaseUrl().c_str());
         ReplyPiece piece;
         ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/Updates.php", body.c_str()), result::kOk);
@@ -200,7 +200,7 @@ TEST_F(TransportTest, ErrorLogEntriesFollowEachOtherWithTheRestOfTheReply) {
         testsupport::SendReply(c, "ERROR:Strange!" + tail);
     });
     ASSERT_TRUE(server.ok());
-    CServiceClient client;
+    CServiceClient client{platform::WorkFolder(dir_.path())};
     client.SetBaseUrl(server.BaseUrl().c_str());
     // A reply read to its end leaves nothing to append after the reply text.
     client.WriteErrorLog("ERROR:first", "LoGon");
@@ -225,7 +225,7 @@ TEST_F(TransportTest, ErrorLogEntriesFollowEachOtherWithTheRestOfTheReply) {
 
 TEST_F(TransportTest, NewClientDeletesTheLeftoverConfigFile) {
     testsupport::WriteWholeFile("config.dat", "old");
-    CServiceClient client;
+    CServiceClient client{platform::WorkFolder(dir_.path())};
     EXPECT_FALSE(testsupport::FileExists("config.dat"));
 }
 

@@ -15,8 +15,8 @@ int RunBuildMtc(const Args& args) {
     std::string error;
     if (!ParseArgs(args, {"--cache", "--out"}, {}, parsed, error)) return Fail(kExitUsage, "build-mtc: " + error);
     if (!parsed.positional.empty()) return Fail(kExitUsage, "build-mtc: unexpected argument " + parsed.positional[0]);
-    const std::string cache = parsed.ValueOr("--cache", platform::PcPath(".\\local.cache"));
-    const std::string out = parsed.ValueOr("--out", platform::PcPath(".\\zarniks.mtc"));
+    const std::string cache = parsed.ValueOr("--cache", "./" + platform::CanonicalPcName(platform::pcfile::kLocalCache));
+    const std::string out = parsed.ValueOr("--out", "./" + platform::CanonicalPcName(platform::pcfile::kCameraFile));
 
     std::vector<CameraRecord> cameras;
     if (!service::ReadCameraFile(cache, cameras)) return Fail(kExitFailed, "cannot read the camera cache " + cache);

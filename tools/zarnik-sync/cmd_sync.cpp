@@ -10,7 +10,6 @@
 #include "platform/registry_store.h"
 #include "platform/pc_files.h"
 #include "service/camera_file_writer.h"
-#include "service/pc_file_names.h"
 #include "service/service_client.h"
 #include "terminal_messages.h"
 #include "terminal_progress.h"
@@ -25,7 +24,7 @@ constexpr const char* kSyncVersion = "2.0";
 
 // The Synchronise page's summary (text 156) ends with the cameras copied to the device; here no
 // device is involved and the camera file stays in the working folder, so the summary says so.
-void PrintSummary(const engine::SyncCounts& counts, int cameras) {
+void PrintSummary(const platform::WorkFolder& folder, const engine::SyncCounts& counts, int cameras) {
     std::printf("Synchronisation has been completed successfully.\n\n");
     if (counts.fullRetrieval) {
         std::printf("Full retrieval: the local cache holds %d cameras.\n", counts.changesAdded);
@@ -37,7 +36,7 @@ void PrintSummary(const engine::SyncCounts& counts, int cameras) {
                 counts.personalAccepted);
     if (cameras > 0) {
         std::error_code ec;
-        const auto file = std::filesystem::absolute(platform::PcPath(pcfile::kCameraFile), ec).lexically_normal();
+        const auto file = std::filesystem::absolute(folder.Path(platform::pcfile::kCameraFile), ec).lexically_normal();
         std::printf("Camera file %s: %d zarniks.\n", file.c_str(), cameras);
     } else {
         std::printf("No zarniks in the local cache: no camera file was written.\n");
@@ -53,22 +52,23 @@ int RunSync(const Args& args) {
     if (!parsed.Has("--pc-only")) {
         return Fail(kExitFailed, "the device is not reachable from this build; use 'sync --pc-only'");
     }
-    if (!EnterWorkingFolder(error)) return Fail(kExitFailed, error);
+    platform::WorkFolder folder;
+    if (!OpenWorkingFolder(folder, error)) return Fail(kExitFailed, error);
     platform::FolderLock lock;
-    if (!lock.Acquire(".", error)) return Fail(kExitFailed, error);
+    if (!lock.Acquire(folder.root(), error)) return Fail(kExitFailed, error);
     if (const std::string problem = platform::SettingsStoreProblem(); !problem.empty()) {
         return Fail(kExitFailed, problem);
     }
 
     AppConfig config;
     platform::StringTable texts;
-    if (!LoadStartupSettings(config, texts, true)) return Fail(kExitFailed, "no language pack found");
+    if (!LoadStartupSettings(folder, config, texts, true)) return Fail(kExitFailed, "no language pack found");
     char registrar[256], email[256], serial[256];
     if (!platform::ReadRegistration(registrar, email, serial)) {
         return Fail(kExitFailed, "the registration data is incomplete; set it with 'zarnik-sync settings set'");
     }
 
-    CServiceClient client;
+    CServiceClient client(folder);
     client.SetBaseUrl(config.baseUrl);
     TerminalProgress progress(stderr);
     engine::SyncCounts counts;
@@ -82,7 +82,7 @@ int RunSync(const Args& args) {
         messages.Show(engine::ErrorTextForCode(code, texts), "", engine::MessageButtons::kOk);
         return kExitFailed;
     }
-    PrintSummary(counts, service::CountCameraFileRecords(platform::PcPath(pcfile::kCameraFile)));
+    PrintSummary(folder, counts, service::CountCameraFileRecords(folder.Path(platform::pcfile::kCameraFile)));
     return kExitOk;
 }
 

@@ -10,7 +10,7 @@
 
 namespace zsync {
 
-bool EnterWorkingFolder(std::string& error) {
+bool OpenWorkingFolder(platform::WorkFolder& workFolder, std::string& error) {
     std::string folder;
     if (const char* home = std::getenv("ZARNIK_HOME"); home && *home) {
         folder = home;
@@ -20,20 +20,21 @@ bool EnterWorkingFolder(std::string& error) {
     }
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    std::filesystem::current_path(folder, ec);
-    if (ec) {
-        error = "cannot work in " + folder + ": " + ec.message();
+    if (ec || !std::filesystem::is_directory(folder, ec)) {
+        error = "cannot work in " + folder + ": " + (ec ? ec.message() : "not a folder");
         return false;
     }
+    workFolder = platform::WorkFolder(folder);
     return true;
 }
 
-bool LoadStartupSettings(AppConfig& config, platform::StringTable& texts, bool resolveServiceAddress) {
+bool LoadStartupSettings(const platform::WorkFolder& folder, AppConfig& config, platform::StringTable& texts,
+                         bool resolveServiceAddress) {
     const platform::StoredSettings stored = platform::LoadAppConfig(config);
     const bool textsLoaded = texts.Load(platform::LanguagePackFolder(), config.language);
     config.resources = &texts;
     if (resolveServiceAddress && stored.keyExists) {
-        CServiceClient client;
+        CServiceClient client(folder);
         std::string baseUrl;
         if (client.FetchServerUrl(stored.url, baseUrl) == result::kOk && !baseUrl.empty()) {
             platform::CopyToField(config.baseUrl, baseUrl.c_str());
