@@ -35,7 +35,7 @@ public:
           options_(options),
           counts_(counts) {}
 
-    std::uint32_t Run(const char* registrar, const char* email, const char* serial, const char* version);
+    std::uint32_t Run(const platform::Registration& who, const char* version);
 
 private:
     void ShowStep(SyncStep step);
@@ -150,7 +150,7 @@ std::int32_t Synchronisation::WriteCameraFile() {
 // side managed to store it. So a marker is written before the logon and removed only when every
 // download of the run is committed to the cache; a run that finds it was interrupted, or failed
 // after the service had moved on, and retrieves everything instead of the changes.
-std::uint32_t Synchronisation::Run(const char* registrar, const char* email, const char* serial, const char* version) {
+std::uint32_t Synchronisation::Run(const platform::Registration& who, const char* version) {
     counts_ = SyncCounts{};
     if (std::strlen(client_.base_url()) < 5) return result::kNoServiceAddress;
     platform::RemoveLeftoverTemporaries(folder_.root());
@@ -164,7 +164,7 @@ std::uint32_t Synchronisation::Run(const char* registrar, const char* email, con
         return Fail(result::kLocalCacheFailed);
     }
 
-    const std::int32_t logon = client_.LogOn(registrar, serial, email, version);
+    const std::int32_t logon = client_.LogOn(who, version);
     if (logon == result::kFullRetrievalDemanded || (logon == result::kOk && unfinishedBefore)) {
         client_.ReleaseRecords();
     } else if (logon != result::kOk) {
@@ -203,9 +203,9 @@ std::uint32_t Synchronisation::Run(const char* registrar, const char* email, con
 }  // namespace
 
 std::uint32_t RunSynchronisation(CServiceClient& client, IProgressSink& progress, const platform::StringTable& texts,
-                                 const char* registrar, const char* email, const char* serial, const char* version,
-                                 SyncCounts& counts, const SyncOptions& options) {
-    return Synchronisation(client, progress, texts, options, counts).Run(registrar, email, serial, version);
+                                 const platform::Registration& who, const char* version, SyncCounts& counts,
+                                 const SyncOptions& options) {
+    return Synchronisation(client, progress, texts, options, counts).Run(who, version);
 }
 
 std::string ErrorTextForCode(std::uint32_t code, const platform::StringTable& texts) {

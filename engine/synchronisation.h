@@ -7,6 +7,7 @@
 class CServiceClient;
 namespace platform {
 class StringTable;
+struct Registration;
 }
 
 namespace engine {
@@ -37,8 +38,8 @@ struct SyncOptions {
 // Leftover temporary files of killed runs are removed first. After 0, ".\zarniks.mtc" exists
 // exactly when the cache holds cameras, and describes them.
 std::uint32_t RunSynchronisation(CServiceClient& client, IProgressSink& progress, const platform::StringTable& texts,
-                                 const char* registrar, const char* email, const char* serial, const char* version,
-                                 SyncCounts& counts, const SyncOptions& options = {});
+                                 const platform::Registration& who, const char* version, SyncCounts& counts,
+                                 const SyncOptions& options = {});
 
 // The text of a result code: 10000 to 10014 from the string table, 1 a text of its own.
 std::string ErrorTextForCode(std::uint32_t code, const platform::StringTable& texts);

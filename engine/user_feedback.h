@@ -38,4 +38,11 @@ public:
     void Close() override {}
 };
 
+// The information dialog: a caption, one button and a text; returns once the user has read it.
+class IInformationSink {
+public:
+    virtual ~IInformationSink() = default;
+    virtual void ShowInformation(const std::string& caption, const std::string& button, const std::string& text) = 0;
+};
+
 }  // namespace engine

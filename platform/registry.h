@@ -5,9 +5,6 @@
 
 namespace platform {
 
-// The key where every setting of the tool lives.
-inline constexpr const char* kSettingsKey = "Software\\Korva\\vyoSync";
-
 // A small wrapper of one open registry key. The virtual operations keep the order the callers
 // were written against; every one gives true on success.
 class CRegistry {

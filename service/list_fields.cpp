@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/app_config.h"
+#include "platform/fixed_text.h"
 
 namespace service {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/app_config.h"
+#include "platform/fixed_text.h"
 #include "platform/pc_files.h"
 
 namespace inet = platform::inet;

@@ -7,6 +7,7 @@
 
 #include "platform/internet.h"
 #include "platform/pc_files.h"
+#include "platform/settings.h"
 #include "service/camera_record.h"
 
 namespace service {
@@ -60,9 +61,9 @@ public:
     void ReleaseRecords();
 
     // ---- synchronisation requests ------------------------------------------------------------
-    std::int32_t LogOn(const char* registrar, const char* serial, const char* email, const char* versionTag);
-    std::int32_t TestLogon(const char* registrar, const char* serial, const char* email);
-    std::int32_t QueryUpdates(const char* registrar, const char* serial, const char* email, const char* versionTag,
+    std::int32_t LogOn(const platform::Registration& who, const char* versionTag);
+    std::int32_t TestLogon(const platform::Registration& who);
+    std::int32_t QueryUpdates(const platform::Registration& who, const char* versionTag,
                               std::int32_t& count, std::string& dateText);
     std::int32_t FetchMutationList();
     std::int32_t FetchOfficialList();

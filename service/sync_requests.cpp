@@ -9,8 +9,9 @@ using service::StartsWith;
 
 namespace {
 
-std::string JoinBody(const char* registrar, const char* serial, const char* email, const char* versionTag) {
-    return std::string(registrar) + "," + serial + "," + email + "," + versionTag;
+// The credentials go as they stand, joined by commas, although the header names form encoding.
+std::string JoinBody(const platform::Registration& who, const char* versionTag) {
+    return std::string(who.registrar) + "," + who.serial + "," + who.email + "," + versionTag;
 }
 
 }  // namespace
@@ -23,9 +24,8 @@ std::int32_t CServiceClient::MapErrorReply(const char* reply, const char* reques
     return result::kUnknownReply;
 }
 
-std::int32_t CServiceClient::LogOn(const char* registrar, const char* serial, const char* email,
-                                   const char* versionTag) {
-    const std::string body = JoinBody(registrar, serial, email, versionTag);
+std::int32_t CServiceClient::LogOn(const platform::Registration& who, const char* versionTag) {
+    const std::string body = JoinBody(who, versionTag);
     const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/LoGon.php", body.c_str());
     if (code != result::kOk) return code;
     ReplyPiece piece;
@@ -35,15 +35,15 @@ std::int32_t CServiceClient::LogOn(const char* registrar, const char* serial, co
     return MapErrorReply(piece.text, "LoGon");
 }
 
-std::int32_t CServiceClient::TestLogon(const char* registrar, const char* serial, const char* email) {
-    const std::int32_t code = LogOn(registrar, serial, email, "V2.0");
+std::int32_t CServiceClient::TestLogon(const platform::Registration& who) {
+    const std::int32_t code = LogOn(who, "V2.0");
     CloseHandles();
     return code;
 }
 
-std::int32_t CServiceClient::QueryUpdates(const char* registrar, const char* serial, const char* email,
-                                          const char* versionTag, std::int32_t& count, std::string& dateText) {
-    const std::string body = JoinBody(registrar, serial, email, versionTag);
+std::int32_t CServiceClient::QueryUpdates(const platform::Registration& who, const char* versionTag,
+                                          std::int32_t& count, std::string& dateText) {
+    const std::string body = JoinBody(who, versionTag);
     const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/Updates.php", body.c_str());
     if (code != result::kOk) return code;
     ReplyPiece piece;

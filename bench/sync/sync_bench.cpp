@@ -29,6 +29,12 @@
 
 namespace {
 
+const platform::Registration kSampleUser = [] {
+    platform::Registration who;
+    platform::MakeRegistration("Sample User 1", "SAMPLE-0001", "user1@example.org", who);
+    return who;
+}();
+
 using Clock = std::chrono::steady_clock;
 double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
@@ -80,8 +86,7 @@ std::uint32_t Synchronise(const platform::WorkFolder& folder, const std::string&
     CServiceClient client(folder);
     client.SetBaseUrl(baseUrl.c_str());
     engine::SilentProgress progress;
-    return engine::RunSynchronisation(client, progress, texts, "Sample User 1", "user1@example.org", "SAMPLE-0001",
-                                      "2.0", counts);
+    return engine::RunSynchronisation(client, progress, texts, kSampleUser, "2.0", counts);
 }
 
 }  // namespace
@@ -117,7 +122,7 @@ int main() {
         CServiceClient client(folder);
         client.SetBaseUrl(baseUrl.c_str());
         const auto start = Clock::now();
-        const std::int32_t logon = client.LogOn("Sample User 1", "SAMPLE-0001", "user1@example.org", "2.0");
+        const std::int32_t logon = client.LogOn(kSampleUser, "2.0");
         const std::int32_t mut = client.FetchMutationList();
         const std::int32_t off = client.FetchOfficialList();
         const std::int32_t per = client.FetchPersonalList();

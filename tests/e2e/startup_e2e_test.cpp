@@ -1,8 +1,14 @@
 // The start-up and information requests against the reference service.
 #include <gtest/gtest.h>
 
+#include <ctime>
+
+#include "engine/startup.h"
+#include "platform/registry.h"
 #include "service/service_client.h"
+#include "sync_harness.h"
 #include "tests/tools/poidb-server/server_fixture.h"
+#include "who.h"
 
 namespace {
 
@@ -59,14 +65,91 @@ TEST_F(StartupEndToEnd, AddressPingAlertsVersionAndMessages) {
     EXPECT_EQ(client_.LastInfoId(), 2);
 }
 
+class RecordingInformation : public engine::IInformationSink {
+public:
+    struct Shown {
+        std::string caption, button, text;
+        std::int32_t storedAlertId;  // "AlertID" at the moment the dialog appeared
+    };
+    void ShowInformation(const std::string& caption, const std::string& button, const std::string& text) override {
+        shown.push_back({caption, button, text, platform::ReadStoredSettings().alertId});
+    }
+    std::vector<Shown> shown;
+};
+
+TEST_F(StartupEndToEnd, TheStartUpProcedureAsTheWindowAndTheToolRunIt) {
+    setenv("ZARNIK_SETTINGS", work_.file("settings.reg").c_str(), 1);
+    const platform::StringTable texts = e2e::EnglishTexts();
+    CServiceClient client{platform::WorkFolder(work_.path())};
+
+    // No key (first run): nothing is asked, the alternative address holds.
+    platform::StoredSettings stored = platform::ReadStoredSettings();
+    EXPECT_EQ(engine::ResolveServiceBaseUrl(client, stored), engine::kAlternativeServiceBaseUrl);
+    AppConfig config;
+    engine::FillAppConfig(config, stored);
+    EXPECT_STREQ(config.baseUrl, engine::kAlternativeServiceBaseUrl);
+    EXPECT_STREQ(config.language, "1033");
+    {
+        platform::CRegistry key;
+        ASSERT_TRUE(key.Open(platform::LocalMachineRoot(), platform::kSettingsKey, true));
+        ASSERT_TRUE(key.SetString("Url", ("http://" + address_ + "/POIDataBase/").c_str()));
+    }
+    stored = platform::ReadStoredSettings();
+    const std::string base = engine::ResolveServiceBaseUrl(client, stored);
+    EXPECT_EQ(base, "http://" + address_ + "/");
+    client.SetBaseUrl(base.c_str());
+
+    const auto first = Admin().AddAlert("Speed checks on the A2", "", 20000101, 29991231);
+    const auto second = Admin().AddAlert("Mobile camera on the B12", "1033", 20000101, 29991231);
+    ASSERT_TRUE(first && second && Admin().AddMessage("Welcome", "1033"));
+    ASSERT_TRUE(Admin().SetVersion({210, "http://example.org/zarnik", "Version 2.1.0 is out"}));
+    testsupport::WriteWholeFile(work_.file("info.cache"), std::string(1028 * 3, 'x'));  // last start's
+
+    RecordingInformation information;
+    e2e::RecordingProgress progress;
+    const auto outcome = engine::RunStartupExchanges(client, texts, "1033", stored.alertId, std::time(nullptr),
+                                                     progress, information);
+    EXPECT_TRUE(outcome.serviceAnswered);
+    EXPECT_EQ(outcome.alertsShown, 2);
+    EXPECT_EQ(outcome.updateAddress, "http://example.org/zarnik");
+    ASSERT_EQ(information.shown.size(), 3U);
+    // Each alert is stored before it is shown, and shown before the next is asked for.
+    EXPECT_EQ(information.shown[0].text, "Speed checks on the A2");
+    EXPECT_EQ(information.shown[0].storedAlertId, *first);
+    EXPECT_EQ(information.shown[1].text, "Mobile camera on the B12");
+    EXPECT_EQ(information.shown[1].storedAlertId, *second);
+    EXPECT_EQ(information.shown[0].caption, "Alert");
+    EXPECT_EQ(information.shown[0].button, "OK");
+    EXPECT_EQ(information.shown[2].caption, "Update available");
+    EXPECT_EQ(information.shown[2].text, "Version 2.1.0 is out");
+    EXPECT_EQ(progress.title, "Initialising VyoSync");
+    EXPECT_TRUE(progress.closed);
+    EXPECT_EQ(client.LastInfoId(), 1);  // a fresh cache of the current messages only
+    EXPECT_EQ(client.info_count(), 1);
+
+    StopServer();  // no answer: the connection-problem text, and nothing else is asked
+    information.shown.clear();
+    const auto down = engine::RunStartupExchanges(client, texts, "1033", outcome.lastAlertId, std::time(nullptr),
+                                                  progress, information);
+    EXPECT_FALSE(down.serviceAnswered);
+    ASSERT_EQ(information.shown.size(), 1U);
+    EXPECT_NE(information.shown[0].text.find("connect"), std::string::npos) << information.shown[0].text;
+    unsetenv("ZARNIK_SETTINGS");
+}
+
+TEST(StartupBodies, AlertRequestDateIsUtcWithTwoDigitMonthAndDay) {
+    EXPECT_EQ(engine::AlertRequestBody(-1, 1204329600, "1033"), "-1;20080301;1033");  // 1 March 2008 00:00 UTC
+    EXPECT_EQ(engine::AlertRequestBody(42, 1230767999, "1031"), "42;20081231;1031");  // 31 December 23:59:59
+}
+
 TEST_F(StartupEndToEnd, RegistrationTestAndPendingUpdates) {
     AddUser(poidbtest::kName, poidbtest::kSerial, poidbtest::kEmail);
-    EXPECT_EQ(client_.TestLogon(poidbtest::kName.c_str(), poidbtest::kSerial.c_str(), poidbtest::kEmail.c_str()),
+    EXPECT_EQ(client_.TestLogon(testsupport::Who(poidbtest::kName.c_str(), poidbtest::kSerial.c_str(), poidbtest::kEmail.c_str())),
               result::kFullRetrievalDemanded);
-    EXPECT_EQ(client_.TestLogon("Nobody", "0000", "x@y"), result::kUserNotFound);
+    EXPECT_EQ(client_.TestLogon(testsupport::Who("Nobody", "0000", "x@y")), result::kUserNotFound);
     std::int32_t count = 0;
     std::string date;
-    ASSERT_EQ(client_.QueryUpdates(poidbtest::kName.c_str(), poidbtest::kSerial.c_str(), poidbtest::kEmail.c_str(),
+    ASSERT_EQ(client_.QueryUpdates(testsupport::Who(poidbtest::kName.c_str(), poidbtest::kSerial.c_str(), poidbtest::kEmail.c_str()),
                                    "V2.0", count, date),
               0);
     EXPECT_EQ(count, -1);  // never synchronised: everything is to come

@@ -194,7 +194,8 @@ TEST_F(SyncEndToEnd, BaseUrlLengthThreshold) {
         client.SetBaseUrl(url.c_str());
         e2e::RecordingProgress progress;
         engine::SyncCounts counts;
-        EXPECT_EQ(engine::RunSynchronisation(client, progress, texts, "a", "b", "c", "2.0", counts), code) << url;
+        EXPECT_EQ(engine::RunSynchronisation(client, progress, texts, testsupport::Who("a", "c", "b"), "2.0", counts), code)
+            << url;
         EXPECT_EQ(progress.shown, code != 10014U) << url;
     }
     EXPECT_EQ(engine::ErrorTextForCode(10014, texts), "Default URL has not been set !");

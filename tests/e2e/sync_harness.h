@@ -12,6 +12,7 @@
 #include "service/camera_file_writer.h"
 #include "service/service_client.h"
 #include "temp_dir.h"
+#include "who.h"
 
 namespace e2e {
 
@@ -71,8 +72,9 @@ struct SyncRun {
         const platform::StringTable texts = EnglishTexts();
         CServiceClient client{platform::WorkFolder(folder)};
         client.SetBaseUrl(baseUrl.c_str());
-        code = engine::RunSynchronisation(client, progress, texts, registrar.c_str(), email.c_str(), serial.c_str(),
-                                          "2.0", counts, options);
+        code = engine::RunSynchronisation(client, progress, texts,
+                                          testsupport::Who(registrar.c_str(), serial.c_str(), email.c_str()), "2.0",
+                                          counts, options);
     }
 };
 

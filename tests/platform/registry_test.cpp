@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/app_config.h"
 #include "platform/registry.h"
+#include "platform/settings.h"
 #include "temp_dir.h"
 
 using platform::CRegistry;
@@ -35,16 +35,15 @@ TEST_F(RegistryTest, ValuesOfTheWrongTypeCountAsMissing) {
         ASSERT_TRUE(key.SetString("Serial", "S-1"));
         ASSERT_TRUE(key.SetDword("Email", 7));
     }
-    AppConfig config;
-    const platform::StoredSettings stored = platform::LoadAppConfig(config);
-    EXPECT_STREQ(config.language, "1033");
+    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    EXPECT_STREQ(stored.language, "1033");
     EXPECT_FALSE(stored.deviceSet);
-    EXPECT_EQ(config.device, 0U);
-    EXPECT_STREQ(config.registrar, "Ann");
-    EXPECT_STREQ(config.email, "");
+    EXPECT_EQ(stored.device, 0U);
+    EXPECT_STREQ(stored.registration.registrar, "Ann");
+    EXPECT_STREQ(stored.registration.email, "");
 
-    char registrar[256], email[256], serial[256];
-    EXPECT_FALSE(platform::ReadRegistration(registrar, email, serial));  // "Email" is a number
+    platform::Registration who;
+    EXPECT_FALSE(platform::ReadRegistration(who));  // "Email" is a number
 
     CRegistry key;
     ASSERT_TRUE(key.Open(LocalMachineRoot(), kSettingsKey, false));
@@ -66,16 +65,21 @@ TEST_F(RegistryTest, ValuesOfTheWrongTypeCountAsMissing) {
 TEST_F(RegistryTest, OverLongTextsCountAsMissingInsteadOfBeingCut) {
     const std::string longName(256, 'n');
     const std::string longLanguage = "10331033103310331033";  // 20 characters: one too many
-    ASSERT_TRUE(platform::SaveRegistration(longName.c_str(), "serial", "a@b.c", longLanguage.c_str(), 3));
-
-    AppConfig config;
-    const platform::StoredSettings stored = platform::LoadAppConfig(config);
-    EXPECT_STREQ(config.registrar, "");  // a cut name would log on as someone else
-    EXPECT_STREQ(config.language, "1033");
+    {
+        CRegistry key;  // written directly: the registration type refuses texts this long
+        ASSERT_TRUE(key.Open(LocalMachineRoot(), kSettingsKey, true));
+        ASSERT_TRUE(key.SetString("Registrar", longName.c_str()) && key.SetString("Serial", "serial") &&
+                    key.SetString("Email", "a@b.c") && key.SetString("Language", longLanguage.c_str()) &&
+                    key.SetDword("Device", 3));
+    }
+    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    EXPECT_STREQ(stored.registration.registrar, "");  // a cut name would log on as someone else
+    EXPECT_STREQ(stored.language, "1033");
     EXPECT_TRUE(stored.deviceSet);
-    EXPECT_EQ(config.device, 3U);
-    char registrar[256], email[256], serial[256];
-    EXPECT_FALSE(platform::ReadRegistration(registrar, email, serial));
+    EXPECT_EQ(stored.device, 3U);
+    platform::Registration who;
+    EXPECT_FALSE(platform::ReadRegistration(who));
+    EXPECT_FALSE(platform::MakeRegistration(longName.c_str(), "s", "e", who));
 
     CRegistry key;
     ASSERT_TRUE(key.Open(LocalMachineRoot(), kSettingsKey, false));
@@ -84,21 +88,24 @@ TEST_F(RegistryTest, OverLongTextsCountAsMissingInsteadOfBeingCut) {
     EXPECT_STREQ(small, "keep");
     EXPECT_TRUE(key.GetString("Serial", small, 7));
     EXPECT_STREQ(small, "serial");
-    ASSERT_TRUE(platform::SaveRegistration(longName.substr(1).c_str(), "s", "e", "1031", 0));
-    EXPECT_TRUE(platform::ReadRegistration(registrar, email, serial));  // 255 characters fit
-    EXPECT_EQ(std::string(registrar), longName.substr(1));
+    ASSERT_TRUE(platform::MakeRegistration(longName.substr(1).c_str(), "s", "e", who));  // 255 characters fit
+    ASSERT_TRUE(platform::SaveRegistration(who, "1031", 0));
+    EXPECT_TRUE(platform::ReadRegistration(who));
+    EXPECT_EQ(std::string(who.registrar), longName.substr(1));
 }
 
 TEST_F(RegistryTest, SettingsSurviveAReloadAndTextsKeepEveryByte) {
     const std::string odd = "quote\" backslash\\ tab\t newline\n caf\xc3\xa9 end";
-    ASSERT_TRUE(platform::SaveRegistration(odd.c_str(), "S", "E", "1036", 0));
+    platform::Registration who;
+    ASSERT_TRUE(platform::MakeRegistration(odd.c_str(), "S", "E", who));
+    ASSERT_TRUE(platform::SaveRegistration(who, "1036", 0));
     ASSERT_TRUE(platform::SaveAlertId(-1));
-    char registrar[256], email[256], serial[256];
-    ASSERT_TRUE(platform::ReadRegistration(registrar, email, serial));
-    EXPECT_EQ(std::string(registrar), odd);
-    AppConfig config;
-    EXPECT_EQ(platform::LoadAppConfig(config).alertId, -1);
-    EXPECT_STREQ(config.language, "1036");
+    platform::Registration read;
+    ASSERT_TRUE(platform::ReadRegistration(read));
+    EXPECT_EQ(std::string(read.registrar), odd);
+    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    EXPECT_EQ(stored.alertId, -1);
+    EXPECT_STREQ(stored.language, "1036");
 }
 
 TEST_F(RegistryTest, MissingKeyAndClosedWrapper) {
@@ -106,12 +113,10 @@ TEST_F(RegistryTest, MissingKeyAndClosedWrapper) {
     EXPECT_TRUE(key.Close());  // nothing open: success, nothing done
     EXPECT_FALSE(key.Open(LocalMachineRoot(), kSettingsKey, false));
     EXPECT_FALSE(key.is_open());
-    char registrar[256], email[256], serial[256];
-    EXPECT_FALSE(platform::ReadRegistration(registrar, email, serial));
-    AppConfig config;
-    const platform::StoredSettings stored = platform::LoadAppConfig(config);
-    EXPECT_STREQ(config.baseUrl, platform::kAlternativeServiceBaseUrl);
-    EXPECT_STREQ(stored.url, platform::kDefaultServerAddressFolder);
+    platform::Registration who;
+    EXPECT_FALSE(platform::ReadRegistration(who));
+    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    EXPECT_STREQ(stored.url, "");  // start-up then asks the default folder
     EXPECT_EQ(stored.alertId, -1);
     EXPECT_FALSE(stored.keyExists);
 }
@@ -124,17 +129,16 @@ TEST_F(RegistryTest, AStoreFileWithGarbageLinesKeepsItsGoodValues) {
                                 "\"Serial\"=sz:\"unterminated\n"
                                 "\"Registrar\"=sz:\"Bob\"\r\n"
                                 "\"AlertID\"=dword:00000007\n");
-    AppConfig config;
-    const platform::StoredSettings stored = platform::LoadAppConfig(config);
-    EXPECT_STREQ(config.registrar, "Bob");
-    EXPECT_STREQ(config.serial, "");
+    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    EXPECT_STREQ(stored.registration.registrar, "Bob");
+    EXPECT_STREQ(stored.registration.serial, "");
     EXPECT_FALSE(stored.deviceSet);
     EXPECT_EQ(stored.alertId, 7);
 
     // Writing would drop what the damaged lines held: every write is refused, the file stays.
     const std::string before = testsupport::ReadWholeFile(dir_.file("settings.reg"));
     EXPECT_NE(platform::SettingsStoreProblem().find("line 2"), std::string::npos);
-    EXPECT_FALSE(platform::SaveRegistration("Ann", "S", "E", "1033", 0));
+    EXPECT_FALSE(platform::SaveRegistration(platform::Registration{}, "1033", 0));
     EXPECT_FALSE(platform::SaveAlertId(3));
     CRegistry key;
     ASSERT_TRUE(key.Open(LocalMachineRoot(), kSettingsKey, false));
@@ -159,7 +163,9 @@ TEST_F(RegistryTest, TheStoreKeepsItsModeAndANewOneIsPrivate) {
 // with the one being set.
 TEST_F(RegistryTest, AStoreThatCannotBeReadIsNeverReplaced) {
     const std::string store = dir_.file("settings.reg");
-    ASSERT_TRUE(platform::SaveRegistration("Ann", "S-1", "a@b.c", "1033", 2));
+    platform::Registration who;
+    ASSERT_TRUE(platform::MakeRegistration("Ann", "S-1", "a@b.c", who));
+    ASSERT_TRUE(platform::SaveRegistration(who, "1033", 2));
     const std::string before = testsupport::ReadWholeFile(store);
     ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
     ASSERT_EQ(chmod(store.c_str(), 0), 0);

@@ -8,6 +8,7 @@
 #include "service/camera_file_io.h"
 #include "service/service_client.h"
 #include "temp_dir.h"
+#include "who.h"
 
 using testsupport::FileExists;
 using testsupport::ReadWholeFile;
@@ -35,7 +36,7 @@ protected:
     }
     void LogOn() {
         service_.Set("/POIDataBase/LoGon.php", "OK:");
-        ASSERT_EQ(client_.LogOn("Ann", "S1", "a@b", "2.0"), result::kOk);
+        ASSERT_EQ(client_.LogOn(testsupport::Who("Ann", "S1", "a@b"), "2.0"), result::kOk);
     }
     std::string ErrorLog() const { return FileExists("httperror.txt") ? ReadWholeFile("httperror.txt") : ""; }
 
@@ -65,7 +66,7 @@ TEST_F(RequestsTest, LogOnReplies) {
         SCOPED_TRACE(c.reply);
         std::remove("httperror.txt");
         service_.Set("/POIDataBase/LoGon.php", c.reply);
-        EXPECT_EQ(client_.LogOn("Ann Smith", "S-1", "ann@example.com", "2.0"), c.code);
+        EXPECT_EQ(client_.LogOn(testsupport::Who("Ann Smith", "S-1", "ann@example.com"), "2.0"), c.code);
         EXPECT_TRUE(client_.has_session());  // left open for the requests that follow
         client_.CloseHandles();
         const std::string log = ErrorLog();
@@ -76,7 +77,7 @@ TEST_F(RequestsTest, LogOnReplies) {
     }
     EXPECT_EQ(service_.server().requests().back().body, "Ann Smith,S-1,ann@example.com,2.0");
     service_.Set("/POIDataBase/LoGon.php", "OK:");
-    EXPECT_EQ(client_.TestLogon("Ann", "S", "E"), 0);
+    EXPECT_EQ(client_.TestLogon(testsupport::Who("Ann", "S", "E")), 0);
     EXPECT_FALSE(client_.has_session());
     EXPECT_EQ(service_.server().requests().back().body, "Ann,S,E,V2.0");
 }
@@ -102,7 +103,7 @@ TEST_F(RequestsTest, QueryUpdatesReplies) {
         service_.Set("/POIDataBase/Updates.php", c.reply);
         std::int32_t count = 99;
         std::string date = "as before";
-        EXPECT_EQ(client_.QueryUpdates("A", "S", "E", "V2.0", count, date), c.code);
+        EXPECT_EQ(client_.QueryUpdates(testsupport::Who("A", "S", "E"), "V2.0", count, date), c.code);
         EXPECT_EQ(count, c.code == 0 ? c.count : 99);
         EXPECT_EQ(date, c.date);
         EXPECT_FALSE(client_.has_session());
@@ -215,7 +216,7 @@ TEST_F(RequestsTest, SessionRequestsNeedTheLogon) {
     std::int32_t a = 0, u = 0, d = 0;
     EXPECT_EQ(client_.ChangeDownload(a, u, d), 1);  // no connection at all
     service_.Set("/POIDataBase/LoGon.php", "OK:");
-    ASSERT_EQ(client_.LogOn("A", "S", "E", "2.0"), 0);
+    ASSERT_EQ(client_.LogOn(testsupport::Who("A", "S", "E"), "2.0"), 0);
     CServiceClient stranger{platform::WorkFolder(dir_.path())};
     stranger.SetBaseUrl(service_.BaseUrl().c_str());
     ASSERT_EQ(stranger.OpenStandaloneRequest(nullptr, "POIDataBase/mut.php", nullptr), 0);

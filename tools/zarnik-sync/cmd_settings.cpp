@@ -4,9 +4,10 @@
 
 #include "commands.h"
 #include "options.h"
-#include "platform/app_config.h"
+#include "engine/startup.h"
 #include "platform/registry.h"
 #include "platform/registry_store.h"
+#include "platform/settings.h"
 
 namespace zsync {
 
@@ -16,13 +17,14 @@ int ShowSettings() {
     if (const std::string problem = platform::SettingsStoreProblem(); !problem.empty()) {
         return Fail(kExitFailed, problem);
     }
-    AppConfig config;
-    const platform::StoredSettings stored = platform::LoadAppConfig(config);
+    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    const platform::Registration& who = stored.registration;
     std::printf("store     %s\n", platform::SettingsStorePath().c_str());
-    std::printf("name      %s\nserial    %s\nemail     %s\n", config.registrar, config.serial, config.email);
-    std::printf("url       %s\nlanguage  %s\n", stored.url, config.language);
+    std::printf("name      %s\nserial    %s\nemail     %s\n", who.registrar, who.serial, who.email);
+    std::printf("url       %s\nlanguage  %s\n", stored.url[0] ? stored.url : engine::kDefaultServerAddressFolder,
+                stored.language);
     if (stored.deviceSet) {
-        std::printf("device    %u\n", config.device);
+        std::printf("device    %u\n", stored.device);
     } else {
         std::printf("device    (not set)\n");
     }
@@ -31,17 +33,19 @@ int ShowSettings() {
 
 // The widths of the fields the values are read into, terminator included: a longer text would
 // be read back as missing.
-constexpr std::size_t kTextField = 256;
-constexpr std::size_t kLanguageField = 20;
+constexpr std::size_t kTextField = platform::kSettingsTextSize;
+constexpr std::size_t kLanguageField = platform::kLanguageCodeSize;
 
 int SetSettings(const ParsedArgs& parsed) {
     const struct {
         const char* option;
         const char* value;
         std::size_t field;
-    } texts[] = {{"--name", "Registrar", kTextField}, {"--serial", "Serial", kTextField},
-                 {"--email", "Email", kTextField},    {"--url", "Url", kTextField},
-                 {"--language", "Language", kLanguageField}};
+    } texts[] = {{"--name", platform::settings::kRegistrar.name, kTextField},
+                 {"--serial", platform::settings::kSerial.name, kTextField},
+                 {"--email", platform::settings::kEmail.name, kTextField},
+                 {"--url", platform::settings::kUrl.name, kTextField},
+                 {"--language", platform::settings::kLanguage.name, kLanguageField}};
     for (const auto& t : texts) {
         const auto it = parsed.values.find(t.option);
         if (it != parsed.values.end() && it->second.size() >= t.field) {
@@ -73,7 +77,7 @@ int SetSettings(const ParsedArgs& parsed) {
             return Fail(kExitFailed, std::string("cannot store ") + t.value);
         }
     }
-    if (deviceValue != parsed.values.end() && !key.SetDword("Device", device)) {
+    if (deviceValue != parsed.values.end() && !key.SetDword(platform::settings::kDevice.name, device)) {
         return Fail(kExitFailed, "cannot store Device");
     }
     return kExitOk;

@@ -5,10 +5,11 @@
 #include "commands.h"
 #include "engine/synchronisation.h"
 #include "options.h"
-#include "platform/app_config.h"
+#include "engine/app_config.h"
 #include "platform/folder_lock.h"
-#include "platform/registry_store.h"
 #include "platform/pc_files.h"
+#include "platform/registry_store.h"
+#include "platform/settings.h"
 #include "service/camera_file_writer.h"
 #include "service/service_client.h"
 #include "terminal_messages.h"
@@ -63,8 +64,8 @@ int RunSync(const Args& args) {
     AppConfig config;
     platform::StringTable texts;
     if (!LoadStartupSettings(folder, config, texts, true)) return Fail(kExitFailed, "no language pack found");
-    char registrar[256], email[256], serial[256];
-    if (!platform::ReadRegistration(registrar, email, serial)) {
+    platform::Registration who;
+    if (!platform::ReadRegistration(who)) {
         return Fail(kExitFailed, "the registration data is incomplete; set it with 'zarnik-sync settings set'");
     }
 
@@ -75,7 +76,7 @@ int RunSync(const Args& args) {
     engine::SyncOptions options;
     options.updatesHeldOnlyHere = true;  // no device keeps a copy of the reports
     const std::uint32_t code =
-        engine::RunSynchronisation(client, progress, texts, registrar, email, serial, kSyncVersion, counts, options);
+        engine::RunSynchronisation(client, progress, texts, who, kSyncVersion, counts, options);
     if (code != 0) {
         // The synchronisation's failures reach the user as a message with an empty caption.
         TerminalMessages messages(stderr, stdin);

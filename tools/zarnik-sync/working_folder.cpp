@@ -5,7 +5,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/app_config.h"
+#include "engine/startup.h"
+#include "platform/fixed_text.h"
 #include "service/service_client.h"
 
 namespace zsync {
@@ -30,15 +31,13 @@ bool OpenWorkingFolder(platform::WorkFolder& workFolder, std::string& error) {
 
 bool LoadStartupSettings(const platform::WorkFolder& folder, AppConfig& config, platform::StringTable& texts,
                          bool resolveServiceAddress) {
-    const platform::StoredSettings stored = platform::LoadAppConfig(config);
+    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    engine::FillAppConfig(config, stored);
     const bool textsLoaded = texts.Load(platform::LanguagePackFolder(), config.language);
     config.resources = &texts;
-    if (resolveServiceAddress && stored.keyExists) {
+    if (resolveServiceAddress) {
         CServiceClient client(folder);
-        std::string baseUrl;
-        if (client.FetchServerUrl(stored.url, baseUrl) == result::kOk && !baseUrl.empty()) {
-            platform::CopyToField(config.baseUrl, baseUrl.c_str());
-        }
+        platform::CopyToField(config.baseUrl, engine::ResolveServiceBaseUrl(client, stored).c_str());
     }
     return textsLoaded;
 }

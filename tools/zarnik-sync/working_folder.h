@@ -1,10 +1,9 @@
 #pragma once
 #include <string>
 
+#include "engine/app_config.h"
 #include "platform/pc_files.h"
 #include "platform/string_table.h"
-
-struct AppConfig;
 
 namespace zsync {
 
