@@ -2,11 +2,6 @@
 // (time, bytes, peak memory of the service), an upload of change lines that each must be
 // matched to a camera, and a sustained rate of logons.
 //   poidb_bench [--cameras N] [--upload-lines L] [--rate R] [--seconds S] [--workers W]
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -15,23 +10,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "loopback.h"
+#include "bench/poidb/bench_support.h"
 #include "temp_dir.h"
-#include "tools/poidb-server/sample_data.h"
 #include "tools/poidb-server/schema.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+using poidbbench::Clock;
+using poidbbench::LoggedOn;
+using poidbbench::LogOn;
+using poidbbench::Post;
+using poidbbench::Received;
+using poidbbench::SecondsSince;
 
 struct Settings {
     long cameras = 1000000;
@@ -58,73 +53,19 @@ Settings ReadSettings(int argc, char** argv) {
     return s;
 }
 
-std::size_t Collect(char* data, std::size_t size, std::size_t count, void* target) {
-    static_cast<std::string*>(target)->append(data, size * count);
-    return size * count;
-}
-
-// Counts bytes and records without keeping the reply.
-struct Counter {
-    std::size_t bytes = 0;
-    std::size_t records = 0;
-};
-std::size_t Count(char* data, std::size_t size, std::size_t count, void* target) {
-    auto* counter = static_cast<Counter*>(target);
-    counter->bytes += size * count;
-    counter->records += static_cast<std::size_t>(std::count(data, data + size * count, '#'));
-    return size * count;
-}
-
-// Posts `body` labelled as form data, as the client does; the reply text goes to `reply`.
-bool Post(CURL* curl, const std::string& url, const std::string& body, std::string& reply, long timeout) {
-    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded");
-    reply.clear();
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeout);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    const bool ok = curl_easy_perform(curl) == CURLE_OK;
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
-    curl_slist_free_all(headers);
-    return ok;
-}
-
-bool LogOn(CURL* curl, const std::string& base, std::string& reply) {
-    static const std::string body = "Sample User 1,SAMPLE-0001,user1@example.org,2.0";
-    return Post(curl, base + "LoGon.php", body, reply, 10L) && reply.rfind("OK", 0) == 0;
-}
-
-// A handle holding a logged-on session, or nullptr after saying why there is none.
-CURL* LoggedOn(const std::string& base) {
-    CURL* curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
-    std::string reply;
-    if (LogOn(curl, base, reply)) return curl;
-    std::printf("logon failed: %s\n", reply.c_str());
-    curl_easy_cleanup(curl);
-    return nullptr;
-}
-
 void FullRetrieval(const std::string& base) {
     for (int round = 1; round <= 3; ++round) {
         CURL* curl = LoggedOn(base);
         if (curl == nullptr) return;
-        Counter counter;
-        const std::string url = base + "off.php";
-        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Count);
-        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &counter);
-        curl_easy_setopt(curl, CURLOPT_TIMEOUT, 60L);
-        const auto start = Clock::now();
-        const CURLcode rc = curl_easy_perform(curl);
-        const double took = SecondsSince(start);
-        std::printf("full retrieval %d: %zu records, %.1f MB in %.3f s (%.0f records/s)%s\n", round, counter.records,
-                    static_cast<double>(counter.bytes) / 1e6, took, static_cast<double>(counter.records) / took,
-                    rc == CURLE_OK ? "" : " TRANSFER FAILED");
+        Received received;
+        const double took = poidbbench::TimedGet(curl, base + "off.php", received);
+        if (took < 0) {
+            std::printf("full retrieval %d: TRANSFER FAILED after %zu bytes\n", round, received.bytes);
+        } else {
+            std::printf("full retrieval %d: %zu records, %.1f MB in %.3f s (%.0f records/s)\n", round,
+                        received.records, static_cast<double>(received.bytes) / 1e6, took,
+                        static_cast<double>(received.records) / took);
+        }
         curl_easy_cleanup(curl);
     }
 }
@@ -203,87 +144,23 @@ void LogonLoad(const std::string& base, const Settings& s) {
                 at(0.5) * 1e3, at(0.99) * 1e3, at(1.0) * 1e3);
 }
 
-pid_t StartServer(const std::string& program, const std::string& address, const std::string& db, int& err_fd) {
-    int pipe_fds[2];
-    if (pipe(pipe_fds) != 0) return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(pipe_fds[1], 2);
-        close(pipe_fds[0]);
-        execl(program.c_str(), program.c_str(), "serve", "--quiet", "--address", address.c_str(), "--port", "80",
-              "--db", db.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(pipe_fds[1]);
-    err_fd = pipe_fds[0];
-    std::string text;
-    char buffer[256];
-    while (text.find('\n') == std::string::npos) {
-        const ssize_t got = read(err_fd, buffer, sizeof buffer);
-        if (got <= 0) return -1;
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    std::printf("service: %s", text.c_str());
-    return pid;
-}
-
-long PeakKilobytes(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-    }
-    return -1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const Settings settings = ReadSettings(argc, argv);
-    const std::string program =
-        (std::filesystem::canonical("/proc/self/exe").parent_path().parent_path() / "bin" / "poidb-server").string();
     testsupport::TempDir dir;
     const std::string db_path = dir.file("bench.db");
-    {
-        poidb::Database db;
-        std::string error;
-        poidb::SampleOptions options;
-        options.cameras = settings.cameras;
-        options.mutations = settings.cameras / 100;
-        options.personal = 10;
-        const auto start = Clock::now();
-        if (!poidb::OpenStore(db, db_path, true, error) || !poidb::GenerateSample(db, options, error)) {
-            std::fprintf(stderr, "sample data: %s\n", error.c_str());
-            return 1;
-        }
-        std::printf("sample data: %ld cameras in %.2f s, database %.1f MB\n", settings.cameras, SecondsSince(start),
-                    static_cast<double>(std::filesystem::file_size(db_path)) / 1e6);
-    }
-    std::string address;
-    const int fd = testsupport::ListenOnFreeLoopback(80, address);
-    if (fd < 0) {
-        std::fprintf(stderr, "no free loopback address\n");
-        return 1;
-    }
-    close(fd);
+    if (!poidbbench::MakeSample(db_path, settings.cameras)) return 1;
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    int err_fd = -1;
-    const pid_t server = StartServer(program, address, db_path, err_fd);
-    if (server <= 0) {
-        std::fprintf(stderr, "could not start %s\n", program.c_str());
-        return 1;
-    }
-    const std::string base = "http://" + address + "/POIDataBase/";
+    poidbbench::ServiceProcess service(db_path);
+    if (!service.running()) return 1;
+    const std::string base = service.base();
     FullRetrieval(base);
     Upload(base, UploadBody(db_path, settings.cameras, settings.upload_lines), settings.cameras);
-    std::printf("service peak memory after retrievals: %.1f MB\n", static_cast<double>(PeakKilobytes(server)) / 1024.0);
+    std::printf("service peak memory after retrievals: %.1f MB\n", service.PeakMegabytes());
     LogonLoad(base, settings);
-    std::printf("service peak memory after logons: %.1f MB\n", static_cast<double>(PeakKilobytes(server)) / 1024.0);
-    kill(server, SIGTERM);
-    int status = 0;
-    waitpid(server, &status, 0);
-    std::printf("service exit status: %d\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-    close(err_fd);
+    std::printf("service peak memory after logons: %.1f MB\n", service.PeakMegabytes());
+    std::printf("service exit status: %d\n", service.Stop());
     curl_global_cleanup();
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "tools/poidb-server/connection_pool.h"
+#include "tools/poidb-server/list_cache.h"
 #include "tools/poidb-server/request_log.h"
 #include "tools/poidb-server/sessions.h"
 
@@ -16,6 +17,7 @@ namespace poidb {
 struct ServiceContext {
     ConnectionPool& pool;
     SessionTable& sessions;
+    OfficialListCache& official_list;
     std::string default_server_url;  // text of vyosync.txt unless the administrator set one
     std::size_t max_body = 0;
     bool log_requests = true;

@@ -71,14 +71,33 @@ struct StreamState {
     ListQuery query;
     RequestInfo info;
     std::optional<SyncMark> mark;
+    std::shared_ptr<const RenderedList> rendered;  // the whole reply, when it was rendered before
+    std::size_t next_block = 0;
     std::int64_t cursor = 0;
+    std::string chunk{};  // kept between pages, so its room is allocated once
     bool started = false;
     bool finished = false;
     bool marked = false;
 };
 
+bool SendRendered(StreamState& state, httplib::DataSink& sink) {
+    const auto& blocks = state.rendered->blocks;
+    if (state.next_block < blocks.size()) {
+        const std::string& block = blocks[state.next_block++];
+        if (!sink.write(block.data(), block.size())) return false;
+        state.info.bytes += block.size();
+    }
+    if (state.next_block == blocks.size()) {
+        state.finished = true;
+        sink.done();
+    }
+    return true;
+}
+
 bool ProduceChunk(StreamState& state, httplib::DataSink& sink) {
-    std::string chunk;
+    if (state.rendered) return SendRendered(state, sink);
+    std::string& chunk = state.chunk;
+    chunk.clear();
     if (!state.started) {
         chunk.append(ListPrefix(state.query.kind));
         state.started = true;
@@ -118,9 +137,9 @@ void FinishStream(StreamState& state, bool success) {
 }
 
 void StreamList(ServiceContext& context, httplib::Response& res, RequestInfo& info, const ListQuery& query,
-                std::optional<SyncMark> mark) {
+                std::optional<SyncMark> mark, std::shared_ptr<const RenderedList> rendered = nullptr) {
     info.deferred = true;
-    auto state = std::make_shared<StreamState>(StreamState{context, query, info, mark});
+    auto state = std::make_shared<StreamState>(StreamState{context, query, info, mark, std::move(rendered)});
     state->cursor = query.after_rev;  // changes start after the user's revision, lists at the start
     res.set_chunked_content_provider(
         "text/plain", [state](std::size_t, httplib::DataSink& sink) { return ProduceChunk(*state, sink); },
@@ -132,6 +151,12 @@ void ServeList(ServiceContext& context, ListKind kind, const httplib::Request& r
     const auto session = SessionOf(context, req, info);
     if (!session) return SetText(res, kNotLoggedIn);
     const ListQuery query{kind, session->user_id, 0, 0};
+    if (kind == ListKind::kOfficial) {
+        auto lease = context.pool.Acquire();
+        auto rendered = lease ? context.official_list.Current(*lease) : nullptr;
+        if (!rendered) return SetText(res, kDatabaseFailed);
+        return StreamList(context, res, info, query, std::nullopt, std::move(rendered));
+    }
     std::optional<SyncMark> mark;
     if (kind == ListKind::kPersonal) {
         // The personal list closes a full retrieval: the user's cache now reflects at least

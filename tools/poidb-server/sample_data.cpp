@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "tools/poidb-server/schema.h"
 #include "tools/poidb-server/text_rules.h"
 
 namespace poidb {
@@ -146,9 +147,13 @@ bool GenerateSample(Database& db, const SampleOptions& options, std::string& err
         return false;
     }
     WriteTransaction tx(db);
+    if (!tx.ok() || !SuspendOfficialCount(db)) {
+        error = db.LastError();
+        return false;
+    }
     Statement* camera = db.Prepare(
         "INSERT INTO cameras (owner, lat, lon, name, direction, category, extra) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
-    if (!tx.ok() || camera == nullptr) {
+    if (camera == nullptr) {
         error = db.LastError();
         return false;
     }
@@ -159,7 +164,8 @@ bool GenerateSample(Database& db, const SampleOptions& options, std::string& err
             return false;
         }
     }
-    if (!InsertMutations(db, random, options) || !InsertUsers(db, random, options, *camera) || !tx.Commit()) {
+    if (!InsertMutations(db, random, options) || !InsertUsers(db, random, options, *camera) ||
+        !ResumeOfficialCount(db) || !tx.Commit()) {
         error = db.LastError();
         return false;
     }

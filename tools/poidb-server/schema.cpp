@@ -7,6 +7,9 @@ namespace {
 // owner NULL marks an official camera; otherwise the user whose personal camera it is.
 // Every change a client must replay is a row of `changes`, carrying the camera's values as
 // clients should see them after the change; its rev is the revision number.
+// list_state.official_version counts every write to an official camera, by this service or any
+// other program on the file, so a reply rendered from the official cameras can be kept exactly
+// as long as the count stays the same.
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS users (
   id INTEGER PRIMARY KEY,
@@ -77,13 +80,44 @@ CREATE TABLE IF NOT EXISTS settings (
   key TEXT PRIMARY KEY,
   value TEXT NOT NULL
 );
+CREATE TABLE IF NOT EXISTS list_state (
+  id INTEGER PRIMARY KEY CHECK (id = 1),
+  official_version INTEGER NOT NULL
+);
+)sql";
+
+constexpr const char* kBumpOfficialVersion =
+    "INSERT INTO list_state (id, official_version) VALUES (1, 1) "
+    "ON CONFLICT (id) DO UPDATE SET official_version = official_version + 1";
+
+constexpr const char* kOfficialTriggers = R"sql(
+CREATE TRIGGER IF NOT EXISTS official_added AFTER INSERT ON cameras WHEN NEW.owner IS NULL BEGIN
+  INSERT INTO list_state (id, official_version) VALUES (1, 1)
+    ON CONFLICT (id) DO UPDATE SET official_version = official_version + 1;
+END;
+CREATE TRIGGER IF NOT EXISTS official_changed AFTER UPDATE ON cameras
+WHEN OLD.owner IS NULL OR NEW.owner IS NULL BEGIN
+  INSERT INTO list_state (id, official_version) VALUES (1, 1)
+    ON CONFLICT (id) DO UPDATE SET official_version = official_version + 1;
+END;
+CREATE TRIGGER IF NOT EXISTS official_removed AFTER DELETE ON cameras WHEN OLD.owner IS NULL BEGIN
+  INSERT INTO list_state (id, official_version) VALUES (1, 1)
+    ON CONFLICT (id) DO UPDATE SET official_version = official_version + 1;
+END;
 )sql";
 
 }  // namespace
 
+bool SuspendOfficialCount(Database& db) {
+    return db.Exec("DROP TRIGGER IF EXISTS official_added; DROP TRIGGER IF EXISTS official_changed; "
+                   "DROP TRIGGER IF EXISTS official_removed");
+}
+
+bool ResumeOfficialCount(Database& db) { return db.Exec(kOfficialTriggers) && db.Exec(kBumpOfficialVersion); }
+
 bool OpenStore(Database& db, const std::string& path, bool create, std::string& error) {
     if (!db.Open(path, create, error)) return false;
-    if (!db.Exec(kSchema)) {
+    if (!db.Exec(kSchema) || !db.Exec(kOfficialTriggers)) {
         error = db.LastError();
         return false;
     }

@@ -67,6 +67,7 @@ bool PoiServer::Open(const ServerOptions& options, std::string& error) {
     }
     pool_ = std::make_unique<ConnectionPool>(options.db_path, options.threads + kSpareConnections);
     sessions_ = std::make_unique<SessionTable>();
+    official_list_ = std::make_unique<OfficialListCache>();
     ConnectionLimits limits;
     limits.request_time = options.request_timeout;
     limits.idle_time = kKeepAlive;
@@ -91,8 +92,9 @@ bool PoiServer::Open(const ServerOptions& options, std::string& error) {
         }
         port_ = options.port;
     }
-    context_ = std::make_unique<ServiceContext>(ServiceContext{
-        *pool_, *sessions_, DefaultServerUrl(options.address, port_), options.max_body, options.log_requests});
+    context_ = std::make_unique<ServiceContext>(ServiceContext{*pool_, *sessions_, *official_list_,
+                                                               DefaultServerUrl(options.address, port_),
+                                                               options.max_body, options.log_requests});
     RegisterStartupEndpoints(*http_, *context_);
     RegisterSyncEndpoints(*http_, *context_);
     RegisterFallbacks(*http_, *context_);

@@ -9,6 +9,7 @@ namespace poidb {
 
 class ConnectionPool;
 class GuardedServer;
+class OfficialListCache;
 class SessionTable;
 struct ServiceContext;
 
@@ -51,6 +52,7 @@ private:
     std::atomic<bool> stop_requested_{false};
     std::unique_ptr<ConnectionPool> pool_;
     std::unique_ptr<SessionTable> sessions_;
+    std::unique_ptr<OfficialListCache> official_list_;
     std::unique_ptr<ServiceContext> context_;
     std::unique_ptr<GuardedServer> http_;
 };

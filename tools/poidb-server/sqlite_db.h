@@ -79,4 +79,20 @@ private:
     bool done_ = false;
 };
 
+// BEGIN ... COMMIT around reads, so that they all see one state of the database.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(Database& db) : db_(db) { began_ = db_.Exec("BEGIN"); }
+    ~ReadTransaction() {
+        if (began_) db_.Exec("COMMIT");
+    }
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+    bool ok() const { return began_; }
+
+private:
+    Database& db_;
+    bool began_ = false;
+};
+
 }  // namespace poidb
