@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -15,6 +16,7 @@
 
 #include "tests/tools/poidb-server/http_session.h"
 #include "tests/tools/poidb-server/server_fixture.h"
+#include "tools/poidb-server/list_cache.h"
 #include "tools/poidb-server/sample_data.h"
 #include "tools/poidb-server/schema.h"
 #include "tools/poidb-server/text_rules.h"
@@ -193,6 +195,52 @@ TEST_F(SyncFlowTest, OldOrPrunedSynchronisationsNeedAFullRetrieval) {
     AddOfficial(3, 4, "Newer");
     EXPECT_EQ(Admin().PruneChanges(std::time(nullptr) + 10), 2);
     EXPECT_EQ(client.LogOn(), "OKFULL:");
+}
+
+TEST_F(SyncFlowTest, OfficialListFollowsEveryChangeOfTheOfficialCameras) {
+    const auto user = AddUser(kName, kSerial, kEmail);
+    Client client(address_, kName, kSerial, kEmail);
+    ASSERT_EQ(client.LogOn(), "OKFULL:");
+    poidb::Database& db = Admin().db();
+    const auto fresh = [&db] {
+        const auto list = poidb::RenderList(db, poidb::ListQuery{poidb::ListKind::kOfficial, 0, 0, 0});
+        std::string text;
+        for (const auto& block : list->blocks) text += block;
+        return text;
+    };
+    const auto now = std::time(nullptr);
+    struct Case {
+        const char* what;
+        std::function<bool()> change;
+        bool changes_list;
+    };
+    const Case cases[] = {
+        {"nothing yet", [] { return true; }, false},
+        {"sample data",
+         [&] {
+             std::string error;
+             return poidb::GenerateSample(db, poidb::SampleOptions{30, 3, 0, 1, 7}, error);
+         },
+         true},
+        {"official camera added", [&] { return AddOfficial(1, 2, "New") > 0; }, true},
+        {"personal camera added",
+         [&] { return Admin().AddCamera(poidb::CameraInput{3, 4, "Mine", 0, 2, 0, user}, now).has_value(); }, false},
+        {"official camera mutated", [&] { return Admin().MutateCamera(4, true, 0, 0, now); }, false},
+        {"official camera deleted", [&] { return Admin().DeleteCamera(3, now); }, true},
+        {"official camera renamed by hand", [&] { return db.Exec("UPDATE cameras SET name = 'Renamed' WHERE id = 7"); },
+         true},
+        {"official camera removed by hand", [&] { return db.Exec("DELETE FROM cameras WHERE id = 5"); }, true},
+        {"removal rolled back", [&] { return db.Exec("BEGIN; DELETE FROM cameras WHERE id = 6; ROLLBACK"); }, false},
+    };
+    std::string before = "OFF:OK:";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(c.change());
+        const std::string served = client.Get("/POIDataBase/off.php");
+        EXPECT_EQ(served, fresh());
+        EXPECT_EQ(served != before, c.changes_list);
+        before = served;
+    }
 }
 
 TEST_F(SyncFlowTest, ConcurrentLogonsAllSucceed) {
