@@ -44,15 +44,15 @@ bool IsWideClass(std::int32_t category) { return static_cast<std::uint32_t>(cate
 bool IsNarrowClass(std::int32_t category) { return static_cast<std::uint32_t>(category) < kClassThreshold; }
 
 std::uint64_t TruncatedPositionKey(std::int32_t latitude, std::int32_t longitude) {
-    return service::PositionKey(latitude / 10, longitude / 10);
+    return platform::PositionKey(latitude / 10, longitude / 10);
 }
 
 }  // namespace
 
-void CachedCameraIndex::Build(const CameraRecord* records, std::size_t count) {
+void CachedCameraIndex::Build(const service::CameraRecord* records, std::size_t count) {
     cameras_.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const CameraRecord& r = records[i];
+        const service::CameraRecord& r = records[i];
         cameras_[i] = CameraPoint{r.latitude, r.longitude, r.category, r.direction};
     }
     positions_.Build(count, [this](std::size_t i) {
@@ -77,7 +77,7 @@ void CachedCameraIndex::BuildGrid(ClassGrid& grid, double radiusKm, bool wide) {
 
 std::optional<CachedCamera> CachedCameraIndex::Find(std::int32_t latitude, std::int32_t longitude) const {
     const std::uint32_t first = positions_.First(TruncatedPositionKey(latitude, longitude));
-    if (first == service::KeyChainIndex::kNone) return std::nullopt;
+    if (first == platform::KeyChainIndex::kNone) return std::nullopt;
     const CameraPoint& c = cameras_[first];
     return CachedCamera{c.latitude, c.longitude, c.category};
 }
@@ -99,7 +99,7 @@ bool CachedCameraIndex::GridHasDuplicate(const ClassGrid& grid, const CameraPoin
         for (std::int64_t dy = -1; dy <= 1; ++dy) {
             for (std::int64_t dz = -1; dz <= 1; ++dz) {
                 const std::uint64_t key = CellKey(cx + dx, cy + dy, cz + dz);
-                for (std::uint32_t m = grid.cells.First(key); m != service::KeyChainIndex::kNone;
+                for (std::uint32_t m = grid.cells.First(key); m != platform::KeyChainIndex::kNone;
                      m = grid.cells.Next(m)) {
                     if (IsDuplicatePair(added, cameras_[grid.members[m]])) return true;
                 }

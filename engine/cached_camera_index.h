@@ -7,7 +7,7 @@
 #include "engine/camera_geometry.h"
 #include "engine/change_record.h"
 #include "service/camera_record.h"
-#include "service/record_index.h"
+#include "platform/key_chain_index.h"
 
 namespace engine {
 
@@ -25,8 +25,8 @@ struct CachedCamera {
 class CachedCameraIndex {
 public:
     CachedCameraIndex() = default;
-    explicit CachedCameraIndex(const std::vector<CameraRecord>& cache) { Build(cache.data(), cache.size()); }
-    void Build(const CameraRecord* records, std::size_t count);
+    explicit CachedCameraIndex(const std::vector<service::CameraRecord>& cache) { Build(cache.data(), cache.size()); }
+    void Build(const service::CameraRecord* records, std::size_t count);
 
     // The first camera whose position divided by 10 (toward zero) equals the given one's.
     std::optional<CachedCamera> Find(std::int32_t latitude, std::int32_t longitude) const;
@@ -41,13 +41,13 @@ private:
     struct ClassGrid {
         double cellSize = 0;
         std::vector<std::uint32_t> members;  // indices into cameras_, in cache order
-        service::KeyChainIndex cells;
+        platform::KeyChainIndex cells;
     };
     void BuildGrid(ClassGrid& grid, double radiusKm, bool wide);
     bool GridHasDuplicate(const ClassGrid& grid, const CameraPoint& added) const;
 
     std::vector<CameraPoint> cameras_;
-    service::KeyChainIndex positions_;
+    platform::KeyChainIndex positions_;
     ClassGrid wide_;
     ClassGrid narrow_;
 };

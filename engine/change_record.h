@@ -6,6 +6,8 @@
 
 #include "service/camera_record.h"
 
+namespace engine {
+
 #pragma pack(push, 1)
 
 // One record of the personal-updates file "poiupdates.upd" that the navigation software writes on
@@ -37,8 +39,6 @@ inline constexpr std::int32_t kUpdate = 2;
 // Set in memory only, on an added camera that duplicates a known one: it is not sent.
 inline constexpr std::int32_t kSkip = 4;
 }  // namespace ChangeAction
-
-namespace engine {
 
 // The whole records of a personal-updates file's bytes; a trailing partial record is ignored.
 std::vector<ChangeRecord> ParseChangeRecords(const void* bytes, std::size_t size);

@@ -32,20 +32,11 @@ void FetchInformationMessages(CServiceClient& client, const platform::StringTabl
 
 }  // namespace
 
-void FillAppConfig(AppConfig& config, const platform::StoredSettings& stored) {
-    platform::CopyToField(config.baseUrl, kAlternativeServiceBaseUrl);
-    platform::CopyToField(config.registrar, stored.registration.registrar);
-    platform::CopyToField(config.serial, stored.registration.serial);
-    platform::CopyToField(config.email, stored.registration.email);
-    platform::CopyToField(config.language, stored.language);
-    if (stored.deviceSet) config.device = stored.device;
-}
-
 std::string ResolveServiceBaseUrl(CServiceClient& client, const platform::StoredSettings& stored) {
     if (!stored.keyExists) return kAlternativeServiceBaseUrl;
     const char* folder = stored.url[0] != '\0' ? stored.url : kDefaultServerAddressFolder;
     std::string baseUrl;
-    if (client.FetchServerUrl(folder, baseUrl) == result::kOk && !baseUrl.empty()) return baseUrl;
+    if (client.FetchServerUrl(folder, baseUrl) == service::Result::kOk && !baseUrl.empty()) return baseUrl;
     return kAlternativeServiceBaseUrl;
 }
 
@@ -63,7 +54,7 @@ StartupExchangesResult RunStartupExchanges(CServiceClient& client, const platfor
                                            IProgressSink& progress, IInformationSink& information) {
     StartupExchangesResult outcome;
     outcome.lastAlertId = lastAlertId;
-    if (client.PingServer() != result::kOk) {
+    if (client.PingServer() != service::Result::kOk) {
         client.CloseHandles();
         information.ShowInformation(texts.Text(kAlertCaptionText), texts.Text(kOkButtonText),
                                     texts.Text(kConnectionProblemText));
@@ -74,7 +65,7 @@ StartupExchangesResult RunStartupExchanges(CServiceClient& client, const platfor
     std::string text;
     std::int32_t identifier = -1;
     while (client.FetchAlert(AlertRequestBody(outcome.lastAlertId, now, language).c_str(), text, kAlertTextLimit,
-                             identifier) == result::kOk &&
+                             identifier) == service::Result::kOk &&
            identifier != -1) {
         // Stored first: an alert the user has seen must not come again, even if start-up stops here.
         platform::SaveAlertId(identifier);
@@ -89,7 +80,7 @@ StartupExchangesResult RunStartupExchanges(CServiceClient& client, const platfor
 
     std::string address;
     std::string message;
-    if (client.CheckVersion(kToolVersion, address, message) == result::kOk && !address.empty()) {
+    if (client.CheckVersion(kToolVersion, address, message) == service::Result::kOk && !address.empty()) {
         information.ShowInformation(texts.Text(kUpdateCaptionText), texts.Text(kOkButtonText), message);
         outcome.updateAddress = address;
     }

@@ -10,13 +10,15 @@
 #include "platform/atomic_file.h"
 #include "platform/pc_files.h"
 #include "platform/string_table.h"
-#include "service/camera_file_io.h"
-#include "service/camera_file_writer.h"
+#include "service/cache_file.h"
+#include "service/camera_file/writer.h"
 #include "service/service_client.h"
 
 namespace engine {
 
 namespace {
+
+using service::Result;
 
 constexpr unsigned kTitleText = 126;
 constexpr unsigned kFirstStepText = 144;
@@ -39,12 +41,12 @@ public:
 
 private:
     void ShowStep(SyncStep step);
-    std::int32_t FirstStep(bool full);
-    std::int32_t FullRetrieval();
-    std::int32_t Upload(const std::string& changeList);
-    std::int32_t SendReports(std::vector<ChangeRecord>& changes);
-    std::int32_t WriteCameraFile();
-    std::uint32_t Fail(std::int32_t code);
+    Result FirstStep(bool full);
+    Result FullRetrieval();
+    Result Upload(const std::string& changeList);
+    Result SendReports(std::vector<ChangeRecord>& changes);
+    Result WriteCameraFile();
+    std::uint32_t Fail(Result code);
     void ReloadLocalCache();
 
     CServiceClient& client_;
@@ -66,21 +68,21 @@ void Synchronisation::ReloadLocalCache() {
     client_.LoadLocalCache();
 }
 
-std::uint32_t Synchronisation::Fail(std::int32_t code) {
+std::uint32_t Synchronisation::Fail(Result code) {
     client_.CloseHandles();
     client_.ReleaseRecords();
     if (shown_) progress_.Close();
-    return static_cast<std::uint32_t>(code);
+    return static_cast<std::uint32_t>(service::Code(code));
 }
 
-std::int32_t Synchronisation::FullRetrieval() {
+Result Synchronisation::FullRetrieval() {
     ShowStep(kFullRetrieval);
     platform::FileSnapshot before(folder_.Path(platform::pcfile::kLocalCache));
-    std::int32_t code = client_.FetchMutationList();
-    if (code == result::kOk) code = client_.FetchOfficialList();
+    Result code = client_.FetchMutationList();
+    if (code == Result::kOk) code = client_.FetchOfficialList();
     folder_.Delete(platform::pcfile::kMutationCache);
-    if (code == result::kOk) code = client_.FetchPersonalList();
-    if (code != result::kOk) {
+    if (code == Result::kOk) code = client_.FetchPersonalList();
+    if (code != Result::kOk) {
         // A partial cache must never pass for a complete one: the earlier one comes back.
         before.Restore();
         return code;
@@ -88,46 +90,46 @@ std::int32_t Synchronisation::FullRetrieval() {
     ReloadLocalCache();
     if (client_.local_count() == 0) {
         folder_.Delete(platform::pcfile::kLocalCache);
-        return result::kLocalCacheFailed;
+        return Result::kLocalCacheFailed;
     }
     counts_.changesAdded = static_cast<std::int32_t>(client_.local_count());
     counts_.fullRetrieval = true;
-    return result::kOk;
+    return Result::kOk;
 }
 
-std::int32_t Synchronisation::FirstStep(bool full) {
+Result Synchronisation::FirstStep(bool full) {
     if (full) return FullRetrieval();
     ShowStep(kFirstStep);
-    const std::int32_t code =
+    const Result code =
         client_.ChangeDownload(counts_.changesAdded, counts_.changesUpdated, counts_.changesDeleted);
-    if (code == result::kOk) ReloadLocalCache();
+    if (code == Result::kOk) ReloadLocalCache();
     return code;
 }
 
 // The service takes change lists of limited size; a longer one goes in several complete lists,
 // and the user's reports count only when every one of them arrived.
-std::int32_t Synchronisation::Upload(const std::string& changeList) {
+Result Synchronisation::Upload(const std::string& changeList) {
     std::vector<std::string> parts;
-    if (!SplitChangeList(changeList, parts)) return result::kLocalCacheFailed;
+    if (!SplitChangeList(changeList, parts)) return Result::kLocalCacheFailed;
     for (const std::string& part : parts) {
         std::int32_t stored = 0;
         std::int32_t accepted = 0;
-        const std::int32_t code = client_.UploadChanges(part.c_str(), stored, accepted);
-        if (code != result::kOk) return code;
+        const Result code = client_.UploadChanges(part.c_str(), stored, accepted);
+        if (code != Result::kOk) return code;
         counts_.personalStored += stored;
         counts_.personalAccepted += accepted;
     }
-    return result::kOk;
+    return Result::kOk;
 }
 
-std::int32_t Synchronisation::SendReports(std::vector<ChangeRecord>& changes) {
+Result Synchronisation::SendReports(std::vector<ChangeRecord>& changes) {
     const CachedCameraIndex cache(client_.local_records());
     MarkDuplicateAdditions(changes, cache);
     const std::string changeList = BuildChangeList(changes, cache);
     ShowStep(kUpload);
     if (!ChangeListHoldsNoChange(changeList)) {
-        const std::int32_t code = Upload(changeList);
-        if (code != result::kOk) return code;
+        const Result code = Upload(changeList);
+        if (code != Result::kOk) return code;
     }
     ReloadLocalCache();
     ShowStep(kSecondStep);
@@ -137,13 +139,13 @@ std::int32_t Synchronisation::SendReports(std::vector<ChangeRecord>& changes) {
 
 // The camera file must say what the cache holds now: when the cache is empty no file is
 // written, and an earlier one left in its place would pass for the new one.
-std::int32_t Synchronisation::WriteCameraFile() {
-    if (!folder_.Delete(platform::pcfile::kCameraFile)) return result::kCameraFileFailed;
+Result Synchronisation::WriteCameraFile() {
+    if (!folder_.Delete(platform::pcfile::kCameraFile)) return Result::kCameraFileFailed;
     const std::string cache = folder_.Path(platform::pcfile::kLocalCache);
-    std::vector<CameraRecord> local;
-    if (platform::FileSizeOf(cache) >= 0 && !service::ReadCameraFile(cache, local)) return result::kCameraFileFailed;
-    const int written = service::BuildCameraFile(local, folder_.Path(platform::pcfile::kCameraFile));
-    return written == service::kCameraFileWritten ? result::kOk : result::kCameraFileFailed;
+    std::vector<service::CameraRecord> local;
+    if (platform::FileSizeOf(cache) >= 0 && !service::ReadCacheFile(cache, local)) return Result::kCameraFileFailed;
+    const auto written = service::BuildCameraFile(local, folder_.Path(platform::pcfile::kCameraFile));
+    return written == service::CameraFileResult::kWritten ? Result::kOk : Result::kCameraFileFailed;
 }
 
 // The service counts a change download as delivered once it has sent it, whether or not this
@@ -152,7 +154,7 @@ std::int32_t Synchronisation::WriteCameraFile() {
 // after the service had moved on, and retrieves everything instead of the changes.
 std::uint32_t Synchronisation::Run(const platform::Registration& who, const char* version) {
     counts_ = SyncCounts{};
-    if (std::strlen(client_.base_url()) < 5) return result::kNoServiceAddress;
+    if (std::strlen(client_.base_url()) < 5) return static_cast<std::uint32_t>(service::Code(Result::kNoServiceAddress));
     platform::RemoveLeftoverTemporaries(folder_.root());
     const bool unfinishedBefore = folder_.SizeOf(platform::pcfile::kUnfinishedMarker) >= 0;
     client_.LoadLocalCache();
@@ -161,34 +163,34 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
     progress_.SetTitle(texts_.Text(kTitleText));
     ShowStep(kLogon);
     if (!unfinishedBefore && !platform::WriteMarkerFile(folder_.Path(platform::pcfile::kUnfinishedMarker))) {
-        return Fail(result::kLocalCacheFailed);
+        return Fail(Result::kLocalCacheFailed);
     }
 
-    const std::int32_t logon = client_.LogOn(who, version);
-    if (logon == result::kFullRetrievalDemanded || (logon == result::kOk && unfinishedBefore)) {
+    const Result logon = client_.LogOn(who, version);
+    if (logon == Result::kFullRetrievalDemanded || (logon == Result::kOk && unfinishedBefore)) {
         client_.ReleaseRecords();
-    } else if (logon != result::kOk) {
+    } else if (logon != Result::kOk) {
         // Nothing was downloaded: a refused logon is no reason for a full retrieval next time.
         if (!unfinishedBefore) folder_.Delete(platform::pcfile::kUnfinishedMarker);
         return Fail(logon);
     }
-    std::int32_t code = FirstStep(client_.local_count() == 0);
-    if (code != result::kOk) return Fail(code);
+    Result code = FirstStep(client_.local_count() == 0);
+    if (code != Result::kOk) return Fail(code);
 
     ShowStep(kDeviceChanges);
     std::vector<ChangeRecord> changes;
     // A file that is there but cannot be read is kept: the user's reports must not vanish.
     if (!ReadChangeRecords(folder_.Path(platform::pcfile::kPersonalUpdates), changes)) {
-        return Fail(result::kLocalCacheFailed);
+        return Fail(Result::kLocalCacheFailed);
     }
     if (!options_.updatesHeldOnlyHere) folder_.Delete(platform::pcfile::kPersonalUpdates);
     if (!changes.empty()) {
         code = SendReports(changes);
-        if (code != result::kOk) return Fail(code);
+        if (code != Result::kOk) return Fail(code);
     }
     // Every download of this run is in the cache, and the service holds the reports.
     if (options_.updatesHeldOnlyHere && !folder_.Delete(platform::pcfile::kPersonalUpdates)) {
-        return Fail(result::kLocalCacheFailed);
+        return Fail(Result::kLocalCacheFailed);
     }
     folder_.Delete(platform::pcfile::kUnfinishedMarker);
 
@@ -197,7 +199,7 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
     ShowStep(kCameraFile);
     code = WriteCameraFile();
     progress_.Close();
-    return static_cast<std::uint32_t>(code);
+    return static_cast<std::uint32_t>(service::Code(code));
 }
 
 }  // namespace

@@ -25,6 +25,19 @@ std::string ParentFolder(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+bool WriteAll(int fd, const std::vector<char>& bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 bool IsTemporaryName(const char* name) {
     const std::size_t length = std::strlen(name);
     const std::size_t markerLength = std::strlen(kTempMarker);
@@ -69,17 +82,9 @@ bool AtomicFile::Open(const std::string& path, mode_t newFileMode) {
 }
 
 bool AtomicFile::Flush() {
-    const char* p = buffer_.data();
-    std::size_t left = buffer_.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd_, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            failed_ = true;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
+    if (!WriteAll(fd_, buffer_)) {
+        failed_ = true;
+        return false;
     }
     buffer_.clear();
     return true;
@@ -134,6 +139,55 @@ void AtomicFile::Abort() {
         temp_path_.clear();
     }
     buffer_.clear();
+}
+
+AppendingFile::~AppendingFile() { Abort(); }
+
+bool AppendingFile::Open(const std::string& path, bool emptyFirst) {
+    Abort();
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (emptyFirst ? O_TRUNC : 0), 0644);
+    if (fd_ < 0) return false;
+    original_size_ = lseek(fd_, 0, SEEK_END);
+    failed_ = original_size_ < 0;
+    buffer_.clear();
+    return !failed_;
+}
+
+bool AppendingFile::Flush() {
+    if (!WriteAll(fd_, buffer_)) {
+        failed_ = true;
+        return false;
+    }
+    buffer_.clear();
+    return true;
+}
+
+bool AppendingFile::Write(const void* data, std::size_t size) {
+    if (fd_ < 0 || failed_) return false;
+    const char* bytes = static_cast<const char*>(data);
+    buffer_.insert(buffer_.end(), bytes, bytes + size);
+    return buffer_.size() < kBufferSize || Flush();
+}
+
+bool AppendingFile::Commit() {
+    if (fd_ < 0) return false;
+    if (failed_ || !Flush()) {
+        Abort();
+        return false;
+    }
+    // The addition must be on the disk before the caller counts it as stored.
+    const bool synced = fdatasync(fd_) == 0;
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    return synced && closed;
+}
+
+void AppendingFile::Abort() {
+    if (fd_ < 0) return;
+    buffer_.clear();
+    if (ftruncate(fd_, original_size_) != 0) failed_ = true;
+    ::close(fd_);
+    fd_ = -1;
 }
 
 FileSnapshot::FileSnapshot(std::string path) : path_(std::move(path)), keep_(path_ + ".before") {

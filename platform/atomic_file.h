@@ -41,6 +41,30 @@ private:
     std::vector<char> buffer_;
 };
 
+// Appends to a file (created when missing, or emptied first when asked) so that a failure
+// midway never leaves half an addition: Abort, a failed write or the object going without
+// Commit cuts the file back to the size it had when opened. Commit makes the addition lasting.
+class AppendingFile {
+public:
+    AppendingFile() = default;
+    ~AppendingFile();
+    AppendingFile(const AppendingFile&) = delete;
+    AppendingFile& operator=(const AppendingFile&) = delete;
+
+    bool Open(const std::string& path, bool emptyFirst = false);
+    bool Write(const void* data, std::size_t size);
+    bool Commit();
+    void Abort();
+    bool is_open() const { return fd_ >= 0; }
+
+private:
+    bool Flush();
+    int fd_ = -1;
+    long long original_size_ = 0;
+    bool failed_ = false;
+    std::vector<char> buffer_;
+};
+
 // Keeps a file as it was before it gets replaced, under a second name ("<path>.before"), so
 // that work failing midway can put it back whole with Restore. A hard link costs nothing (the
 // replacement is renamed over the name, the old data lives on under the link); where links are

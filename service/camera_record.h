@@ -2,10 +2,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/key_chain_index.h"
+
 // Records of the PC cache files. They are written and read as raw bytes: packed,
 // little-endian (this code runs on little-endian hosts only, checked below).
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the file formats are little-endian");
+
+namespace service {
 
 #pragma pack(push, 1)
 
@@ -36,3 +40,7 @@ static_assert(offsetof(CameraRecord, name) == 16 && offsetof(CameraRecord, extra
 static_assert(sizeof(InfoRecord) == 1028, "InfoRecord is 1028 bytes on disk");
 
 inline constexpr std::int32_t kDeletedDirection = -3;
+
+inline std::uint64_t PositionKey(const CameraRecord& r) { return platform::PositionKey(r.latitude, r.longitude); }
+
+}  // namespace service

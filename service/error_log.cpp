@@ -8,6 +8,11 @@
 #include "platform/pc_files.h"
 #include "service/service_client.h"
 
+using service::CameraRecord;
+using service::InfoRecord;
+using service::ReplyPiece;
+using service::Result;
+
 namespace {
 
 bool WriteAll(int fd, const char* data, std::size_t size) {

@@ -3,6 +3,11 @@
 #include "platform/pc_files.h"
 #include "service/service_client.h"
 
+using service::CameraRecord;
+using service::InfoRecord;
+using service::ReplyPiece;
+using service::Result;
+
 namespace {
 
 // Copies a record's text out, terminated even when the file's text was not.
@@ -15,12 +20,12 @@ void CopyText(const InfoRecord& record, char* text) {
 
 }  // namespace
 
-int CServiceClient::AppendInfoRecord(const InfoRecord& record) {
+service::InfoCacheResult CServiceClient::AppendInfoRecord(const InfoRecord& record) {
     std::FILE* f = std::fopen(folder_.Path(platform::pcfile::kInfoCache).c_str(), "ab");
-    if (f == nullptr) return 1;
+    if (f == nullptr) return service::InfoCacheResult::kNothing;
     const bool ok = std::fwrite(&record, sizeof record, 1, f) == 1;
     const bool closed = std::fclose(f) == 0;
-    return ok && closed ? 0 : 1;
+    return ok && closed ? service::InfoCacheResult::kDone : service::InfoCacheResult::kNothing;
 }
 
 void CServiceClient::CloseInfoCache() {
@@ -28,23 +33,23 @@ void CServiceClient::CloseInfoCache() {
     infoFile_ = nullptr;
 }
 
-int CServiceClient::OpenInfoCache(std::int32_t& identifier, char* text) {
+service::InfoCacheResult CServiceClient::OpenInfoCache(std::int32_t& identifier, char* text) {
     CloseInfoCache();
     const std::string path = folder_.Path(platform::pcfile::kInfoCache);
     infoFile_ = std::fopen(path.c_str(), "rb");
-    if (infoFile_ == nullptr) return 1;
+    if (infoFile_ == nullptr) return service::InfoCacheResult::kNothing;
     const long long size = platform::FileSizeOf(path);
     infoCount_ = size > 0 ? static_cast<std::int32_t>(size / static_cast<long long>(sizeof(InfoRecord))) : 0;
     if (infoCount_ == 0) {
         CloseInfoCache();
         folder_.Delete(platform::pcfile::kInfoCache);
-        return 1;
+        return service::InfoCacheResult::kNothing;
     }
     infoIndex_ = 0;
     bool atLast = false;
     bool second = false;
     identifier = NextInfoRecord(text, atLast, second);
-    return 0;
+    return service::InfoCacheResult::kDone;
 }
 
 std::int32_t CServiceClient::NextInfoRecord(char* text, bool& atLast, bool& second) {
@@ -75,7 +80,7 @@ std::int32_t CServiceClient::PreviousInfoRecord(char* text, bool& first, bool& a
 std::int32_t CServiceClient::LastInfoId() {
     std::int32_t identifier = -1;
     char text[sizeof(InfoRecord::text)];
-    if (OpenInfoCache(identifier, text) != 0) {
+    if (OpenInfoCache(identifier, text) != service::InfoCacheResult::kDone) {
         folder_.Delete(platform::pcfile::kInfoCache);
         return -1;
     }

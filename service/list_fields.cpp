@@ -20,7 +20,7 @@ bool CameraRecordBuilder::Take(const char* text) {
         case 6: record_.extra = ReadNumber(text); break;
         case 7:
             if (kind_ == ListKind::kChange) {
-                action_ = ChangeActionFromText(text);
+                action_ = DownloadActionFromText(text);
             } else if (kind_ == ListKind::kMutation) {
                 record_.flag = std::strcmp(text, "DT") == 0 ? 0 : 1;
             } else {

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "service/cache_writers.h"
+#include "service/change_merge.h"
 #include "service/camera_record.h"
 #include "service/field_reader.h"
 
@@ -20,7 +20,7 @@ public:
     // Takes the next field; true when it completed a record, which is then in record().
     bool Take(const char* text);
     const CameraRecord& record() const { return record_; }
-    ChangeAction action() const { return action_; }
+    DownloadAction action() const { return action_; }
     // True right after the action field of a change record was taken.
     bool action_just_read() const { return kind_ == ListKind::kChange && index_ == 8; }
 
@@ -28,7 +28,7 @@ private:
     ListKind kind_;
     int index_ = 0;
     CameraRecord record_{};
-    ChangeAction action_ = ChangeAction::kUnknown;
+    DownloadAction action_ = DownloadAction::kUnknown;
 };
 
 }  // namespace service

@@ -1,8 +1,13 @@
 #include <cstdio>
 
 #include "platform/pc_files.h"
-#include "service/camera_file_io.h"
+#include "service/cache_file.h"
 #include "service/service_client.h"
+
+using service::CameraRecord;
+using service::InfoRecord;
+using service::ReplyPiece;
+using service::Result;
 
 namespace {
 
@@ -23,7 +28,7 @@ void LoadCameraCache(const platform::WorkFolder& folder, const char* windowsName
         records.shrink_to_fit();
         return;
     }
-    service::ReadCameraFile(path, records, kSpareRecords);
+    service::ReadCacheFile(path, records, kSpareRecords);
 }
 
 }  // namespace

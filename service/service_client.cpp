@@ -7,6 +7,11 @@
 #include "platform/fixed_text.h"
 #include "platform/pc_files.h"
 
+using service::CameraRecord;
+using service::InfoRecord;
+using service::ReplyPiece;
+using service::Result;
+
 namespace inet = platform::inet;
 
 namespace {
@@ -42,44 +47,44 @@ void CServiceClient::ReleaseRecords() {
 
 std::string CServiceClient::FullUrl(const char* path) const { return std::string(baseUrl_) + (path ? path : ""); }
 
-std::int32_t CServiceClient::OpenStandaloneRequest(const char* verb, const char* path, const char* body) {
+Result CServiceClient::OpenStandaloneRequest(const char* verb, const char* path, const char* body) {
     return OpenStandaloneRequestAt(FullUrl(path), verb, body);
 }
 
-std::int32_t CServiceClient::OpenStandaloneRequestAt(const std::string& url, const char* verb, const char* body) {
+Result CServiceClient::OpenStandaloneRequestAt(const std::string& url, const char* verb, const char* body) {
     CloseHandles();
     session_ = inet::InternetOpen(kAgentName);
-    if (!session_) return result::kOpenSessionFailed;
+    if (!session_) return Result::kOpenSessionFailed;
     std::string host;
     std::string urlPath;
-    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) return result::kCrackUrlFailed;
+    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) return Result::kCrackUrlFailed;
     connection_ = inet::InternetConnect(session_, host.c_str(), kServicePort);
-    if (!connection_) return result::kConnectFailed;
+    if (!connection_) return Result::kConnectFailed;
     request_ = inet::HttpOpenRequest(connection_, verb, urlPath.c_str());
-    if (!request_) return result::kOpenRequestFailed;
+    if (!request_) return Result::kOpenRequestFailed;
     const bool post = verb && std::strcmp(verb, "POST") == 0;
-    if (post && !inet::HttpAddRequestHeaders(request_, kFormHeader)) return result::kAddHeaderFailed;
+    if (post && !inet::HttpAddRequestHeaders(request_, kFormHeader)) return Result::kAddHeaderFailed;
     const char* data = body ? body : "";
-    if (!inet::HttpSendRequest(request_, data, std::strlen(data))) return result::kSendFailed;
-    return result::kOk;
+    if (!inet::HttpSendRequest(request_, data, std::strlen(data))) return Result::kSendFailed;
+    return Result::kOk;
 }
 
-std::int32_t CServiceClient::OpenSessionRequest(const char* verb, const char* path, const char* body) {
+Result CServiceClient::OpenSessionRequest(const char* verb, const char* path, const char* body) {
     const std::string url = FullUrl(path);
     std::string host;
     std::string urlPath;
-    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) return result::kSessionTransportFailed;
+    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) return Result::kSessionTransportFailed;
     if (request_) {
         inet::InternetCloseHandle(request_);
         request_ = nullptr;
     }
     request_ = inet::HttpOpenRequest(connection_, verb, urlPath.c_str());
-    if (!request_) return result::kSessionTransportFailed;
+    if (!request_) return Result::kSessionTransportFailed;
     const bool post = verb && std::strcmp(verb, "POST") == 0;
-    if (post && !inet::HttpAddRequestHeaders(request_, kFormHeader)) return result::kSessionTransportFailed;
+    if (post && !inet::HttpAddRequestHeaders(request_, kFormHeader)) return Result::kSessionTransportFailed;
     const char* data = post && body ? body : "";
-    if (!inet::HttpSendRequest(request_, data, std::strlen(data))) return result::kSessionTransportFailed;
-    return result::kOk;
+    if (!inet::HttpSendRequest(request_, data, std::strlen(data))) return Result::kSessionTransportFailed;
+    return Result::kOk;
 }
 
 bool CServiceClient::ReadPiece(ReplyPiece& piece) {

@@ -6,6 +6,11 @@
 #include "service/reply_text.h"
 #include "service/service_client.h"
 
+using service::CameraRecord;
+using service::InfoRecord;
+using service::ReplyPiece;
+using service::Result;
+
 using service::StartsWith;
 
 namespace {
@@ -28,35 +33,35 @@ std::string FirstLine(std::string text) {
 
 }  // namespace
 
-std::int32_t CServiceClient::FetchServerUrl(const char* address, std::string& baseUrl) {
+Result CServiceClient::FetchServerUrl(const char* address, std::string& baseUrl) {
     baseUrl.clear();
-    const std::int32_t code = OpenStandaloneRequestAt(std::string(address ? address : "") + "vyosync.txt", "GET", "");
-    if (code != result::kOk) return code;
+    const Result code = OpenStandaloneRequestAt(std::string(address ? address : "") + "vyosync.txt", "GET", "");
+    if (code != Result::kOk) return code;
     ReplyPiece piece;
-    if (!ReadPiece(piece)) return result::kReadFailed;
+    if (!ReadPiece(piece)) return Result::kReadFailed;
     if (StartsWith(piece.text, "http:")) {
         const std::string text = FirstLine(std::string(piece.text, strnlen(piece.text, piece.length)));
         // An address too long for the base URL would be cut into a wrong one: take none.
         if (text.size() < sizeof baseUrl_) baseUrl = text;
     }
     CloseHandles();
-    return result::kOk;
+    return Result::kOk;
 }
 
-std::int32_t CServiceClient::PingServer() {
-    const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/ServerUp.php", "ServerUpFake");
-    if (code != result::kOk) return code;
+Result CServiceClient::PingServer() {
+    const Result code = OpenStandaloneRequest("POST", "POIDataBase/ServerUp.php", "ServerUpFake");
+    if (code != Result::kOk) return code;
     ReplyPiece piece;
-    if (!ReadPiece(piece)) return result::kReadFailed;
-    if (!StartsWith(piece.text, "IMTHERE:")) return 1000;
+    if (!ReadPiece(piece)) return Result::kReadFailed;
+    if (!StartsWith(piece.text, "IMTHERE:")) return Result::kNoStartupAnswer;
     CloseHandles();
-    return result::kOk;
+    return Result::kOk;
 }
 
-std::int32_t CServiceClient::ReadStartupReply(const char* path, const char* body, const char* skipPrefix,
+Result CServiceClient::ReadStartupReply(const char* path, const char* body, const char* skipPrefix,
                                               const StartupFieldVisitor& onField) {
-    const std::int32_t code = OpenStandaloneRequest("POST", path, body);
-    if (code != result::kOk) return code;
+    const Result code = OpenStandaloneRequest("POST", path, body);
+    if (code != Result::kOk) return code;
     StartupFieldReader reader(false);
     const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
         if (StartsWith(piece.text, skipPrefix)) return true;
@@ -65,12 +70,12 @@ std::int32_t CServiceClient::ReadStartupReply(const char* path, const char* body
             return true;
         });
     });
-    if (!read) return result::kReadFailed;
+    if (!read) return Result::kReadFailed;
     CloseHandles();
-    return result::kOk;
+    return Result::kOk;
 }
 
-std::int32_t CServiceClient::FetchAlert(const char* body, std::string& text, std::size_t textLimit,
+Result CServiceClient::FetchAlert(const char* body, std::string& text, std::size_t textLimit,
                                         std::int32_t& identifier) {
     identifier = -1;
     text.clear();
@@ -83,7 +88,7 @@ std::int32_t CServiceClient::FetchAlert(const char* body, std::string& text, std
                             });
 }
 
-std::int32_t CServiceClient::CheckVersion(const char* version, std::string& address, std::string& message) {
+Result CServiceClient::CheckVersion(const char* version, std::string& address, std::string& message) {
     address.clear();
     message.clear();
     int index = 0;
@@ -95,7 +100,7 @@ std::int32_t CServiceClient::CheckVersion(const char* version, std::string& addr
                             });
 }
 
-std::int32_t CServiceClient::FetchInformation(const char* language) {
+Result CServiceClient::FetchInformation(const char* language) {
     char body[64];
     std::snprintf(body, sizeof body, "%d;%.20s", LastInfoId(), language ? language : "");
     InfoRecord record{};

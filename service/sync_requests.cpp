@@ -1,9 +1,15 @@
 #include <cstring>
 #include <string>
 
+#include "service/mutation_filter.h"
 #include "service/list_fields.h"
 #include "service/reply_text.h"
 #include "service/service_client.h"
+
+using service::CameraRecord;
+using service::InfoRecord;
+using service::ReplyPiece;
+using service::Result;
 
 using service::StartsWith;
 
@@ -16,40 +22,40 @@ std::string JoinBody(const platform::Registration& who, const char* versionTag) 
 
 }  // namespace
 
-std::int32_t CServiceClient::MapErrorReply(const char* reply, const char* requestName) {
-    if (std::strncmp(reply, "ERROR:Not_Logged_In!", 20) == 0) return result::kNotLoggedIn;
-    if (std::strncmp(reply, "ERROR:User_Not_Fou", 18) == 0) return result::kUserNotFound;
-    if (std::strncmp(reply, "ERROR:Logon_Credentials_Not", 27) == 0) return result::kCredentialsNotFound;
+Result CServiceClient::MapErrorReply(const char* reply, const char* requestName) {
+    if (std::strncmp(reply, "ERROR:Not_Logged_In!", 20) == 0) return Result::kNotLoggedIn;
+    if (std::strncmp(reply, "ERROR:User_Not_Fou", 18) == 0) return Result::kUserNotFound;
+    if (std::strncmp(reply, "ERROR:Logon_Credentials_Not", 27) == 0) return Result::kCredentialsNotFound;
     WriteErrorLog(reply, requestName);
-    return result::kUnknownReply;
+    return Result::kUnknownReply;
 }
 
-std::int32_t CServiceClient::LogOn(const platform::Registration& who, const char* versionTag) {
+Result CServiceClient::LogOn(const platform::Registration& who, const char* versionTag) {
     const std::string body = JoinBody(who, versionTag);
-    const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/LoGon.php", body.c_str());
-    if (code != result::kOk) return code;
+    const Result code = OpenStandaloneRequest("POST", "POIDataBase/LoGon.php", body.c_str());
+    if (code != Result::kOk) return code;
     ReplyPiece piece;
-    if (!ReadLastPiece(piece)) return result::kReadFailed;
-    if (StartsWith(piece.text, "OK:")) return result::kOk;
-    if (std::strcmp(piece.text, "OKFULL:") == 0) return result::kFullRetrievalDemanded;
+    if (!ReadLastPiece(piece)) return Result::kReadFailed;
+    if (StartsWith(piece.text, "OK:")) return Result::kOk;
+    if (std::strcmp(piece.text, "OKFULL:") == 0) return Result::kFullRetrievalDemanded;
     return MapErrorReply(piece.text, "LoGon");
 }
 
-std::int32_t CServiceClient::TestLogon(const platform::Registration& who) {
-    const std::int32_t code = LogOn(who, "V2.0");
+Result CServiceClient::TestLogon(const platform::Registration& who) {
+    const Result code = LogOn(who, "V2.0");
     CloseHandles();
     return code;
 }
 
-std::int32_t CServiceClient::QueryUpdates(const platform::Registration& who, const char* versionTag,
+Result CServiceClient::QueryUpdates(const platform::Registration& who, const char* versionTag,
                                           std::int32_t& count, std::string& dateText) {
     const std::string body = JoinBody(who, versionTag);
-    const std::int32_t code = OpenStandaloneRequest("POST", "POIDataBase/Updates.php", body.c_str());
-    if (code != result::kOk) return code;
+    const Result code = OpenStandaloneRequest("POST", "POIDataBase/Updates.php", body.c_str());
+    if (code != Result::kOk) return code;
     ReplyPiece piece;
-    if (!ReadLastPiece(piece)) return result::kReadFailed;
+    if (!ReadLastPiece(piece)) return Result::kReadFailed;
     if (!StartsWith(piece.text, "OK:")) {
-        const std::int32_t error = MapErrorReply(piece.text, "Updates");
+        const Result error = MapErrorReply(piece.text, "Updates");
         CloseHandles();
         return error;
     }
@@ -63,13 +69,13 @@ std::int32_t CServiceClient::QueryUpdates(const platform::Registration& who, con
     }
     count = countPart == "FULL" ? -1 : service::ReadNumber(countPart.c_str());
     CloseHandles();
-    return result::kOk;
+    return Result::kOk;
 }
 
-std::int32_t CServiceClient::ReadCameraList(const char* requestName, const char* prefix, ListStart start,
+Result CServiceClient::ReadCameraList(const char* requestName, const char* prefix, ListStart start,
                                             service::ListKind kind,
                                             const std::function<bool(const CameraRecord&)>& store) {
-    std::int32_t code = result::kOk;
+    Result code = Result::kOk;
     bool first = true;
     bool storeFailed = false;
     service::ListFieldReader reader(true);
@@ -100,79 +106,79 @@ std::int32_t CServiceClient::ReadCameraList(const char* requestName, const char*
             return true;
         });
     });
-    if (!read) return result::kSessionTransportFailed;
-    if (storeFailed) return result::kLocalCacheFailed;
+    if (!read) return Result::kSessionTransportFailed;
+    if (storeFailed) return Result::kLocalCacheFailed;
     return code;
 }
 
 // A list that fails midway, or whose file cannot be written, leaves the earlier file whole and
 // gives the failure back: a partial cache must never pass for a complete one.
-std::int32_t CServiceClient::FetchMutationList() {
+Result CServiceClient::FetchMutationList() {
     service::CacheFileWriter file;
-    if (!file.Open(folder_.Path(platform::pcfile::kMutationCache))) return result::kLocalCacheFailed;
-    std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/mut.php", nullptr);
-    if (code == result::kOk) {
+    if (!file.Open(folder_.Path(platform::pcfile::kMutationCache))) return Result::kLocalCacheFailed;
+    Result code = OpenSessionRequest(nullptr, "POIDataBase/mut.php", nullptr);
+    if (code == Result::kOk) {
         code = ReadCameraList("MUT", "MUT:", ListStart::kOkFirst, service::ListKind::kMutation,
                               [&](const CameraRecord& r) { return file.Add(r); });
     }
-    if (code != result::kOk) return code;
-    return file.Commit() ? result::kOk : result::kLocalCacheFailed;
+    if (code != Result::kOk) return code;
+    return file.Commit() ? Result::kOk : Result::kLocalCacheFailed;
 }
 
-std::int32_t CServiceClient::FetchOfficialList() {
+Result CServiceClient::FetchOfficialList() {
     service::CacheFileWriter file;
-    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) return result::kLocalCacheFailed;
+    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) return Result::kLocalCacheFailed;
     LoadMutationCache();
     const service::MutationFilter filter(mutationRecords_);
-    std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/off.php", nullptr);
-    if (code == result::kOk) {
+    Result code = OpenSessionRequest(nullptr, "POIDataBase/off.php", nullptr);
+    if (code == Result::kOk) {
         code = ReadCameraList("OFF", "OFF:", ListStart::kPrefixFirst,
                               service::ListKind::kOfficialOrPersonal, [&](const CameraRecord& r) {
                                   CameraRecord official = r;
                                   return !filter.Apply(official) || file.Add(official);
                               });
     }
-    if (code != result::kOk) return code;
-    return file.Commit() ? result::kOk : result::kLocalCacheFailed;
+    if (code != Result::kOk) return code;
+    return file.Commit() ? Result::kOk : Result::kLocalCacheFailed;
 }
 
-std::int32_t CServiceClient::FetchPersonalList() {
+Result CServiceClient::FetchPersonalList() {
     service::CacheAppender file;
-    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) return result::kLocalCacheFailed;
-    std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/per.php", nullptr);
-    if (code == result::kOk) {
+    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) return Result::kLocalCacheFailed;
+    Result code = OpenSessionRequest(nullptr, "POIDataBase/per.php", nullptr);
+    if (code == Result::kOk) {
         code = ReadCameraList("PER", "PER:", ListStart::kOkFirst,
                               service::ListKind::kOfficialOrPersonal,
                               [&](const CameraRecord& r) { return file.Add(r); });
     }
-    if (code != result::kOk) return code;
-    return file.Commit() ? result::kOk : result::kLocalCacheFailed;
+    if (code != Result::kOk) return code;
+    return file.Commit() ? Result::kOk : Result::kLocalCacheFailed;
 }
 
-std::int32_t CServiceClient::UploadChanges(const char* changeList, std::int32_t& first, std::int32_t& second) {
+Result CServiceClient::UploadChanges(const char* changeList, std::int32_t& first, std::int32_t& second) {
     first = 0;
     second = 0;
-    const std::int32_t code = OpenSessionRequest("POST", "POIDataBase/upl0ad.php", changeList);
-    if (code != result::kOk) return code;
+    const Result code = OpenSessionRequest("POST", "POIDataBase/upl0ad.php", changeList);
+    if (code != Result::kOk) return code;
     ReplyPiece piece;
-    if (!ReadPiece(piece)) return result::kSessionTransportFailed;
-    if (piece.length == 0) return result::kOk;
+    if (!ReadPiece(piece)) return Result::kSessionTransportFailed;
+    if (piece.length == 0) return Result::kOk;
     if (!StartsWith(piece.text, "OK:")) return MapErrorReply(piece.text, "Upload");
     const char* numbers = piece.text + 3;
     first = service::ReadNumber(numbers);
     const char* colon = std::strchr(numbers, ':');
     second = colon ? service::ReadNumber(colon + 1) : 0;
-    return result::kOk;
+    return Result::kOk;
 }
 
-std::int32_t CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes) {
+Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes) {
     service::ChangeMerge merge(localRecords_, folder_);
     // Without the delta file every new camera of the download would be dropped while the service
     // counts them as delivered: fail before asking for them.
-    if (!merge.OpenDelta()) return result::kLocalCacheFailed;
-    std::int32_t code = OpenSessionRequest(nullptr, "POIDataBase/D0Sync.php", nullptr);
+    if (!merge.OpenDelta()) return Result::kLocalCacheFailed;
+    Result code = OpenSessionRequest(nullptr, "POIDataBase/D0Sync.php", nullptr);
     std::int32_t counts[3] = {0, 0, 0};
-    if (code == result::kOk) {
+    if (code == Result::kOk) {
         service::ListFieldReader reader(true);
         service::CameraRecordBuilder builder(service::ListKind::kChange);
         const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
@@ -182,24 +188,24 @@ std::int32_t CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& up
             }
             return reader.Feed(piece.text, piece.length, [&](const char* field, std::size_t, std::size_t) {
                 const bool complete = builder.Take(field);
-                if (builder.action_just_read() && builder.action() != service::ChangeAction::kUnknown) {
+                if (builder.action_just_read() && builder.action() != service::DownloadAction::kUnknown) {
                     ++counts[static_cast<int>(builder.action())];
                 }
                 if (complete) merge.Apply(builder.record(), builder.action());
                 return true;
             });
         });
-        if (!read) code = result::kSessionTransportFailed;
+        if (!read) code = Result::kSessionTransportFailed;
     }
-    if (code != result::kOk) {
+    if (code != Result::kOk) {
         merge.Abandon();
         return code;
     }
     // Changes the service has handed over must reach the cache; if it cannot be written the
     // synchronisation fails and the old cache stays.
-    if (!merge.Finish()) return result::kLocalCacheFailed;
-    adds = counts[static_cast<int>(service::ChangeAction::kAdd)];
-    updates = counts[static_cast<int>(service::ChangeAction::kUpdate)];
-    deletes = counts[static_cast<int>(service::ChangeAction::kDelete)];
-    return result::kOk;
+    if (!merge.Finish()) return Result::kLocalCacheFailed;
+    adds = counts[static_cast<int>(service::DownloadAction::kAdd)];
+    updates = counts[static_cast<int>(service::DownloadAction::kUpdate)];
+    deletes = counts[static_cast<int>(service::DownloadAction::kDelete)];
+    return Result::kOk;
 }

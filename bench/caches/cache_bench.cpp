@@ -9,7 +9,8 @@
 #include <random>
 #include <string>
 
-#include "service/cache_writers.h"
+#include "service/mutation_filter.h"
+#include "service/change_merge.h"
 #include "service/service_client.h"
 
 namespace {
@@ -19,11 +20,11 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }
 
 // Cameras clustered around a few hundred points, with repeated positions and identifiers.
-std::vector<CameraRecord> Cameras(std::mt19937& rng, std::size_t n, std::int32_t firstId) {
-    std::vector<CameraRecord> out(n);
+std::vector<service::CameraRecord> Cameras(std::mt19937& rng, std::size_t n, std::int32_t firstId) {
+    std::vector<service::CameraRecord> out(n);
     std::uniform_int_distribution<int> city(0, 299), spread(-200000, 200000);
     for (std::size_t i = 0; i < n; ++i) {
-        CameraRecord& r = out[i];
+        service::CameraRecord& r = out[i];
         const int c = city(rng);
         r.latitude = 40000000 + c * 60000 + spread(rng);
         r.longitude = -5000000 + c * 90000 + spread(rng);
@@ -53,7 +54,7 @@ int main() {
     auto start = std::chrono::steady_clock::now();
     service::MutationFilter filter(mutations);
     std::size_t kept = 0;
-    for (CameraRecord r : official) kept += filter.Apply(r) ? 1 : 0;
+    for (service::CameraRecord r : official) kept += filter.Apply(r) ? 1 : 0;
     std::printf("mutation filter: 1,000,000 official x 100,000 mutations: %.3f s (%zu kept)\n", Seconds(start), kept);
 
     auto changes = Cameras(rng, 100000, 1);
@@ -63,12 +64,12 @@ int main() {
             changes[i].latitude = official[static_cast<std::size_t>(changes[i].identifier) % official.size()].latitude;
         }
     }
-    std::vector<CameraRecord> local = official;
+    std::vector<service::CameraRecord> local = official;
     start = std::chrono::steady_clock::now();
     service::ChangeMerge merge(local, platform::WorkFolder(dir));
     merge.OpenDelta();
     for (std::size_t i = 0; i < changes.size(); ++i) {
-        merge.Apply(changes[i], static_cast<service::ChangeAction>(i % 3));
+        merge.Apply(changes[i], static_cast<service::DownloadAction>(i % 3));
     }
     const bool ok = merge.Finish();
     std::printf("change merge: 100,000 changes into 1,000,000 cached, written to disk: %.3f s (%s)\n", Seconds(start),

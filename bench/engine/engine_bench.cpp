@@ -15,11 +15,11 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }
 
 // Cameras around a few hundred towns; one in ten repeats an earlier camera's position.
-std::vector<CameraRecord> Cache(std::mt19937& rng, std::size_t n) {
-    std::vector<CameraRecord> out(n);
+std::vector<service::CameraRecord> Cache(std::mt19937& rng, std::size_t n) {
+    std::vector<service::CameraRecord> out(n);
     std::uniform_int_distribution<int> town(0, 299), spread(-200000, 200000);
     for (std::size_t i = 0; i < n; ++i) {
-        CameraRecord& r = out[i];
+        service::CameraRecord& r = out[i];
         if (i > 0 && rng() % 10 == 0) {
             r = out[rng() % i];
         } else {
@@ -35,11 +35,11 @@ std::vector<CameraRecord> Cache(std::mt19937& rng, std::size_t n) {
 
 // A quarter of the reports repeat a cached position, a quarter lie within a few metres of a
 // cached camera, half anywhere in the towns.
-std::vector<ChangeRecord> Reports(std::mt19937& rng, const std::vector<CameraRecord>& cache, std::size_t n) {
-    std::vector<ChangeRecord> out(n);
+std::vector<engine::ChangeRecord> Reports(std::mt19937& rng, const std::vector<service::CameraRecord>& cache, std::size_t n) {
+    std::vector<engine::ChangeRecord> out(n);
     for (std::size_t i = 0; i < n; ++i) {
-        ChangeRecord& r = out[i];
-        const CameraRecord& c = cache[rng() % cache.size()];
+        engine::ChangeRecord& r = out[i];
+        const service::CameraRecord& c = cache[rng() % cache.size()];
         const auto jitter = [&rng](int width) { return static_cast<std::int32_t>(rng() % width) - width / 2; };
         const int width = i % 4 == 0 ? 1 : i % 2 == 0 ? 200 : 400000;
         r.latitude = c.latitude + jitter(width);
@@ -51,9 +51,9 @@ std::vector<ChangeRecord> Reports(std::mt19937& rng, const std::vector<CameraRec
     return out;
 }
 
-bool PlainScanNear(const std::vector<CameraRecord>& cache, const ChangeRecord& added) {
+bool PlainScanNear(const std::vector<service::CameraRecord>& cache, const engine::ChangeRecord& added) {
     bool duplicate = false;
-    for (const CameraRecord& r : cache) {
+    for (const service::CameraRecord& r : cache) {
         duplicate = engine::IsDuplicatePair({added.latitude, added.longitude, added.category, added.direction},
                                             {r.latitude, r.longitude, r.category, r.direction}) ||
                     duplicate;
@@ -66,8 +66,8 @@ bool PlainScanNear(const std::vector<CameraRecord>& cache, const ChangeRecord& a
 int main() {
     constexpr std::size_t kCache = 1000000, kLookups = 10000, kPlainScans = 20;
     std::mt19937 rng(42);
-    const std::vector<CameraRecord> cache = Cache(rng, kCache);
-    const std::vector<ChangeRecord> reports = Reports(rng, cache, kLookups);
+    const std::vector<service::CameraRecord> cache = Cache(rng, kCache);
+    const std::vector<engine::ChangeRecord> reports = Reports(rng, cache, kLookups);
 
     auto start = std::chrono::steady_clock::now();
     const engine::CachedCameraIndex index(cache);
@@ -75,12 +75,12 @@ int main() {
 
     start = std::chrono::steady_clock::now();
     std::size_t found = 0;
-    for (const ChangeRecord& r : reports) found += engine::FindCachedCamera(index, r.latitude, r.longitude) ? 1 : 0;
+    for (const engine::ChangeRecord& r : reports) found += engine::FindCachedCamera(index, r.latitude, r.longitude) ? 1 : 0;
     const double find = Seconds(start);
 
     start = std::chrono::steady_clock::now();
     std::size_t near = 0;
-    for (const ChangeRecord& r : reports) near += engine::IsNearExistingCamera(index, r) ? 1 : 0;
+    for (const engine::ChangeRecord& r : reports) near += engine::IsNearExistingCamera(index, r) ? 1 : 0;
     const double duplicate = Seconds(start);
 
     start = std::chrono::steady_clock::now();

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
-#include "service/camera_file_io.h"
-#include "service/camera_file_writer.h"
-#include "service/exchange_order.h"
+#include "service/cache_file.h"
+#include "service/camera_file/writer.h"
+#include "service/camera_file/exchange_order.h"
 #include "temp_dir.h"
 #include "tests/service/writer/camera_samples.h"
 #include "tests/service/writer/literal_camera_file.h"
@@ -31,7 +31,7 @@ double BestOf(int runs, const std::function<void()>& work) {
     return best;
 }
 
-std::vector<std::int32_t> KeysOf(const std::vector<CameraRecord>& cameras) {
+std::vector<std::int32_t> KeysOf(const std::vector<service::CameraRecord>& cameras) {
     std::vector<std::int32_t> keys(cameras.size());
     for (std::size_t i = 0; i < cameras.size(); ++i) keys[i] = service::CellOf(cameras[i].latitude, cameras[i].longitude).cellKey;
     return keys;
@@ -42,15 +42,15 @@ int MillionCameras() {
     testsupport::TempDir dir;
     const std::string cache = dir.file("local.cache");
     const std::string out = dir.file("zarniks.mtc");
-    const std::vector<CameraRecord> cameras = samples::ClusteredCameras(kCameras, 2024, 2000);
-    if (!service::WriteCameraFile(cache, cameras.data(), cameras.size())) {
+    const std::vector<service::CameraRecord> cameras = samples::ClusteredCameras(kCameras, 2024, 2000);
+    if (!service::WriteCacheFile(cache, cameras.data(), cameras.size())) {
         std::fprintf(stderr, "cannot write the sample cache\n");
         return 1;
     }
     const std::vector<std::int32_t> keys = KeysOf(cameras);
 
-    std::vector<CameraRecord> loaded;
-    const double read = BestOf(3, [&] { service::ReadCameraFile(cache, loaded); });
+    std::vector<service::CameraRecord> loaded;
+    const double read = BestOf(3, [&] { service::ReadCacheFile(cache, loaded); });
     const double cells = BestOf(3, [&] { (void)KeysOf(loaded); });
     const double order = BestOf(5, [&] { (void)service::ExchangeSortOrder(keys); });
     const std::string raw(service::CameraFileSize(0, kCameras), 'x');
@@ -59,10 +59,10 @@ int MillionCameras() {
         if (!(f.Open(out) && f.Write(raw.data(), raw.size()) && f.Commit())) std::fprintf(stderr, "write failed\n");
     });
     service::CameraFileSummary summary;
-    int result = 0;
+    auto result = service::CameraFileResult::kWritten;
     const double total = BestOf(5, [&] { result = service::BuildCameraFileFromCache(cache, out, &summary); });
-    if (result != 0) {
-        std::fprintf(stderr, "BuildCameraFileFromCache failed: %d\n", result);
+    if (result != service::CameraFileResult::kWritten) {
+        std::fprintf(stderr, "BuildCameraFileFromCache failed: %d\n", static_cast<int>(result));
         return 1;
     }
 

@@ -122,10 +122,10 @@ int main() {
         CServiceClient client(folder);
         client.SetBaseUrl(baseUrl.c_str());
         const auto start = Clock::now();
-        const std::int32_t logon = client.LogOn(kSampleUser, "2.0");
-        const std::int32_t mut = client.FetchMutationList();
-        const std::int32_t off = client.FetchOfficialList();
-        const std::int32_t per = client.FetchPersonalList();
+        const std::int32_t logon = service::Code(client.LogOn(kSampleUser, "2.0"));
+        const std::int32_t mut = service::Code(client.FetchMutationList());
+        const std::int32_t off = service::Code(client.FetchOfficialList());
+        const std::int32_t per = service::Code(client.FetchPersonalList());
         const double seconds = Since(start);
         client.CloseHandles();
         std::uint32_t total = 0, personal = 0;
@@ -152,14 +152,14 @@ int main() {
             store.AddCamera(camera, std::time(nullptr));
         }
     }
-    std::vector<ChangeRecord> reports(100);
+    std::vector<engine::ChangeRecord> reports(100);
     for (int i = 0; i < 100; ++i) {
-        reports[i] = ChangeRecord{};
+        reports[i] = engine::ChangeRecord{};
         reports[i].latitude = 60000000 + i * 5000;
         reports[i].longitude = 20000000 + i * 5000;
         reports[i].category = 3;
         reports[i].direction = 180;
-        reports[i].action = ChangeAction::kAdd;
+        reports[i].action = engine::ChangeAction::kAdd;
     }
     std::ofstream("poiupdates.upd", std::ios::binary)
         .write(reinterpret_cast<const char*>(reports.data()), static_cast<std::streamsize>(reports.size() * 80));

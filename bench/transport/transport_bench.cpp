@@ -40,7 +40,7 @@ int main() {
     const auto start = std::chrono::steady_clock::now();
     if (client.OpenStandaloneRequest(nullptr, "POIDataBase/off.php", nullptr) != 0) return 1;
     std::size_t total = 0, pieces = 0;
-    const bool ok = client.ReadEachPiece([&](const ReplyPiece& p) {
+    const bool ok = client.ReadEachPiece([&](const service::ReplyPiece& p) {
         total += p.length;
         ++pieces;
         return true;

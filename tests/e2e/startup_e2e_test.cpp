@@ -54,7 +54,7 @@ TEST_F(StartupEndToEnd, AddressPingAlertsVersionAndMessages) {
     ASSERT_EQ(client_.FetchInformation("1033"), 0);
     std::int32_t infoId = 0;
     char info[1024];
-    ASSERT_EQ(client_.OpenInfoCache(infoId, info), 0);
+    ASSERT_EQ(client_.OpenInfoCache(infoId, info), service::InfoCacheResult::kDone);
     EXPECT_EQ(client_.info_count(), 2);
     EXPECT_STREQ(info, "Welcome to the new season");
     bool atLast = false, second_flag = false;
@@ -145,8 +145,8 @@ TEST(StartupBodies, AlertRequestDateIsUtcWithTwoDigitMonthAndDay) {
 TEST_F(StartupEndToEnd, RegistrationTestAndPendingUpdates) {
     AddUser(poidbtest::kName, poidbtest::kSerial, poidbtest::kEmail);
     EXPECT_EQ(client_.TestLogon(testsupport::Who(poidbtest::kName.c_str(), poidbtest::kSerial.c_str(), poidbtest::kEmail.c_str())),
-              result::kFullRetrievalDemanded);
-    EXPECT_EQ(client_.TestLogon(testsupport::Who("Nobody", "0000", "x@y")), result::kUserNotFound);
+              service::Result::kFullRetrievalDemanded);
+    EXPECT_EQ(client_.TestLogon(testsupport::Who("Nobody", "0000", "x@y")), service::Result::kUserNotFound);
     std::int32_t count = 0;
     std::string date;
     ASSERT_EQ(client_.QueryUpdates(testsupport::Who(poidbtest::kName.c_str(), poidbtest::kSerial.c_str(), poidbtest::kEmail.c_str()),

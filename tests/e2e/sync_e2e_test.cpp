@@ -69,14 +69,14 @@ TEST_F(SyncEndToEnd, FirstFullThenIncrementalWithChangesCountedExactly) {
 }
 
 TEST_F(SyncEndToEnd, OkFullWithAFilledCacheRebuildsIt) {
-    CameraRecord stale{};
+    service::CameraRecord stale{};
     stale.identifier = 999999;
     stale.latitude = 1;
-    service::WriteCameraFile("local.cache", &stale, 1);
+    service::WriteCacheFile("local.cache", &stale, 1);
     SyncRun run = Sync();  // the user never synchronised: the service demands everything
     ASSERT_EQ(run.code, 0U);
     EXPECT_EQ(run.counts.changesAdded, 30);
-    for (const CameraRecord& r : LocalCache()) EXPECT_NE(r.identifier, 999999);
+    for (const service::CameraRecord& r : LocalCache()) EXPECT_NE(r.identifier, 999999);
     EXPECT_EQ(std::string(run.progress.steps.at(1)), "Doing a full retrieval.............");
 }
 
@@ -88,7 +88,7 @@ TEST_F(SyncEndToEnd, PersonalReportsGoUpAndComeBackAsPersonalCameras) {
     EXPECT_EQ(run.counts.personalStored, 2);
     EXPECT_FALSE(FileExists("poiupdates.upd"));
     int personal = 0;
-    for (const CameraRecord& r : LocalCache()) {
+    for (const service::CameraRecord& r : LocalCache()) {
         if (r.flag == 0) {
             ++personal;
             EXPECT_TRUE(r.latitude == 51500000 || r.latitude == 51600000);
@@ -105,7 +105,7 @@ TEST_F(SyncEndToEnd, LargeChangeListsReachTheService) {
     int expected = 0;
     for (const int count : {400, 3300}) {  // 3,300 lines fill a list part of 100,000 bytes
         SCOPED_TRACE(count);
-        std::vector<ChangeRecord> reports;
+        std::vector<engine::ChangeRecord> reports;
         reports.reserve(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i) reports.push_back(Report(0, -10000000 - expected * 20000 - i * 20000, 20000000));
         expected += count;
@@ -114,7 +114,7 @@ TEST_F(SyncEndToEnd, LargeChangeListsReachTheService) {
         ASSERT_EQ(run.code, 0U);
         EXPECT_EQ(run.counts.personalStored, count);
         const auto local = LocalCache();
-        EXPECT_EQ(std::count_if(local.begin(), local.end(), [](const CameraRecord& r) { return r.flag == 0; }),
+        EXPECT_EQ(std::count_if(local.begin(), local.end(), [](const service::CameraRecord& r) { return r.flag == 0; }),
                   expected);
     }
 }
@@ -127,7 +127,7 @@ TEST_F(SyncEndToEnd, TwoFoldersSynchroniseAtOnceInOneProcess) {
     const auto reports = [](const std::string& folder, int count) {
         std::string bytes;
         for (int i = 0; i < count; ++i) {
-            const ChangeRecord r = Report(0, -20000000 - i * 100000, 30000000 + count * 100000);
+            const engine::ChangeRecord r = Report(0, -20000000 - i * 100000, 30000000 + count * 100000);
             bytes.append(reinterpret_cast<const char*>(&r), sizeof r);
         }
         testsupport::WriteWholeFile(folder + "/poiupdates.upd", bytes);
@@ -144,8 +144,8 @@ TEST_F(SyncEndToEnd, TwoFoldersSynchroniseAtOnceInOneProcess) {
     EXPECT_EQ(mine.counts.personalStored, 1);
     EXPECT_EQ(other->counts.personalStored, 2);
     for (const auto& [folder, personal] : {std::pair{first.path(), 1}, std::pair{second.path(), 2}}) {
-        std::vector<CameraRecord> cache;
-        ASSERT_TRUE(service::ReadCameraFile(folder + "/local.cache", cache));
+        std::vector<service::CameraRecord> cache;
+        ASSERT_TRUE(service::ReadCacheFile(folder + "/local.cache", cache));
         EXPECT_EQ(cache.size(), 30U + static_cast<std::size_t>(personal)) << folder;
         EXPECT_EQ(service::CountCameraFileRecords(folder + "/zarniks.mtc"), 30 + personal) << folder;
         EXPECT_FALSE(FileExists(folder + "/poiupdates.upd"));

@@ -8,8 +8,8 @@
 #include "engine/change_record.h"
 #include "engine/synchronisation.h"
 #include "platform/string_table.h"
-#include "service/camera_file_io.h"
-#include "service/camera_file_writer.h"
+#include "service/cache_file.h"
+#include "service/camera_file/writer.h"
 #include "service/service_client.h"
 #include "temp_dir.h"
 #include "who.h"
@@ -38,9 +38,9 @@ inline platform::StringTable EnglishTexts() {
     return texts;
 }
 
-inline ChangeRecord Report(std::int32_t action, std::int32_t lat, std::int32_t lon, std::int32_t category = 3,
+inline engine::ChangeRecord Report(std::int32_t action, std::int32_t lat, std::int32_t lon, std::int32_t category = 3,
                            std::int32_t direction = 90) {
-    ChangeRecord r{};
+    engine::ChangeRecord r{};
     r.action = action;
     r.latitude = lat;
     r.longitude = lon;
@@ -50,14 +50,14 @@ inline ChangeRecord Report(std::int32_t action, std::int32_t lat, std::int32_t l
     return r;
 }
 
-inline void WriteUpdates(const std::vector<ChangeRecord>& records, const std::string& extra = "") {
-    std::string bytes(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(ChangeRecord));
+inline void WriteUpdates(const std::vector<engine::ChangeRecord>& records, const std::string& extra = "") {
+    std::string bytes(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(engine::ChangeRecord));
     testsupport::WriteWholeFile("poiupdates.upd", bytes + extra);
 }
 
-inline std::vector<CameraRecord> LocalCache() {
-    std::vector<CameraRecord> records;
-    service::ReadCameraFile("local.cache", records);
+inline std::vector<service::CameraRecord> LocalCache() {
+    std::vector<service::CameraRecord> records;
+    service::ReadCacheFile("local.cache", records);
     return records;
 }
 

@@ -30,14 +30,14 @@ protected:
         ASSERT_TRUE(service_.ok());
         service_.Set("/POIDataBase/LoGon.php", "OK:");
         service_.Set("/POIDataBase/D0Sync.php", "");
-        CameraRecord known{};
+        service::CameraRecord known{};
         known.identifier = 7;
         known.latitude = 48000000;
         known.longitude = 11000000;
         known.direction = 90;
         known.category = 3;
         known.flag = 1;
-        service::WriteCameraFile("local.cache", &known, 1);
+        service::WriteCacheFile("local.cache", &known, 1);
     }
     SyncRun Sync(const engine::SyncOptions& options = {}) { return SyncRun(work_.path(), service_.BaseUrl(), "Ann", "S1", "a@b", options); }
     std::size_t Requests(const std::string& path) const {
@@ -60,7 +60,7 @@ TEST_F(ScriptedSync, AllDuplicateReportsSendNothingButTheSecondStepRuns) {
 }
 
 TEST_F(ScriptedSync, ALongChangeListGoesUpInCompleteParts) {
-    std::vector<ChangeRecord> reports;
+    std::vector<engine::ChangeRecord> reports;
     reports.reserve(4000);
     for (int i = 0; i < 4000; ++i) reports.push_back(Report(0, 10000000 + i * 1000, 20000000 + i * 1000));
     WriteUpdates(reports);

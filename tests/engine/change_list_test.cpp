@@ -15,23 +15,23 @@ using engine::BuildChangeList;
 using engine::CachedCameraIndex;
 using sample::Cached;
 using sample::Change;
-namespace act = ChangeAction;
+namespace act = engine::ChangeAction;
 
 const std::string kHeader = "VyoSync Updates\n";
 
-std::string ListOf(const std::vector<ChangeRecord>& records, const std::vector<CameraRecord>& cache) {
+std::string ListOf(const std::vector<engine::ChangeRecord>& records, const std::vector<service::CameraRecord>& cache) {
     return BuildChangeList(records, CachedCameraIndex(cache));
 }
 
 struct LineCase {
     const char* what;
-    ChangeRecord record;
+    engine::ChangeRecord record;
     std::string line;
 };
 
 TEST(ChangeList, EachActionGivesItsLineByteForByte) {
     // One cached camera: 52.000015, 4.000019, category 77.
-    const std::vector<CameraRecord> cache = {Cached(52000015, 4000019, 77, 270), Cached(52000013, 4000011, 99)};
+    const std::vector<service::CameraRecord> cache = {Cached(52000015, 4000019, 77, 270), Cached(52000013, 4000011, 99)};
     const LineCase cases[] = {
         {"add uses its own fields", Change(act::kAdd, 52100000, 4300000, 30000, 90, 7),
          "A;52100000;4300000; ;90;30000;7\n"},
@@ -58,7 +58,7 @@ TEST(ChangeList, EachActionGivesItsLineByteForByte) {
 }
 
 TEST(ChangeList, TruncationTowardZeroDecidesTheMatch) {
-    const std::vector<CameraRecord> cache = {Cached(-19, 1000, 11), Cached(-5, 1000, 22)};
+    const std::vector<service::CameraRecord> cache = {Cached(-19, 1000, 11), Cached(-5, 1000, 22)};
     // -15 / 10 and -19 / 10 are both -1; -5 / 10 is 0.
     EXPECT_EQ(ListOf({Change(act::kDelete, -15, 1000, 1)}, cache), kHeader + "D;-19;1000;Nothing;0;11;0\n");
     EXPECT_EQ(ListOf({Change(act::kDelete, -4, 1009, 1)}, cache), kHeader + "D;-5;1000;Nothing;0;22;0\n");
@@ -67,7 +67,7 @@ TEST(ChangeList, TruncationTowardZeroDecidesTheMatch) {
 }
 
 TEST(ChangeList, LinesFollowFileOrderAndSkipsLeaveOnlyTheHeader) {
-    const std::vector<CameraRecord> cache;
+    const std::vector<service::CameraRecord> cache;
     const std::string list = ListOf({Change(act::kDelete, 3, 4, 5), Change(act::kSkip, 9, 9, 9),
                                      Change(act::kAdd, 1, 2, 3, -2, 4)},
                                     cache);
@@ -79,7 +79,7 @@ TEST(ChangeList, LinesFollowFileOrderAndSkipsLeaveOnlyTheHeader) {
 }
 
 TEST(ChangeList, MoreChangesThanOneBufferAreAllKept) {
-    std::vector<ChangeRecord> records;
+    std::vector<engine::ChangeRecord> records;
     records.reserve(3000);
     for (std::int32_t i = 0; i < 3000; ++i) {
         records.push_back(Change(act::kDelete, -2000000000 + i, -2000000000, -2000000000));
@@ -120,7 +120,7 @@ void ExpectFaithfulSplit(const std::string& list, std::size_t limit) {
 
 TEST(ChangeListSplit, EveryLineOnceInOrderWithinTheLimit) {
     std::mt19937 rng(5);
-    std::vector<ChangeRecord> records;
+    std::vector<engine::ChangeRecord> records;
     records.reserve(8000);
     for (int i = 0; i < 8000; ++i) {
         records.push_back(Change(static_cast<std::int32_t>(rng() % 3), static_cast<std::int32_t>(rng()),
@@ -191,7 +191,7 @@ TEST(ChangeRecords, WholeRecordsOnlyAndFieldsAtTheirOffsets) {
         while (bytes.size() < s.size) bytes += RecordBytes(static_cast<std::int32_t>(bytes.size() / 80));
         bytes.resize(s.size);
         testsupport::WriteWholeFile(path, bytes);
-        std::vector<ChangeRecord> records{ChangeRecord{}};
+        std::vector<engine::ChangeRecord> records{engine::ChangeRecord{}};
         EXPECT_TRUE(engine::ReadChangeRecords(path, records)) << s.size;
         EXPECT_EQ(records.size(), s.records) << s.size;
         EXPECT_EQ(engine::CountChangeRecords(path), s.records) << s.size;
@@ -205,7 +205,7 @@ TEST(ChangeRecords, WholeRecordsOnlyAndFieldsAtTheirOffsets) {
     const std::size_t offsets[] = {0, 4, 8, 12, 16, 20, 24};
     for (int i = 0; i < 7; ++i) std::memcpy(bytes.data() + offsets[i], &values[i], 4);
     testsupport::WriteWholeFile(path, bytes);
-    std::vector<ChangeRecord> records;
+    std::vector<engine::ChangeRecord> records;
     ASSERT_TRUE(engine::ReadChangeRecords(path, records));
     ASSERT_EQ(records.size(), 1U);
     EXPECT_EQ(ListOf(records, {}), kHeader + "U;-15;4000019; ;450;27516;0\n");
@@ -213,7 +213,7 @@ TEST(ChangeRecords, WholeRecordsOnlyAndFieldsAtTheirOffsets) {
 
 TEST(ChangeRecords, MissingFileIsNoPendingChange) {
     testsupport::TempDir dir;
-    std::vector<ChangeRecord> records{ChangeRecord{}};
+    std::vector<engine::ChangeRecord> records{engine::ChangeRecord{}};
     EXPECT_TRUE(engine::ReadChangeRecords(dir.file("absent.upd"), records));
     EXPECT_TRUE(records.empty());
     EXPECT_EQ(engine::CountChangeRecords(dir.file("absent.upd")), 0U);
@@ -221,7 +221,7 @@ TEST(ChangeRecords, MissingFileIsNoPendingChange) {
 
 TEST(ChangeRecords, UnreadableFileIsAFailureNotAnEmptyList) {
     testsupport::TempDir dir;
-    std::vector<ChangeRecord> records{ChangeRecord{}};
+    std::vector<engine::ChangeRecord> records{engine::ChangeRecord{}};
     EXPECT_FALSE(engine::ReadChangeRecords(dir.path(), records));  // a folder exists but has no bytes
     EXPECT_TRUE(records.empty());
 }

@@ -18,9 +18,9 @@ std::size_t Lines(const std::string& text) {
 }
 
 // The records double as the cache, so that positions and radii are met.
-std::vector<CameraRecord> CacheOf(const std::vector<ChangeRecord>& records) {
-    std::vector<CameraRecord> cache;
-    for (const ChangeRecord& r : records) {
+std::vector<service::CameraRecord> CacheOf(const std::vector<engine::ChangeRecord>& records) {
+    std::vector<service::CameraRecord> cache;
+    for (const engine::ChangeRecord& r : records) {
         // Moved by up to 500 micro-degrees, wrapping at the ends of the 32-bit range.
         const auto moved = static_cast<std::uint32_t>(r.latitude) + static_cast<std::uint32_t>(r.extra % 500);
         cache.push_back(sample::Cached(static_cast<std::int32_t>(moved), r.longitude, r.category, r.action));
@@ -46,12 +46,12 @@ void CheckSplit(const std::string& list, std::size_t limit) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::vector<ChangeRecord> records = engine::ParseChangeRecords(data, size);
+    std::vector<engine::ChangeRecord> records = engine::ParseChangeRecords(data, size);
     if (records.size() != size / 80) std::abort();
-    const std::vector<CameraRecord> cache = CacheOf(records);
+    const std::vector<service::CameraRecord> cache = CacheOf(records);
     const engine::CachedCameraIndex index(cache);
     std::size_t lines = 0;
-    for (const ChangeRecord& r : records) {
+    for (const engine::ChangeRecord& r : records) {
         const auto got = engine::FindCachedCamera(index, r.latitude, r.longitude);
         const auto expected = literal::FindCachedCamera(cache, r.latitude, r.longitude);
         if (got.has_value() != expected.has_value()) std::abort();

@@ -95,7 +95,7 @@ std::int32_t LastStepInside(std::int32_t latitude, std::int32_t longitude, doubl
     return step;
 }
 
-bool Near(const std::vector<CameraRecord>& cache, const ChangeRecord& added) {
+bool Near(const std::vector<service::CameraRecord>& cache, const engine::ChangeRecord& added) {
     const bool indexed = engine::IsNearExistingCamera(engine::CachedCameraIndex(cache), added);
     EXPECT_EQ(indexed, literal::IsNearExistingCamera(cache, added));
     return indexed;
@@ -111,7 +111,7 @@ TEST(Duplicate, JustInsideAndJustOutsideEachRadius) {
     for (const auto& c : classes) {
         const std::int32_t step = LastStepInside(lat, lon, c.radius);
         EXPECT_NEAR(step, c.radius / 0.000111116, 2) << c.what;  // about 9 metres per 81 micro-degrees
-        const std::vector<CameraRecord> cache = {Cached(lat, lon, c.category, 90)};
+        const std::vector<service::CameraRecord> cache = {Cached(lat, lon, c.category, 90)};
         EXPECT_TRUE(Near(cache, Change(0, lat + step, lon, c.category, 90))) << c.what;
         EXPECT_FALSE(Near(cache, Change(0, lat + step + 1, lon, c.category, 90))) << c.what;
         EXPECT_TRUE(Near(cache, Change(0, lat - step, lon, c.category, 90))) << c.what;
@@ -144,7 +144,7 @@ TEST(Duplicate, CategoryClassesAroundTheThreshold) {
 }
 
 TEST(Duplicate, DirectionsOfTheAddedCamera) {
-    const std::vector<CameraRecord> cache = {Cached(1000000, 1000000, 30000, 270)};
+    const std::vector<service::CameraRecord> cache = {Cached(1000000, 1000000, 30000, 270)};
     const struct {
         std::int32_t direction;
         bool duplicate;
@@ -181,7 +181,7 @@ TEST(Duplicate, AcrossTheDateLineThePolesAndWholeTurns) {
 
 TEST(Duplicate, MarkingSkipsOnlyDuplicateAdditions) {
     const engine::CachedCameraIndex cache({Cached(1000000, 1000000, 30000, 90)});
-    std::vector<ChangeRecord> records = {Change(0, 1000000, 1000000, 30000, 90), Change(2, 1000000, 1000000, 30000, 90),
+    std::vector<engine::ChangeRecord> records = {Change(0, 1000000, 1000000, 30000, 90), Change(2, 1000000, 1000000, 30000, 90),
                                          Change(0, 2000000, 1000000, 30000, 90), Change(1, 1000000, 1000000, 30000, 90)};
     EXPECT_EQ(engine::MarkDuplicateAdditions(records, cache), 1U);
     const std::int32_t actions[] = {4, 2, 0, 1};

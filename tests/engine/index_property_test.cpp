@@ -52,7 +52,7 @@ TEST(CachedCameraIndex, AnswersLikeTheFrontToBackScans) {
     for (std::uint32_t seed = 1; seed <= 6; ++seed) {
         std::mt19937 rng(seed);
         const std::size_t spots = seed % 2 == 0 ? std::size(kSpots) : 3;
-        std::vector<CameraRecord> cache;
+        std::vector<service::CameraRecord> cache;
         for (int i = 0; i < 3000; ++i) {
             const Spot p = Near(rng, spots);
             cache.push_back(sample::Cached(p.latitude, p.longitude, Category(rng), Direction(rng)));
@@ -60,7 +60,7 @@ TEST(CachedCameraIndex, AnswersLikeTheFrontToBackScans) {
         const engine::CachedCameraIndex index(cache);
         for (int q = 0; q < 3000; ++q) {
             const Spot p = Near(rng, spots);
-            const ChangeRecord added = sample::Change(0, p.latitude, p.longitude, Category(rng), Direction(rng));
+            const engine::ChangeRecord added = sample::Change(0, p.latitude, p.longitude, Category(rng), Direction(rng));
             const auto expected = literal::FindCachedCamera(cache, p.latitude, p.longitude);
             const auto got = engine::FindCachedCamera(index, p.latitude, p.longitude);
             ASSERT_EQ(got.has_value(), expected.has_value()) << seed << " " << p.latitude << " " << p.longitude;
@@ -87,7 +87,7 @@ TEST(CachedCameraIndex, AnswersLikeTheFrontToBackScans) {
 }
 
 TEST(CachedCameraIndex, EmptyCacheFindsNothing) {
-    const engine::CachedCameraIndex index(std::vector<CameraRecord>{});
+    const engine::CachedCameraIndex index(std::vector<service::CameraRecord>{});
     EXPECT_FALSE(engine::FindCachedCamera(index, 0, 0).has_value());
     EXPECT_FALSE(engine::IsNearExistingCamera(index, sample::Change(0, 0, 0, 100, -1)));
     EXPECT_EQ(engine::BuildChangeList({sample::Change(2, 7, 8, 9, 10, 11)}, index),

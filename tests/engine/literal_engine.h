@@ -12,9 +12,9 @@
 
 namespace literal {
 
-inline std::optional<engine::CachedCamera> FindCachedCamera(const std::vector<CameraRecord>& cache,
+inline std::optional<engine::CachedCamera> FindCachedCamera(const std::vector<service::CameraRecord>& cache,
                                                             std::int32_t latitude, std::int32_t longitude) {
-    for (const CameraRecord& r : cache) {
+    for (const service::CameraRecord& r : cache) {
         if (r.latitude / 10 == latitude / 10 && r.longitude / 10 == longitude / 10) {
             return engine::CachedCamera{r.latitude, r.longitude, r.category};
         }
@@ -22,9 +22,9 @@ inline std::optional<engine::CachedCamera> FindCachedCamera(const std::vector<Ca
     return std::nullopt;
 }
 
-inline bool IsNearExistingCamera(const std::vector<CameraRecord>& cache, const ChangeRecord& added) {
+inline bool IsNearExistingCamera(const std::vector<service::CameraRecord>& cache, const engine::ChangeRecord& added) {
     bool duplicate = false;
-    for (const CameraRecord& r : cache) {
+    for (const service::CameraRecord& r : cache) {
         const double d = engine::DistanceKm(r.latitude / 1000000.0, r.longitude / 1000000.0,
                                             added.latitude / 1000000.0, added.longitude / 1000000.0);
         const auto a = static_cast<std::uint32_t>(added.category);
@@ -42,9 +42,9 @@ inline bool IsNearExistingCamera(const std::vector<CameraRecord>& cache, const C
 
 namespace sample {
 
-inline CameraRecord Cached(std::int32_t latitude, std::int32_t longitude, std::int32_t category,
+inline service::CameraRecord Cached(std::int32_t latitude, std::int32_t longitude, std::int32_t category,
                            std::int32_t direction = 90) {
-    CameraRecord r{};
+    service::CameraRecord r{};
     r.latitude = latitude;
     r.longitude = longitude;
     r.category = category;
@@ -52,9 +52,9 @@ inline CameraRecord Cached(std::int32_t latitude, std::int32_t longitude, std::i
     return r;
 }
 
-inline ChangeRecord Change(std::int32_t action, std::int32_t latitude, std::int32_t longitude,
+inline engine::ChangeRecord Change(std::int32_t action, std::int32_t latitude, std::int32_t longitude,
                            std::int32_t category, std::int32_t direction = 90, std::int32_t extra = 0) {
-    ChangeRecord r{};
+    engine::ChangeRecord r{};
     r.action = action;
     r.latitude = latitude;
     r.longitude = longitude;

@@ -7,18 +7,19 @@
 #include <random>
 
 #include "literal_caches.h"
-#include "service/camera_file_io.h"
+#include "service/mutation_filter.h"
+#include "service/cache_file.h"
 #include "service/service_client.h"
 #include "temp_dir.h"
 
-using service::ChangeAction;
+using service::DownloadAction;
 using testsupport::ReadWholeFile;
 using testsupport::WriteWholeFile;
 
 namespace {
 
-CameraRecord Camera(std::int32_t id, std::int32_t lat, std::int32_t lon, std::int32_t flag = 1, const char* name = "cam") {
-    CameraRecord r{};
+service::CameraRecord Camera(std::int32_t id, std::int32_t lat, std::int32_t lon, std::int32_t flag = 1, const char* name = "cam") {
+    service::CameraRecord r{};
     r.identifier = id;
     r.latitude = lat;
     r.longitude = lon;
@@ -30,19 +31,19 @@ CameraRecord Camera(std::int32_t id, std::int32_t lat, std::int32_t lon, std::in
     return r;
 }
 
-std::string Bytes(const std::vector<CameraRecord>& records) {
-    return std::string(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(CameraRecord));
+std::string Bytes(const std::vector<service::CameraRecord>& records) {
+    return std::string(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(service::CameraRecord));
 }
 
-bool Same(const std::vector<CameraRecord>& a, const std::vector<CameraRecord>& b) { return Bytes(a) == Bytes(b); }
+bool Same(const std::vector<service::CameraRecord>& a, const std::vector<service::CameraRecord>& b) { return Bytes(a) == Bytes(b); }
 
 // Random cameras on few positions and few identifiers, so that first-match rules matter.
-std::vector<CameraRecord> RandomCameras(std::mt19937& rng, std::size_t n, int positions, int ids) {
+std::vector<service::CameraRecord> RandomCameras(std::mt19937& rng, std::size_t n, int positions, int ids) {
     std::uniform_int_distribution<int> pos(0, positions - 1), id(0, ids - 1), dir(-2, 720), flag(0, 2);
-    std::vector<CameraRecord> out;
+    std::vector<service::CameraRecord> out;
     for (std::size_t i = 0; i < n; ++i) {
         const int p = pos(rng);
-        CameraRecord r = Camera(id(rng), 52000000 + p % 5, -(p / 5), flag(rng));
+        service::CameraRecord r = Camera(id(rng), 52000000 + p % 5, -(p / 5), flag(rng));
         r.direction = dir(rng);
         r.category = static_cast<std::int32_t>(rng() % 40000);
         std::snprintf(r.name, sizeof r.name, "n%u", static_cast<unsigned>(rng() % 1000));
@@ -58,7 +59,7 @@ protected:
 };
 
 TEST_F(CacheTest, LoadingKeepsWholeRecordsAndDropsEmptyFiles) {
-    const std::vector<CameraRecord> two = {Camera(1, 10, 20), Camera(2, 30, 40)};
+    const std::vector<service::CameraRecord> two = {Camera(1, 10, 20), Camera(2, 30, 40)};
     const struct {
         const char* name;
         std::string contents;
@@ -109,8 +110,8 @@ TEST(MutationFilter, MatchesTheFirstMatchScanOnRandomData) {
         const auto official = RandomCameras(rng, rng() % 300, 40, 100);
         const auto mutations = RandomCameras(rng, rng() % 60, 40, 100);
         service::MutationFilter filter(mutations);
-        std::vector<CameraRecord> got;
-        for (CameraRecord r : official) {
+        std::vector<service::CameraRecord> got;
+        for (service::CameraRecord r : official) {
             if (filter.Apply(r)) got.push_back(r);
         }
         ASSERT_TRUE(Same(got, literal::FilterOfficial(official, mutations))) << "round " << round;
@@ -118,25 +119,25 @@ TEST(MutationFilter, MatchesTheFirstMatchScanOnRandomData) {
 }
 
 TEST(MutationFilter, DeletedAndChangedOfficialCameras) {
-    const std::vector<CameraRecord> mutations = {Camera(90, 1, 1, 0), Camera(91, 2, 2, 1), Camera(92, 2, 2, 0)};
+    const std::vector<service::CameraRecord> mutations = {Camera(90, 1, 1, 0), Camera(91, 2, 2, 1), Camera(92, 2, 2, 0)};
     service::MutationFilter filter(mutations);
-    CameraRecord deleted = Camera(1, 1, 1);
+    service::CameraRecord deleted = Camera(1, 1, 1);
     EXPECT_FALSE(filter.Apply(deleted));
-    CameraRecord changed = Camera(2, 2, 2, 1, "own name");
+    service::CameraRecord changed = Camera(2, 2, 2, 1, "own name");
     ASSERT_TRUE(filter.Apply(changed));
     EXPECT_STREQ(changed.name, "own name");  // only direction and category are taken
     EXPECT_EQ(changed.identifier, 2);
     EXPECT_EQ(changed.extra, 6);
-    CameraRecord untouched = Camera(3, 3, 3);
-    const CameraRecord before = untouched;
+    service::CameraRecord untouched = Camera(3, 3, 3);
+    const service::CameraRecord before = untouched;
     ASSERT_TRUE(filter.Apply(untouched));
     EXPECT_EQ(std::memcmp(&before, &untouched, sizeof before), 0);
 }
 
 std::vector<literal::Change> RandomChanges(std::mt19937& rng, std::size_t n) {
     std::vector<literal::Change> changes;
-    for (const CameraRecord& r : RandomCameras(rng, n, 40, 100)) {
-        changes.push_back({r, static_cast<ChangeAction>(rng() % 4)});
+    for (const service::CameraRecord& r : RandomCameras(rng, n, 40, 100)) {
+        changes.push_back({r, static_cast<DownloadAction>(rng() % 4)});
     }
     return changes;
 }
@@ -146,14 +147,14 @@ TEST_F(CacheTest, ChangeMergeMatchesTheFirstMatchScanOnRandomData) {
     for (int round = 0; round < 150; ++round) {
         const auto cached = RandomCameras(rng, rng() % 200, 40, 100);
         const auto changes = RandomChanges(rng, rng() % 80);
-        std::vector<CameraRecord> local = cached;
+        std::vector<service::CameraRecord> local = cached;
         service::ChangeMerge merge(local, platform::WorkFolder(dir_.path()));
         ASSERT_TRUE(merge.OpenDelta());
         for (const auto& c : changes) merge.Apply(c.record, c.action);
         ASSERT_TRUE(merge.Finish());
-        std::vector<CameraRecord> written;
+        std::vector<service::CameraRecord> written;
         if (testsupport::FileExists("local.cache")) {
-            ASSERT_TRUE(service::ReadCameraFile("local.cache", written));
+            ASSERT_TRUE(service::ReadCacheFile("local.cache", written));
         }
         ASSERT_TRUE(Same(written, literal::Merge(cached, changes))) << "round " << round;
         EXPECT_FALSE(testsupport::FileExists("newconfig.dat"));
@@ -161,19 +162,19 @@ TEST_F(CacheTest, ChangeMergeMatchesTheFirstMatchScanOnRandomData) {
 }
 
 TEST_F(CacheTest, ChangeMergeRules) {
-    const std::vector<CameraRecord> cached = {Camera(1, 10, 10), Camera(2, 20, 20), Camera(3, 20, 20), Camera(4, 40, 40)};
-    std::vector<CameraRecord> local = cached;
+    const std::vector<service::CameraRecord> cached = {Camera(1, 10, 10), Camera(2, 20, 20), Camera(3, 20, 20), Camera(4, 40, 40)};
+    std::vector<service::CameraRecord> local = cached;
     service::ChangeMerge merge(local, platform::WorkFolder(dir_.path()));
     ASSERT_TRUE(merge.OpenDelta());
-    merge.Apply(Camera(2, 20, 20, 1, "renamed"), ChangeAction::kUpdate);  // both cameras at (20,20)
-    merge.Apply(Camera(4, 41, 41, 1, "moved"), ChangeAction::kUpdate);    // moved: nothing changes
-    merge.Apply(Camera(77, 5, 5, 1, "unknown id"), ChangeAction::kUpdate);  // becomes a new camera
-    merge.Apply(Camera(78, 6, 6), ChangeAction::kDelete);                 // unknown: nothing
-    merge.Apply(Camera(1, 11, 11, 1, "re-added"), ChangeAction::kAdd);    // replaces camera 1
-    merge.Apply(Camera(3, 0, 0), ChangeAction::kUnknown);
+    merge.Apply(Camera(2, 20, 20, 1, "renamed"), DownloadAction::kUpdate);  // both cameras at (20,20)
+    merge.Apply(Camera(4, 41, 41, 1, "moved"), DownloadAction::kUpdate);    // moved: nothing changes
+    merge.Apply(Camera(77, 5, 5, 1, "unknown id"), DownloadAction::kUpdate);  // becomes a new camera
+    merge.Apply(Camera(78, 6, 6), DownloadAction::kDelete);                 // unknown: nothing
+    merge.Apply(Camera(1, 11, 11, 1, "re-added"), DownloadAction::kAdd);    // replaces camera 1
+    merge.Apply(Camera(3, 0, 0), DownloadAction::kUnknown);
     ASSERT_TRUE(merge.Finish());
-    std::vector<CameraRecord> written;
-    ASSERT_TRUE(service::ReadCameraFile("local.cache", written));
+    std::vector<service::CameraRecord> written;
+    ASSERT_TRUE(service::ReadCacheFile("local.cache", written));
     ASSERT_EQ(written.size(), 5U);
     EXPECT_EQ(written[0].identifier, 2);
     EXPECT_STREQ(written[0].name, "renamed");
@@ -230,8 +231,8 @@ TEST_F(CacheTest, AppenderRollsBackAFailedList) {
     EXPECT_EQ(ReadWholeFile("local.cache"), Bytes({Camera(1, 1, 1), Camera(2, 2, 2, 0)}));
 }
 
-InfoRecord Info(std::int32_t id, const char* text) {
-    InfoRecord r{};
+service::InfoRecord Info(std::int32_t id, const char* text) {
+    service::InfoRecord r{};
     r.identifier = id;
     std::snprintf(r.text, sizeof r.text, "%s", text);
     return r;
@@ -240,22 +241,22 @@ InfoRecord Info(std::int32_t id, const char* text) {
 TEST_F(CacheTest, InformationCacheBrowsing) {
     std::int32_t id = 0;
     char text[1024];
-    EXPECT_EQ(client_.OpenInfoCache(id, text), 1);
+    EXPECT_EQ(client_.OpenInfoCache(id, text), service::InfoCacheResult::kNothing);
     EXPECT_EQ(client_.LastInfoId(), -1);
     WriteWholeFile("info.cache", "");
-    EXPECT_EQ(client_.OpenInfoCache(id, text), 1);
+    EXPECT_EQ(client_.OpenInfoCache(id, text), service::InfoCacheResult::kNothing);
     EXPECT_FALSE(testsupport::FileExists("info.cache"));
 
-    ASSERT_EQ(client_.AppendInfoRecord(Info(5, "first")), 0);
+    ASSERT_EQ(client_.AppendInfoRecord(Info(5, "first")), service::InfoCacheResult::kDone);
     EXPECT_EQ(client_.LastInfoId(), 5);
-    ASSERT_EQ(client_.AppendInfoRecord(Info(8, "second")), 0);
-    ASSERT_EQ(client_.AppendInfoRecord(Info(9, "third")), 0);
+    ASSERT_EQ(client_.AppendInfoRecord(Info(8, "second")), service::InfoCacheResult::kDone);
+    ASSERT_EQ(client_.AppendInfoRecord(Info(9, "third")), service::InfoCacheResult::kDone);
     EXPECT_EQ(client_.LastInfoId(), 9);
-    ASSERT_EQ(client_.AppendInfoRecord(Info(-1, "fourth")), 0);
+    ASSERT_EQ(client_.AppendInfoRecord(Info(-1, "fourth")), service::InfoCacheResult::kDone);
     EXPECT_EQ(client_.LastInfoId(), -1);  // an identifier like any other, not the end
-    WriteWholeFile("info.cache", ReadWholeFile("info.cache").substr(0, 3 * sizeof(InfoRecord)));
+    WriteWholeFile("info.cache", ReadWholeFile("info.cache").substr(0, 3 * sizeof(service::InfoRecord)));
 
-    ASSERT_EQ(client_.OpenInfoCache(id, text), 0);
+    ASSERT_EQ(client_.OpenInfoCache(id, text), service::InfoCacheResult::kDone);
     EXPECT_EQ(id, 5);
     EXPECT_STREQ(text, "first");
     bool atLast = true, second = true, first = true, atFirst = false;
@@ -273,13 +274,13 @@ TEST_F(CacheTest, InformationCacheBrowsing) {
 }
 
 TEST_F(CacheTest, InformationTextWithoutTerminatorIsCutSafely) {
-    InfoRecord r{};
+    service::InfoRecord r{};
     r.identifier = 3;
     std::memset(r.text, 'q', sizeof r.text);  // no terminator at all
     WriteWholeFile("info.cache", std::string(reinterpret_cast<const char*>(&r), sizeof r) + "torn");
     std::int32_t id = 0;
     char text[1024];
-    ASSERT_EQ(client_.OpenInfoCache(id, text), 0);
+    ASSERT_EQ(client_.OpenInfoCache(id, text), service::InfoCacheResult::kDone);
     EXPECT_EQ(id, 3);
     EXPECT_EQ(std::strlen(text), 1023U);
     EXPECT_EQ(client_.info_count(), 1);

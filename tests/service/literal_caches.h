@@ -4,17 +4,17 @@
 #include <cstring>
 #include <vector>
 
-#include "service/cache_writers.h"
+#include "service/change_merge.h"
 #include "service/camera_record.h"
 
 namespace literal {
 
-inline std::vector<CameraRecord> FilterOfficial(const std::vector<CameraRecord>& official,
-                                                const std::vector<CameraRecord>& mutations) {
-    std::vector<CameraRecord> out;
-    for (CameraRecord r : official) {
-        const CameraRecord* m = nullptr;
-        for (const CameraRecord& x : mutations) {
+inline std::vector<service::CameraRecord> FilterOfficial(const std::vector<service::CameraRecord>& official,
+                                                const std::vector<service::CameraRecord>& mutations) {
+    std::vector<service::CameraRecord> out;
+    for (service::CameraRecord r : official) {
+        const service::CameraRecord* m = nullptr;
+        for (const service::CameraRecord& x : mutations) {
             if (x.latitude == r.latitude && x.longitude == r.longitude) {
                 m = &x;
                 break;
@@ -31,29 +31,29 @@ inline std::vector<CameraRecord> FilterOfficial(const std::vector<CameraRecord>&
 }
 
 struct Change {
-    CameraRecord record;
-    service::ChangeAction action;
+    service::CameraRecord record;
+    service::DownloadAction action;
 };
 
 // The whole merge: survivors in order, then the delta.
-inline std::vector<CameraRecord> Merge(std::vector<CameraRecord> local, const std::vector<Change>& changes) {
-    std::vector<CameraRecord> delta;
-    auto first = [&](std::int32_t id) -> CameraRecord* {
-        for (CameraRecord& r : local) {
+inline std::vector<service::CameraRecord> Merge(std::vector<service::CameraRecord> local, const std::vector<Change>& changes) {
+    std::vector<service::CameraRecord> delta;
+    auto first = [&](std::int32_t id) -> service::CameraRecord* {
+        for (service::CameraRecord& r : local) {
             if (r.identifier == id) return &r;
         }
         return nullptr;
     };
     for (const Change& c : changes) {
-        if (c.action == service::ChangeAction::kUnknown) continue;
-        CameraRecord* found = first(c.record.identifier);
-        if (c.action == service::ChangeAction::kAdd) {
-            if (found) found->direction = kDeletedDirection;
+        if (c.action == service::DownloadAction::kUnknown) continue;
+        service::CameraRecord* found = first(c.record.identifier);
+        if (c.action == service::DownloadAction::kAdd) {
+            if (found) found->direction = service::kDeletedDirection;
             delta.push_back(c.record);
-        } else if (found && c.action == service::ChangeAction::kDelete) {
-            found->direction = kDeletedDirection;
+        } else if (found && c.action == service::DownloadAction::kDelete) {
+            found->direction = service::kDeletedDirection;
         } else if (found) {
-            for (CameraRecord& r : local) {
+            for (service::CameraRecord& r : local) {
                 if (r.latitude == c.record.latitude && r.longitude == c.record.longitude) {
                     r.extra = c.record.extra;
                     r.direction = c.record.direction;
@@ -61,13 +61,13 @@ inline std::vector<CameraRecord> Merge(std::vector<CameraRecord> local, const st
                     std::memcpy(r.name, c.record.name, sizeof r.name);
                 }
             }
-        } else if (c.action != service::ChangeAction::kDelete) {
+        } else if (c.action != service::DownloadAction::kDelete) {
             delta.push_back(c.record);
         }
     }
-    std::vector<CameraRecord> out;
-    for (const CameraRecord& r : local) {
-        if (r.direction != kDeletedDirection) out.push_back(r);
+    std::vector<service::CameraRecord> out;
+    for (const service::CameraRecord& r : local) {
+        if (r.direction != service::kDeletedDirection) out.push_back(r);
     }
     out.insert(out.end(), delta.begin(), delta.end());
     return out;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "scripted_service.h"
-#include "service/camera_file_io.h"
+#include "service/cache_file.h"
 #include "service/service_client.h"
 #include "temp_dir.h"
 #include "who.h"
@@ -22,9 +22,9 @@ std::string ListLine(int id, int lat, int lon, const std::string& name, int dir,
            std::to_string(dir) + "|" + std::to_string(cat) + "|" + std::to_string(extra) + "|" + last + "#\n";
 }
 
-std::vector<CameraRecord> Cache(const char* file) {
-    std::vector<CameraRecord> records;
-    service::ReadCameraFile(file, records);
+std::vector<service::CameraRecord> Cache(const char* file) {
+    std::vector<service::CameraRecord> records;
+    service::ReadCacheFile(file, records);
     return records;
 }
 
@@ -36,7 +36,7 @@ protected:
     }
     void LogOn() {
         service_.Set("/POIDataBase/LoGon.php", "OK:");
-        ASSERT_EQ(client_.LogOn(testsupport::Who("Ann", "S1", "a@b"), "2.0"), result::kOk);
+        ASSERT_EQ(client_.LogOn(testsupport::Who("Ann", "S1", "a@b"), "2.0"), service::Result::kOk);
     }
     std::string ErrorLog() const { return FileExists("httperror.txt") ? ReadWholeFile("httperror.txt") : ""; }
 
@@ -158,9 +158,9 @@ TEST_F(RequestsTest, ListReplyPrefixes) {
         SCOPED_TRACE(std::string(c.path) + " " + c.reply);
         service_.Set(c.path, c.reply);
         std::int32_t code = -1;
-        if (std::strstr(c.path, "mut")) code = client_.FetchMutationList();
-        if (std::strstr(c.path, "off")) code = client_.FetchOfficialList();
-        if (std::strstr(c.path, "per")) code = client_.FetchPersonalList();
+        if (std::strstr(c.path, "mut")) code = service::Code(client_.FetchMutationList());
+        if (std::strstr(c.path, "off")) code = service::Code(client_.FetchOfficialList());
+        if (std::strstr(c.path, "per")) code = service::Code(client_.FetchPersonalList());
         EXPECT_EQ(code, c.code);
     }
     EXPECT_NE(ErrorLog().find("reported in OFF  \r\n\r\n OK:"), std::string::npos);
@@ -220,7 +220,7 @@ TEST_F(RequestsTest, SessionRequestsNeedTheLogon) {
     CServiceClient stranger{platform::WorkFolder(dir_.path())};
     stranger.SetBaseUrl(service_.BaseUrl().c_str());
     ASSERT_EQ(stranger.OpenStandaloneRequest(nullptr, "POIDataBase/mut.php", nullptr), 0);
-    ReplyPiece piece;
+    service::ReplyPiece piece;
     ASSERT_TRUE(stranger.ReadLastPiece(piece));
     EXPECT_STREQ(piece.text, "ERROR:Not_Logged_In!");
 }
@@ -366,7 +366,7 @@ TEST_F(RequestsTest, InformationMessagesAreAppendedInReplyOrder) {
     EXPECT_EQ(service_.server().requests().back().body, "-1;1033");
     std::int32_t id = 0;
     char text[1024];
-    ASSERT_EQ(client_.OpenInfoCache(id, text), 0);
+    ASSERT_EQ(client_.OpenInfoCache(id, text), service::InfoCacheResult::kDone);
     EXPECT_EQ(client_.info_count(), 3);
     EXPECT_EQ(id, 3);
     bool atLast = false, second = false;

@@ -37,27 +37,27 @@ TEST_F(TransportTest, EachFailingStepHasItsOwnCode) {
     const struct {
         const char* name;
         std::string baseUrl;
-        std::int32_t sendCode;  // what opening and sending give
+        service::Result sendCode;  // what opening and sending give
         bool readFails;
     } cases[] = {
-        {"no host in the URL", "not a url/", result::kCrackUrlFailed, false},
-        {"empty host", "http:///", result::kCrackUrlFailed, false},
-        {"unresolvable host", "http://no-such-host.invalid/", result::kConnectFailed, false},
-        {"refused connection", "http://" + testsupport::UnusedLoopbackAddress() + "/", result::kSendFailed, false},
-        {"reset mid-reply", resetting.BaseUrl(), result::kOk, true},
+        {"no host in the URL", "not a url/", service::Result::kCrackUrlFailed, false},
+        {"empty host", "http:///", service::Result::kCrackUrlFailed, false},
+        {"unresolvable host", "http://no-such-host.invalid/", service::Result::kConnectFailed, false},
+        {"refused connection", "http://" + testsupport::UnusedLoopbackAddress() + "/", service::Result::kSendFailed, false},
+        {"reset mid-reply", resetting.BaseUrl(), service::Result::kOk, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CServiceClient client{platform::WorkFolder(dir_.path())};
         client.SetBaseUrl(c.baseUrl.c_str());
         EXPECT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/LoGon.php", "a,b,c,2.0"), c.sendCode);
-        if (c.sendCode == result::kOk) {
-            ReplyPiece piece;
+        if (c.sendCode == service::Result::kOk) {
+            service::ReplyPiece piece;
             EXPECT_EQ(client.ReadLastPiece(piece), !c.readFails);
         }
         client.CloseHandles();
         // On the session of a logon that never happened, every failure is the single code 1.
-        EXPECT_EQ(client.OpenSessionRequest(nullptr, "POIDataBase/mut.php", nullptr), result::kSessionTransportFailed);
+        EXPECT_EQ(client.OpenSessionRequest(nullptr, "POIDataBase/mut.php", nullptr), service::Result::kSessionTransportFailed);
     }
 }
 
@@ -68,8 +68,8 @@ TEST_F(TransportTest, SendsExactlyTheAgentHeaderAndBodyToPort80WhateverTheUrlSay
     const std::string base = "http://" + server.address() + ":8080/";  // the port is ignored
     client.SetBaseUrl(base.c_str());
     const std::string body = "Ann Smith,SER%41+1,ann@example.com,2.0";  // sent as it stands
-    ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/LoGon.php", body.c_str()), result::kOk);
-    ReplyPiece piece;
+    ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/LoGon.php", body.c_str()), service::Result::kOk);
+    service::ReplyPiece piece;
     ASSERT_TRUE(client.ReadLastPiece(piece));
     EXPECT_STREQ(piece.text, "OK:");
     client.CloseHandles();
@@ -97,15 +97,15 @@ TEST_F(TransportTest, SessionRequestsCarryTheLogonCookieOverTheSameConnection) {
     ASSERT_TRUE(server.ok());
     CServiceClient client{platform::WorkFolder(dir_.path())};
     client.SetBaseUrl(server.BaseUrl().c_str());
-    ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/LoGon.php", "a,b,c,2.0"), result::kOk);
-    ReplyPiece piece;
+    ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/LoGon.php", "a,b,c,2.0"), service::Result::kOk);
+    service::ReplyPiece piece;
     ASSERT_TRUE(client.ReadLastPiece(piece));
     for (const char* path : {"POIDataBase/mut.php", "POIDataBase/off.php", "POIDataBase/per.php"}) {
-        ASSERT_EQ(client.OpenSessionRequest(nullptr, path, nullptr), result::kOk) << path;
+        ASSERT_EQ(client.OpenSessionRequest(nullptr, path, nullptr), service::Result::kOk) << path;
         ASSERT_TRUE(client.ReadLastPiece(piece));
         EXPECT_STREQ(piece.text, "PHPSESSID=abc123") << path;
     }
-    ASSERT_EQ(client.OpenSessionRequest("POST", "POIDataBase/upl0ad.php", "VyoSync Updates\r\n"), result::kOk);
+    ASSERT_EQ(client.OpenSessionRequest("POST", "POIDataBase/upl0ad.php", "VyoSync Updates\r\n"), service::Result::kOk);
     ASSERT_TRUE(client.ReadPiece(piece));
     client.CloseHandles();
     EXPECT_EQ(server.connections_accepted(), 1);
@@ -119,7 +119,7 @@ TEST_F(TransportTest, SessionRequestsCarryTheLogonCookieOverTheSameConnection) {
     // A new client is a new session: no cookie from the earlier one.
     CServiceClient other{platform::WorkFolder(dir_.path())};
     other.SetBaseUrl(server.BaseUrl().c_str());
-    ASSERT_EQ(other.OpenStandaloneRequest(nullptr, "POIDataBase/mut.php", nullptr), result::kOk);
+    ASSERT_EQ(other.OpenStandaloneRequest(nullptr, "POIDataBase/mut.php", nullptr), service::Result::kOk);
     ASSERT_TRUE(other.ReadLastPiece(piece));
     EXPECT_STREQ(piece.text, "ERROR:Not_Logged_In!");
 }
@@ -146,9 +146,9 @@ TEST_F(TransportTest, PiecesAre500BytesWhateverTheWireSplitting) {
         CServiceClient client{platform::WorkFolder(dir_.path())};
         client.SetBaseUrl(server.BaseUrl().c_str());
         const std::string body = std::to_string(which);
-        ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/off.php", body.c_str()), result::kOk);
+        ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/off.php", body.c_str()), service::Result::kOk);
         std::vector<std::string> pieces;
-        ASSERT_TRUE(client.ReadEachPiece([&](const ReplyPiece& p) {
+        ASSERT_TRUE(client.ReadEachPiece([&](const service::ReplyPiece& p) {
             EXPECT_EQ(p.text[p.length], '\0');
             pieces.emplace_back(p.text, p.length);
             return true;
@@ -183,11 +183,11 @@ TEST_F(TransportTest, ReadingStyles) {
         SCOPED_TRACE(c.reply.size());
         CServiceClient client{platform::WorkFolder(dir_.path())};
         client.SetBaseUrl(server.BaseUrl().c_str());
-        ReplyPiece piece;
-        ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/Updates.php", body.c_str()), result::kOk);
+        service::ReplyPiece piece;
+        ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/Updates.php", body.c_str()), service::Result::kOk);
         ASSERT_TRUE(client.ReadLastPiece(piece));
         EXPECT_EQ(std::string(piece.text, piece.length), c.lastPiece);
-        ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/upl0ad.php", body.c_str()), result::kOk);
+        ASSERT_EQ(client.OpenStandaloneRequest("POST", "POIDataBase/upl0ad.php", body.c_str()), service::Result::kOk);
         ASSERT_TRUE(client.ReadPiece(piece));
         EXPECT_EQ(std::string(piece.text, piece.length), c.singlePiece);
         client.CloseHandles();
@@ -205,8 +205,8 @@ TEST_F(TransportTest, ErrorLogEntriesFollowEachOtherWithTheRestOfTheReply) {
     // A reply read to its end leaves nothing to append after the reply text.
     client.WriteErrorLog("ERROR:first", "LoGon");
     // A reply read one piece in: the rest of the reply follows the first piece.
-    ASSERT_EQ(client.OpenStandaloneRequest(nullptr, "POIDataBase/D0Sync.php", nullptr), result::kOk);
-    ReplyPiece piece;
+    ASSERT_EQ(client.OpenStandaloneRequest(nullptr, "POIDataBase/D0Sync.php", nullptr), service::Result::kOk);
+    service::ReplyPiece piece;
     ASSERT_TRUE(client.ReadPiece(piece));
     client.WriteErrorLog(piece.text, "D0Sync");
     ASSERT_TRUE(client.ReadPiece(piece));

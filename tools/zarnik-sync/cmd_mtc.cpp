@@ -4,9 +4,9 @@
 #include "commands.h"
 #include "options.h"
 #include "platform/pc_files.h"
-#include "service/camera_file_io.h"
-#include "service/camera_file_reader.h"
-#include "service/camera_file_writer.h"
+#include "service/cache_file.h"
+#include "service/camera_file/reader.h"
+#include "service/camera_file/writer.h"
 
 namespace zsync {
 
@@ -18,18 +18,18 @@ int RunBuildMtc(const Args& args) {
     const std::string cache = parsed.ValueOr("--cache", "./" + platform::CanonicalPcName(platform::pcfile::kLocalCache));
     const std::string out = parsed.ValueOr("--out", "./" + platform::CanonicalPcName(platform::pcfile::kCameraFile));
 
-    std::vector<CameraRecord> cameras;
-    if (!service::ReadCameraFile(cache, cameras)) return Fail(kExitFailed, "cannot read the camera cache " + cache);
+    std::vector<service::CameraRecord> cameras;
+    if (!service::ReadCacheFile(cache, cameras)) return Fail(kExitFailed, "cannot read the camera cache " + cache);
     if (cameras.empty()) {
         std::fprintf(stderr, "zarnik-sync: no cameras in %s; %s not written\n", cache.c_str(), out.c_str());
         return kExitOk;
     }
     service::CameraFileSummary summary;
     switch (service::BuildCameraFile(cameras, out, &summary)) {
-    case service::kCameraFileWritten:
+    case service::CameraFileResult::kWritten:
         std::printf("wrote %zu cameras in %zu cells to %s\n", summary.cameras, summary.cells, out.c_str());
         return kExitOk;
-    case service::kCameraFileTooLarge:
+    case service::CameraFileResult::kTooLarge:
         return Fail(kExitFailed, "too many cameras for one speed-camera file; " + out + " not written");
     default:
         return Fail(kExitFailed, "cannot write " + out + "; any earlier file is unchanged");

@@ -10,7 +10,7 @@
 #include "platform/pc_files.h"
 #include "platform/registry_store.h"
 #include "platform/settings.h"
-#include "service/camera_file_writer.h"
+#include "service/camera_file/writer.h"
 #include "service/service_client.h"
 #include "terminal_messages.h"
 #include "terminal_progress.h"

@@ -10,7 +10,7 @@
 
 namespace samples {
 
-inline std::vector<CameraRecord> ClusteredCameras(std::size_t count, std::uint32_t seed, std::size_t towns = 400) {
+inline std::vector<service::CameraRecord> ClusteredCameras(std::size_t count, std::uint32_t seed, std::size_t towns = 400) {
     std::mt19937 rng(seed);
     std::uniform_int_distribution<std::int32_t> townLatitude(-45000000, 65000000);
     std::uniform_int_distribution<std::int32_t> townLongitude(-120000000, 150000000);
@@ -20,9 +20,9 @@ inline std::vector<CameraRecord> ClusteredCameras(std::size_t count, std::uint32
     std::normal_distribution<double> spread(0.0, 60000.0);  // a few kilometres
     std::uniform_int_distribution<int> percent(0, 99);
 
-    std::vector<CameraRecord> cameras(count);
+    std::vector<service::CameraRecord> cameras(count);
     for (std::size_t i = 0; i < count; ++i) {
-        CameraRecord& c = cameras[i];
+        service::CameraRecord& c = cameras[i];
         c = {};
         if (i > 0 && percent(rng) < 3) {
             c = cameras[i - 1];  // a second camera on the same spot (other direction)

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "service/camera_file_writer.h"
+#include "service/camera_file/writer.h"
 
 namespace {
 

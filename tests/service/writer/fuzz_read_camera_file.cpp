@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "service/camera_file_reader.h"
+#include "service/camera_file/reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     service::CameraFileContents contents;

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "service/camera_file_format.h"
+#include "service/camera_file/format.h"
 #include "service/camera_record.h"
 
 namespace literal {
@@ -32,7 +32,7 @@ inline std::vector<std::uint32_t> ExchangeSortOrder(std::span<const std::int32_t
     return order;
 }
 
-inline service::WorkRecord WorkRecordOf(const CameraRecord& c) {
+inline service::WorkRecord WorkRecordOf(const service::CameraRecord& c) {
     service::WorkRecord w{};
     w.latitude = c.latitude;
     w.longitude = c.longitude;
@@ -55,9 +55,9 @@ void Append(std::string& out, const T& value) {
 }
 
 // The file's bytes; names are copied up to their terminator and zero after it.
-inline std::string CameraFileBytes(const std::vector<CameraRecord>& cache) {
+inline std::string CameraFileBytes(const std::vector<service::CameraRecord>& cache) {
     std::vector<service::WorkRecord> work;
-    for (const CameraRecord& c : cache) work.push_back(WorkRecordOf(c));
+    for (const service::CameraRecord& c : cache) work.push_back(WorkRecordOf(c));
     ExchangeSort(work, [](const service::WorkRecord& w) { return w.cellKey; });
 
     std::vector<service::CellGroup> cells;

@@ -1,4 +1,4 @@
-#include "service/camera_file_writer.h"
+#include "service/camera_file/writer.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -12,8 +12,8 @@
 #include "camera_samples.h"
 #include "literal_camera_file.h"
 #include "mtc_golden.h"
-#include "service/camera_file_io.h"
-#include "service/camera_file_reader.h"
+#include "service/cache_file.h"
+#include "service/camera_file/reader.h"
 #include "temp_dir.h"
 
 namespace {
@@ -31,8 +31,8 @@ std::vector<std::string> FilesIn(const std::string& dir) {
     return names;
 }
 
-CameraRecord Camera(std::int32_t latitude, std::int32_t longitude, const char* name = "cam") {
-    CameraRecord c{};
+service::CameraRecord Camera(std::int32_t latitude, std::int32_t longitude, const char* name = "cam") {
+    service::CameraRecord c{};
     c.latitude = latitude;
     c.longitude = longitude;
     std::snprintf(c.name, sizeof c.name, "%s", name);
@@ -53,13 +53,14 @@ TEST(CameraFileWriter, GoldenFilesComputedByHand) {
         ASSERT_EQ(expected.size(), c.bytes);
         const std::string out = dir.file(std::string(c.name) + ".mtc");
         service::CameraFileSummary summary;
-        ASSERT_EQ(BuildCameraFileFromCache(samples::MtcGolden(std::string(c.name) + ".cache"), out, &summary), 0);
+        ASSERT_EQ(BuildCameraFileFromCache(samples::MtcGolden(std::string(c.name) + ".cache"), out, &summary),
+                  service::CameraFileResult::kWritten);
         EXPECT_EQ(ReadWholeFile(out), expected);
         EXPECT_EQ(summary.cameras, static_cast<std::size_t>(c.cameras));
         EXPECT_EQ(CountCameraFileRecords(out), c.cameras);
 
-        std::vector<CameraRecord> cache;
-        ASSERT_TRUE(service::ReadCameraFile(samples::MtcGolden(std::string(c.name) + ".cache"), cache));
+        std::vector<service::CameraRecord> cache;
+        ASSERT_TRUE(service::ReadCacheFile(samples::MtcGolden(std::string(c.name) + ".cache"), cache));
         EXPECT_EQ(literal::CameraFileBytes(cache), expected);  // the reference agrees with the hand
     }
 }
@@ -90,16 +91,16 @@ TEST(CameraFileWriter, CellsComputedByHand) {
 }
 
 TEST(CameraFileWriter, NamesAreAlwaysTerminatedAndZeroAfterTheTerminator) {
-    CameraRecord full = Camera(1, 1);
+    service::CameraRecord full = Camera(1, 1);
     std::memset(full.name, 'x', sizeof full.name);  // 52 characters, no terminator
-    CameraRecord leftover = Camera(1, 1, "short");
+    service::CameraRecord leftover = Camera(1, 1, "short");
     std::memcpy(leftover.name + 6, "garbage", 7);
-    CameraRecord fiftyOne = Camera(1, 1);
+    service::CameraRecord fiftyOne = Camera(1, 1);
     std::memset(fiftyOne.name, 'y', 51);
 
     const struct {
         const char* what;
-        CameraRecord camera;
+        service::CameraRecord camera;
         std::string expected;
     } cases[] = {{"52 characters", full, std::string(51, 'x')},
                  {"bytes after the terminator", leftover, "short"},
@@ -132,8 +133,8 @@ TEST(CameraFileWriter, MatchesTheLiteralProcedureOnClusteredCaches) {
     } cases[] = {{1, 1, 1}, {2, 1, 2}, {50, 3, 3}, {700, 2, 4}, {2500, 20, 5}, {3000, 200, 6}, {1500, 1, 7}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.cameras << " cameras around " << c.towns << " towns");
-        const std::vector<CameraRecord> cache = samples::ClusteredCameras(c.cameras, c.seed, c.towns);
-        ASSERT_EQ(BuildCameraFile(cache, out), 0);
+        const std::vector<service::CameraRecord> cache = samples::ClusteredCameras(c.cameras, c.seed, c.towns);
+        ASSERT_EQ(BuildCameraFile(cache, out), service::CameraFileResult::kWritten);
         const std::string written = ReadWholeFile(out);
         ASSERT_EQ(written, literal::CameraFileBytes(cache));
         service::CameraFileContents back;
@@ -158,18 +159,18 @@ TEST(CameraFileWriter, NothingToWriteLeavesTheEarlierFileAlone) {
         if (c.cacheBytes != nullptr) WriteWholeFile(cache, std::string(c.cacheBytes, c.size));
         WriteWholeFile(out, "earlier file");
         service::CameraFileSummary summary{9, 9};
-        EXPECT_EQ(BuildCameraFileFromCache(cache, out, &summary), 0);
+        EXPECT_EQ(BuildCameraFileFromCache(cache, out, &summary), service::CameraFileResult::kWritten);
         EXPECT_EQ(ReadWholeFile(out), "earlier file");
         EXPECT_EQ(summary.cameras, 0U);
         std::filesystem::remove(out);
-        EXPECT_EQ(BuildCameraFileFromCache(cache, out), 0);
+        EXPECT_EQ(BuildCameraFileFromCache(cache, out), service::CameraFileResult::kWritten);
         EXPECT_FALSE(testsupport::FileExists(out));
     }
 }
 
 TEST(CameraFileWriter, UncreatableFileFails) {
     TempDir dir;
-    EXPECT_NE(BuildCameraFile({Camera(1, 1)}, dir.file("no/such/folder/zarniks.mtc")), 0);
+    EXPECT_NE(BuildCameraFile({Camera(1, 1)}, dir.file("no/such/folder/zarniks.mtc")), service::CameraFileResult::kWritten);
 }
 
 // The file system refuses the data part-way through: the earlier file must survive whole and
@@ -178,7 +179,7 @@ TEST(CameraFileWriter, FailureMidwayKeepsTheEarlierFile) {
     TempDir dir;
     const std::string out = dir.file("zarniks.mtc");
     WriteWholeFile(out, "earlier file");
-    const std::vector<CameraRecord> cache = samples::ClusteredCameras(20000, 11);  // about 1.5 MB
+    const std::vector<service::CameraRecord> cache = samples::ClusteredCameras(20000, 11);  // about 1.5 MB
 
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -186,14 +187,14 @@ TEST(CameraFileWriter, FailureMidwayKeepsTheEarlierFile) {
     rlimit small = saved;
     small.rlim_cur = rlim_t{300} * 1024;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int result = BuildCameraFile(cache, out);
+    const auto result = BuildCameraFile(cache, out);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
-    EXPECT_NE(result, 0);
+    EXPECT_NE(result, service::CameraFileResult::kWritten);
     EXPECT_EQ(ReadWholeFile(out), "earlier file");
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"zarniks.mtc"});
-    ASSERT_EQ(BuildCameraFile(cache, out), 0);  // and with room it goes through
+    ASSERT_EQ(BuildCameraFile(cache, out), service::CameraFileResult::kWritten);  // and with room it goes through
     EXPECT_EQ(CountCameraFileRecords(out), 20000);
 }
 

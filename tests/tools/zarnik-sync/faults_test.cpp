@@ -22,7 +22,7 @@
 
 #include "engine/change_record.h"
 #include "run_tool.h"
-#include "service/camera_file_io.h"
+#include "service/cache_file.h"
 #include "tests/tools/poidb-server/server_fixture.h"
 #include "tools/poidb-server/sample_data.h"
 
@@ -34,11 +34,11 @@ namespace fs = std::filesystem;
 constexpr int kSampleCameras = 20000;
 
 std::vector<std::string> SortedRecords(const std::string& cache) {
-    std::vector<CameraRecord> records;
-    service::ReadCameraFile(cache, records);
+    std::vector<service::CameraRecord> records;
+    service::ReadCacheFile(cache, records);
     std::vector<std::string> bytes;
     bytes.reserve(records.size());
-    for (const CameraRecord& r : records) bytes.emplace_back(reinterpret_cast<const char*>(&r), sizeof r);
+    for (const service::CameraRecord& r : records) bytes.emplace_back(reinterpret_cast<const char*>(&r), sizeof r);
     std::sort(bytes.begin(), bytes.end());
     return bytes;
 }
@@ -92,7 +92,7 @@ protected:
                                 ? testsupport::ReadWholeFile(home_ + "/poiupdates.upd")
                                 : std::string();
         for (int i = 0; i < count; ++i, ++reports_) {
-            ChangeRecord r{};
+            engine::ChangeRecord r{};
             r.action = 0;
             r.latitude = -30000000 - reports_ * 100000;  // far from every camera and from each other
             r.longitude = 20000000;
@@ -115,11 +115,11 @@ protected:
         const auto retrieved = SortedRecords(fresh_ + "/local.cache");
         EXPECT_EQ(kept.size(), retrieved.size());
         EXPECT_TRUE(kept == retrieved) << "the cache differs from a fresh full retrieval";
-        std::vector<CameraRecord> cameras;
-        service::ReadCameraFile(fresh_ + "/local.cache", cameras);
+        std::vector<service::CameraRecord> cameras;
+        service::ReadCacheFile(fresh_ + "/local.cache", cameras);
         for (int i = 0; i < reports_; ++i) {
             const std::int32_t latitude = -30000000 - i * 100000;
-            EXPECT_TRUE(std::any_of(cameras.begin(), cameras.end(), [&](const CameraRecord& c) {
+            EXPECT_TRUE(std::any_of(cameras.begin(), cameras.end(), [&](const service::CameraRecord& c) {
                 return c.flag == 0 && c.latitude == latitude && c.longitude == 20000000;
             })) << "report " << i << " is not on the service";
         }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "service/camera_file_format.h"
+#include "service/camera_file/format.h"
 
 namespace service {
 

@@ -1,4 +1,4 @@
-#include "service/camera_file_writer.h"
+#include "service/camera_file/writer.h"
 
 #include <sys/stat.h>
 
@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "platform/atomic_file.h"
-#include "service/camera_file_io.h"
-#include "service/exchange_order.h"
+#include "service/cache_file.h"
+#include "service/camera_file/exchange_order.h"
 
 namespace service {
 
@@ -118,10 +118,10 @@ DeviceCameraRecord MakeDeviceRecord(const CameraRecord& camera) {
     return device;
 }
 
-int BuildCameraFile(const std::vector<CameraRecord>& local, const std::string& outPath, CameraFileSummary* summary) {
+CameraFileResult BuildCameraFile(const std::vector<CameraRecord>& local, const std::string& outPath, CameraFileSummary* summary) {
     if (summary != nullptr) *summary = {};
-    if (local.empty()) return kCameraFileWritten;
-    if (CameraFileSize(local.size(), 0) > UINT32_MAX) return kCameraFileTooLarge;
+    if (local.empty()) return CameraFileResult::kWritten;
+    if (CameraFileSize(local.size(), 0) > UINT32_MAX) return CameraFileResult::kTooLarge;
 
     const std::vector<std::int32_t> keys = CellKeysOf(local);
     const std::vector<std::uint32_t> order = ExchangeSortOrder(keys);
@@ -129,15 +129,15 @@ int BuildCameraFile(const std::vector<CameraRecord>& local, const std::string& o
 
     platform::AtomicFile file;
     if (!file.Open(outPath) || !WriteHeader(file, cells) || !WriteCameras(file, local, order) || !file.Commit()) {
-        return kCameraFileWriteFailed;  // the AtomicFile leaves any earlier file as it was
+        return CameraFileResult::kWriteFailed;  // the AtomicFile leaves any earlier file as it was
     }
     if (summary != nullptr) *summary = {local.size(), cells.size()};
-    return kCameraFileWritten;
+    return CameraFileResult::kWritten;
 }
 
-int BuildCameraFileFromCache(const std::string& cachePath, const std::string& outPath, CameraFileSummary* summary) {
+CameraFileResult BuildCameraFileFromCache(const std::string& cachePath, const std::string& outPath, CameraFileSummary* summary) {
     std::vector<CameraRecord> local;
-    if (!ReadCameraFile(cachePath, local)) local.clear();  // missing: nothing to write
+    if (!ReadCacheFile(cachePath, local)) local.clear();  // missing: nothing to write
     return BuildCameraFile(local, outPath, summary);
 }
 

@@ -1,4 +1,4 @@
-#include "service/camera_file_reader.h"
+#include "service/camera_file/reader.h"
 
 #include <sys/stat.h>
 

@@ -2,9 +2,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "service/camera_record.h"
 
-namespace service {
+namespace platform {
 
 // Finds records by a 64-bit key in constant time while keeping the order a front-to-back scan
 // would meet them in: First gives the lowest index with the key, Next the following one. Built
@@ -42,8 +41,6 @@ inline std::uint64_t PositionKey(std::int32_t latitude, std::int32_t longitude) 
            static_cast<std::uint32_t>(longitude);
 }
 
-inline std::uint64_t PositionKey(const CameraRecord& r) { return PositionKey(r.latitude, r.longitude); }
-
 inline std::uint64_t IdentifierKey(std::int32_t identifier) { return static_cast<std::uint32_t>(identifier); }
 
-}  // namespace service
+}  // namespace platform

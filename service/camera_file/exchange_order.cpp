@@ -1,4 +1,4 @@
-#include "service/exchange_order.h"
+#include "service/camera_file/exchange_order.h"
 
 #include <array>
 #include <cstddef>

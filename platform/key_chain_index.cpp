@@ -1,6 +1,6 @@
-#include "service/record_index.h"
+#include "platform/key_chain_index.h"
 
-namespace service {
+namespace platform {
 
 namespace {
 std::uint64_t Mix(std::uint64_t x) {
@@ -45,4 +45,4 @@ std::uint32_t KeyChainIndex::First(std::uint64_t key) const {
     }
 }
 
-}  // namespace service
+}  // namespace platform

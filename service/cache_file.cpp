@@ -1,4 +1,4 @@
-#include "service/camera_file_io.h"
+#include "service/cache_file.h"
 
 #include <cstdio>
 
@@ -7,7 +7,7 @@
 
 namespace service {
 
-bool ReadCameraFile(const std::string& path, std::vector<CameraRecord>& out, std::size_t extra_capacity) {
+bool ReadCacheFile(const std::string& path, std::vector<CameraRecord>& out, std::size_t extra_capacity) {
     out.clear();
     const long long size = platform::FileSizeOf(path);
     if (size < 0) return false;
@@ -24,7 +24,7 @@ bool ReadCameraFile(const std::string& path, std::vector<CameraRecord>& out, std
     return ok;
 }
 
-bool WriteCameraFile(const std::string& path, const CameraRecord* records, std::size_t count) {
+bool WriteCacheFile(const std::string& path, const CameraRecord* records, std::size_t count) {
     platform::AtomicFile file;
     return file.Open(path) && file.Write(records, count * sizeof(CameraRecord)) && file.Commit();
 }

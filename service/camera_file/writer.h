@@ -4,15 +4,17 @@
 #include <string>
 #include <vector>
 
-#include "service/camera_file_format.h"
+#include "service/camera_file/format.h"
 #include "service/camera_record.h"
 
 namespace service {
 
-// Results of BuildCameraFile; the synchronisation reports any non-zero one as 10000.
-inline constexpr int kCameraFileWritten = 0;  // also: nothing to write, no file touched
-inline constexpr int kCameraFileWriteFailed = 1;
-inline constexpr int kCameraFileTooLarge = 2;  // more cameras than the file's 32-bit fields hold
+// Results of BuildCameraFile; the synchronisation reports any but kWritten as 10000.
+enum class CameraFileResult : int {
+    kWritten = 0,      // also: nothing to write, no file touched
+    kWriteFailed = 1,  // any earlier file is left as it was
+    kTooLarge = 2,     // more cameras than the file's 32-bit fields hold
+};
 
 struct CellPosition {
     std::int32_t latitudeCell;
@@ -33,12 +35,12 @@ struct CameraFileSummary {
 
 // Writes the device's speed-camera file for the cached cameras to outPath, replacing an
 // earlier file only when the new one is complete. With no cameras nothing is written and the
-// result is kCameraFileWritten with a zero summary.
-int BuildCameraFile(const std::vector<CameraRecord>& local, const std::string& outPath,
+// result is kWritten with a zero summary.
+CameraFileResult BuildCameraFile(const std::vector<CameraRecord>& local, const std::string& outPath,
                     CameraFileSummary* summary = nullptr);
 
 // The same from a local cache file; a missing or empty cache writes nothing.
-int BuildCameraFileFromCache(const std::string& cachePath, const std::string& outPath,
+CameraFileResult BuildCameraFileFromCache(const std::string& cachePath, const std::string& outPath,
                              CameraFileSummary* summary = nullptr);
 
 // Number of camera chunks in a speed-camera file: 0 when the file is missing, empty, shorter

@@ -1,0 +1,50 @@
+#pragma once
+#include <vector>
+
+#include "platform/key_chain_index.h"
+#include "platform/pc_files.h"
+#include "service/cache_file.h"
+#include "service/camera_record.h"
+
+namespace service {
+
+// The action of a record of the change download (its field 7: "A", "U" or "D").
+enum class DownloadAction { kAdd = 0, kUpdate = 1, kDelete = 2, kUnknown = 3 };
+DownloadAction DownloadActionFromText(const char* text);
+
+// Merges a change download into the loaded local cache. Cameras that are new go to the delta
+// file "newconfig.dat"; Finish writes the surviving cached cameras, in their order, followed by
+// the delta, as the new local cache. Identifiers and positions are found through indexes built
+// once, with the same first-match results as front-to-back scans.
+class ChangeMerge {
+public:
+    ChangeMerge(std::vector<CameraRecord>& local, platform::WorkFolder folder);
+    ~ChangeMerge();
+    ChangeMerge(const ChangeMerge&) = delete;
+    ChangeMerge& operator=(const ChangeMerge&) = delete;
+
+    // Creates the delta file anew; false when it cannot be (the download must then not run:
+    // its new cameras would be lost).
+    bool OpenDelta();
+    void Apply(const CameraRecord& change, DownloadAction action);
+    // Writes the new local cache and deletes the delta file. False when the cache could not be
+    // written: the old cache and the delta file then stay as they are.
+    bool Finish();
+    // Ends without touching the local cache; the delta file is closed and left on disk.
+    void Abandon();
+
+private:
+    std::uint32_t FirstWithIdentifier(std::int32_t identifier) const;
+    void UpdateAtPosition(const CameraRecord& change);
+    void WriteDelta(const CameraRecord& change);
+    void CloseDelta();
+
+    std::vector<CameraRecord>& local_;
+    platform::WorkFolder folder_;
+    platform::KeyChainIndex byIdentifier_;
+    platform::KeyChainIndex byPosition_;
+    CacheAppender delta_;
+    bool deltaFailed_ = false;
+};
+
+}  // namespace service
