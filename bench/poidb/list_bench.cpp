@@ -17,6 +17,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "bench/poidb/bench_support.h"
 #include "loopback.h"
@@ -142,7 +143,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double service_best = BestOf(runs, curl, url, bytes.size());
-    std::printf("official list from the service: %zu records, %.1f MB; first %.3f s, best of %ld %.3f s\n",
+    std::printf("official list from the service: %zu records, %.1f MB; first after the start %.3f s, "
+                "best of %ld %.3f s\n",
                 kept.records, static_cast<double>(bytes.size()) / 1e6, first_took, runs, service_best);
     std::printf("service peak memory: %.1f MB\n", service.PeakMegabytes());
     curl_easy_cleanup(curl);
