@@ -149,7 +149,8 @@ double ServiceProcess::PeakMegabytes() const {
     std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return static_cast<double>(std::strtol(line.c_str() + 6, nullptr, 10)) / 1024.0;
+        if (line.rfind("VmHWM:", 0) != 0) continue;
+        return static_cast<double>(std::strtol(line.c_str() + 6, nullptr, 10)) / 1024.0;
     }
     return -1.0;
 }

@@ -88,8 +88,9 @@ private:
         off_t offset = 0;
         while (ok && offset < info.st_size) {
             const std::size_t left = static_cast<std::size_t>(info.st_size - offset);
-            const ssize_t n = use_sendfile_ ? sendfile(client, file, &offset, left)
-                                            : send(client, content_.data() + offset, std::min(left, kPiece), MSG_NOSIGNAL);
+            const ssize_t n =
+                use_sendfile_ ? sendfile(client, file, &offset, left)
+                              : send(client, content_.data() + offset, std::min(left, kPiece), MSG_NOSIGNAL);
             ok = n > 0;
             if (ok && !use_sendfile_) offset += n;
         }
