@@ -32,12 +32,12 @@ function(zarnik_add_gtest name)
     ENVIRONMENT "ZARNIK_SOURCE_DIR=${PROJECT_SOURCE_DIR};ZARNIK_BINARY_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
 
-# zarnik_add_fuzzer(name LABEL label SOURCES ... LIBS ... CORPUS dir)
+# zarnik_add_fuzzer(name LABEL label SOURCES ... LIBS ... CORPUS dir...)
 # With ZARNIK_FUZZ (clang) this is a libFuzzer target run for a bounded number of inputs;
 # otherwise the same entry point is linked with a small driver that replays the seed corpus,
 # so every build keeps the parsers' hostile-input cases as a regression test.
 function(zarnik_add_fuzzer name)
-  cmake_parse_arguments(F "" "LABEL;CORPUS;RUNS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(F "" "LABEL;RUNS" "SOURCES;LIBS;CORPUS" ${ARGN})
   if(NOT F_RUNS)
     set(F_RUNS 20000)
   endif()

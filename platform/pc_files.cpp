@@ -28,7 +28,7 @@ WorkFolder::WorkFolder(std::string root) : root_(root.empty() ? std::string(1, '
 }
 
 std::string WorkFolder::Path(const std::string& windowsName) const {
-    const std::string name = CanonicalPcName(windowsName);
+    std::string name = CanonicalPcName(windowsName);
     if (!name.empty() && name.front() == '/') return name;
     std::string path = root_;
     if (path.back() != '/') path.push_back('/');

@@ -27,11 +27,14 @@ StoredSettings ReadStoredSettings() {
 }
 
 bool MakeRegistration(const char* registrar, const char* serial, const char* email, Registration& registration) {
-    const auto fits = [](const char* text) { return text != nullptr && std::strlen(text) < kSettingsTextSize; };
+    const auto fits = [](const char* text) { return text != nullptr && strnlen(text, kSettingsTextSize) < kSettingsTextSize; };
     if (!fits(registrar) || !fits(serial) || !fits(email)) return false;
-    std::strcpy(registration.registrar, registrar);
-    std::strcpy(registration.serial, serial);
-    std::strcpy(registration.email, email);
+    const auto copy = [](char (&field)[kSettingsTextSize], const char* text) {
+        std::memcpy(field, text, std::strlen(text) + 1);
+    };
+    copy(registration.registrar, registrar);
+    copy(registration.serial, serial);
+    copy(registration.email, email);
     return true;
 }
 

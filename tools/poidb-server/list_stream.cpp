@@ -22,7 +22,7 @@ constexpr const char* kChangePage =
     "WHERE rev > ?1 AND rev <= ?4 AND (owner IS NULL OR owner = ?3) ORDER BY rev LIMIT ?2";
 
 // Room for three 64-bit numbers, each with its "|".
-constexpr std::size_t kPieceBytes = 3 * 21;
+constexpr std::size_t kPieceBytes = std::size_t{3} * 21;
 
 char* PutNumber(char* at, std::int64_t value) {
     at = std::to_chars(at, at + 20, value).ptr;
