@@ -63,10 +63,7 @@ void Synchronisation::ShowStep(SyncStep step) {
     progress_.Repaint();
 }
 
-void Synchronisation::ReloadLocalCache() {
-    client_.ReleaseRecords();
-    client_.LoadLocalCache();
-}
+void Synchronisation::ReloadLocalCache() { client_.ReloadLocalCache(); }
 
 std::uint32_t Synchronisation::Fail(Result code) {
     client_.CloseHandles();
@@ -142,8 +139,13 @@ Result Synchronisation::SendReports(std::vector<ChangeRecord>& changes) {
 Result Synchronisation::WriteCameraFile() {
     if (!folder_.Delete(platform::pcfile::kCameraFile)) return Result::kCameraFileFailed;
     const std::string cache = folder_.Path(platform::pcfile::kLocalCache);
-    std::vector<service::CameraRecord> local;
-    if (platform::FileSizeOf(cache) >= 0 && !service::ReadCacheFile(cache, local)) return Result::kCameraFileFailed;
+    // The records of this run's last download are the cache; otherwise it is read.
+    std::vector<service::CameraRecord> read;
+    if (!client_.local_records_are_the_cache() && platform::FileSizeOf(cache) >= 0 &&
+        !service::ReadCacheFile(cache, read)) {
+        return Result::kCameraFileFailed;
+    }
+    const auto& local = client_.local_records_are_the_cache() ? client_.local_records() : read;
     const auto written = service::BuildCameraFile(local, folder_.Path(platform::pcfile::kCameraFile));
     return written == service::CameraFileResult::kWritten ? Result::kOk : Result::kCameraFileFailed;
 }
@@ -195,9 +197,9 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
     folder_.Delete(platform::pcfile::kUnfinishedMarker);
 
     client_.CloseHandles();
-    client_.ReleaseRecords();
     ShowStep(kCameraFile);
     code = WriteCameraFile();
+    client_.ReleaseRecords();
     progress_.Close();
     return static_cast<std::uint32_t>(service::Code(code));
 }

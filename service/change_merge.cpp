@@ -1,5 +1,6 @@
 #include "service/change_merge.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -87,6 +88,11 @@ bool ChangeMerge::Finish() {
     }
     if (!cache.Commit()) return false;
     folder_.Delete(platform::pcfile::kDeltaFile);
+    // The records in memory become what was written, so no one needs to read the file back.
+    local_.erase(std::remove_if(local_.begin(), local_.end(),
+                                [](const CameraRecord& r) { return r.direction == kDeletedDirection; }),
+                 local_.end());
+    local_.insert(local_.end(), added.begin(), added.end());
     return true;
 }
 

@@ -27,8 +27,9 @@ public:
     // its new cameras would be lost).
     bool OpenDelta();
     void Apply(const CameraRecord& change, DownloadAction action);
-    // Writes the new local cache and deletes the delta file. False when the cache could not be
-    // written: the old cache and the delta file then stay as they are.
+    // Writes the new local cache and deletes the delta file; the records in memory are then
+    // exactly what was written. False when the cache could not be written: the old cache and
+    // the delta file then stay as they are.
     bool Finish();
     // Ends without touching the local cache; the delta file is closed and left on disk.
     void Abandon();

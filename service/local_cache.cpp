@@ -33,7 +33,17 @@ void LoadCameraCache(const platform::WorkFolder& folder, const char* windowsName
 
 }  // namespace
 
-void CServiceClient::LoadLocalCache() { LoadCameraCache(folder_, platform::pcfile::kLocalCache, localRecords_); }
+void CServiceClient::LoadLocalCache() {
+    LoadCameraCache(folder_, platform::pcfile::kLocalCache, localRecords_);
+    localMirrorsFile_ = true;
+}
+
+void CServiceClient::ReloadLocalCache() {
+    // An empty cache goes the long way: loading deletes the empty file.
+    if (localMirrorsFile_ && !localRecords_.empty()) return;
+    ReleaseRecords();
+    LoadLocalCache();
+}
 
 void CServiceClient::LoadMutationCache() { LoadCameraCache(folder_, platform::pcfile::kMutationCache, mutationRecords_); }
 

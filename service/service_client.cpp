@@ -41,6 +41,7 @@ void CServiceClient::CloseHandles() {
 }
 
 void CServiceClient::ReleaseRecords() {
+    localMirrorsFile_ = false;
     localRecords_.clear();
     localRecords_.shrink_to_fit();
 }

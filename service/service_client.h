@@ -65,6 +65,12 @@ public:
 
     // ---- the PC caches --------------------------------------------------------------------
     void LoadLocalCache();
+    // Loads the local cache again, unless the records in memory are exactly what this client
+    // has just written to it (a list or a change download committed): then they are kept, and
+    // the file is not read back.
+    void ReloadLocalCache();
+    // True while the records in memory are the content of ".\local.cache".
+    bool local_records_are_the_cache() const { return localMirrorsFile_; }
     void LoadMutationCache();
     void CountLocalCache(std::uint32_t& total, std::uint32_t& personal);
     // kDone when the information cache holds a record (the first is read), kNothing otherwise.
@@ -116,6 +122,7 @@ private:
     platform::inet::HINTERNET request_ = nullptr;
     char baseUrl_[256] = {};
     std::vector<service::CameraRecord> localRecords_;
+    bool localMirrorsFile_ = false;
     std::vector<service::CameraRecord> mutationRecords_;
     std::int32_t infoIndex_ = 0;
     std::FILE* infoFile_ = nullptr;

@@ -125,34 +125,46 @@ Result CServiceClient::FetchMutationList() {
     return file.Commit() ? Result::kOk : Result::kLocalCacheFailed;
 }
 
+// The records written are kept in memory as well: the synchronisation goes on with them instead
+// of reading the new cache back.
 Result CServiceClient::FetchOfficialList() {
     service::CacheFileWriter file;
     if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) return Result::kLocalCacheFailed;
     LoadMutationCache();
     const service::MutationFilter filter(mutationRecords_);
+    std::vector<CameraRecord> written;
     Result code = OpenSessionRequest(nullptr, "POIDataBase/off.php", nullptr);
     if (code == Result::kOk) {
         code = ReadCameraList("OFF", "OFF:", ListStart::kPrefixFirst,
                               service::ListKind::kOfficialOrPersonal, [&](const CameraRecord& r) {
                                   CameraRecord official = r;
-                                  return !filter.Apply(official) || file.Add(official);
+                                  if (!filter.Apply(official)) return true;
+                                  written.push_back(official);
+                                  return file.Add(official);
                               });
     }
     if (code != Result::kOk) return code;
-    return file.Commit() ? Result::kOk : Result::kLocalCacheFailed;
+    if (!file.Commit()) return Result::kLocalCacheFailed;
+    localRecords_ = std::move(written);
+    localMirrorsFile_ = true;
+    return Result::kOk;
 }
 
 Result CServiceClient::FetchPersonalList() {
     service::CacheAppender file;
     if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) return Result::kLocalCacheFailed;
+    const std::size_t before = localRecords_.size();
     Result code = OpenSessionRequest(nullptr, "POIDataBase/per.php", nullptr);
     if (code == Result::kOk) {
         code = ReadCameraList("PER", "PER:", ListStart::kOkFirst,
-                              service::ListKind::kOfficialOrPersonal,
-                              [&](const CameraRecord& r) { return file.Add(r); });
+                              service::ListKind::kOfficialOrPersonal, [&](const CameraRecord& r) {
+                                  if (localMirrorsFile_) localRecords_.push_back(r);
+                                  return file.Add(r);
+                              });
     }
-    if (code != Result::kOk) return code;
-    return file.Commit() ? Result::kOk : Result::kLocalCacheFailed;
+    if (code == Result::kOk && !file.Commit()) code = Result::kLocalCacheFailed;
+    if (code != Result::kOk && localMirrorsFile_) localRecords_.resize(before);
+    return code;
 }
 
 Result CServiceClient::UploadChanges(const char* changeList, std::int32_t& first, std::int32_t& second) {
@@ -199,11 +211,16 @@ Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates,
     }
     if (code != Result::kOk) {
         merge.Abandon();
+        localMirrorsFile_ = false;
         return code;
     }
     // Changes the service has handed over must reach the cache; if it cannot be written the
     // synchronisation fails and the old cache stays.
-    if (!merge.Finish()) return Result::kLocalCacheFailed;
+    if (!merge.Finish()) {
+        localMirrorsFile_ = false;  // the merge has marked records deleted in memory
+        return Result::kLocalCacheFailed;
+    }
+    localMirrorsFile_ = true;  // the merge left the records as written
     adds = counts[static_cast<int>(service::DownloadAction::kAdd)];
     updates = counts[static_cast<int>(service::DownloadAction::kUpdate)];
     deletes = counts[static_cast<int>(service::DownloadAction::kDelete)];
