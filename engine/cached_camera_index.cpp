@@ -1,6 +1,7 @@
 #include "engine/cached_camera_index.h"
 
 #include <cmath>
+#include <unordered_set>
 
 namespace engine {
 
@@ -55,7 +56,51 @@ void CachedCameraIndex::Build(const service::CameraRecord* records, std::size_t 
         const service::CameraRecord& r = records[i];
         cameras_[i] = CameraPoint{r.latitude, r.longitude, r.category, r.direction};
     }
-    positions_.Build(count, [this](std::size_t i) {
+    BuildIndexes();
+}
+
+// A camera can only be the answer to a question about a record when it shares the record's
+// truncated position, or lies in one of the 27 grid cells around the record's cell in the
+// record's class. Keeping just those cameras, in cache order, leaves every first match and
+// every duplicate found exactly as before.
+void CachedCameraIndex::BuildFor(const service::CameraRecord* records, std::size_t count,
+                                 const std::vector<ChangeRecord>& asked) {
+    std::unordered_set<std::uint64_t> positions;
+    std::unordered_set<std::uint64_t> wideCells;
+    std::unordered_set<std::uint64_t> narrowCells;
+    const double wideSize = kWideRadiusKm / kEarthRadiusKm * kCellMargin;
+    const double narrowSize = kNarrowRadiusKm / kEarthRadiusKm * kCellMargin;
+    for (const ChangeRecord& r : asked) {
+        positions.insert(TruncatedPositionKey(r.latitude, r.longitude));
+        const bool wide = IsWideClass(r.category);
+        if (!wide && !IsNarrowClass(r.category)) continue;
+        const UnitVector p = OnUnitSphere(r.latitude, r.longitude);
+        const double size = wide ? wideSize : narrowSize;
+        const std::int64_t cx = CellOf(p.x, size), cy = CellOf(p.y, size), cz = CellOf(p.z, size);
+        for (std::int64_t dx = -1; dx <= 1; ++dx) {
+            for (std::int64_t dy = -1; dy <= 1; ++dy) {
+                for (std::int64_t dz = -1; dz <= 1; ++dz) {
+                    (wide ? wideCells : narrowCells).insert(CellKey(cx + dx, cy + dy, cz + dz));
+                }
+            }
+        }
+    }
+    cameras_.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        const service::CameraRecord& r = records[i];
+        bool wanted = positions.count(TruncatedPositionKey(r.latitude, r.longitude)) != 0;
+        if (!wanted && IsWideClass(r.category) && !wideCells.empty()) {
+            wanted = wideCells.count(CellKeyOf(OnUnitSphere(r.latitude, r.longitude), wideSize)) != 0;
+        } else if (!wanted && IsNarrowClass(r.category) && !narrowCells.empty()) {
+            wanted = narrowCells.count(CellKeyOf(OnUnitSphere(r.latitude, r.longitude), narrowSize)) != 0;
+        }
+        if (wanted) cameras_.push_back(CameraPoint{r.latitude, r.longitude, r.category, r.direction});
+    }
+    BuildIndexes();
+}
+
+void CachedCameraIndex::BuildIndexes() {
+    positions_.Build(cameras_.size(), [this](std::size_t i) {
         return TruncatedPositionKey(cameras_[i].latitude, cameras_[i].longitude);
     });
     BuildGrid(wide_, kWideRadiusKm, true);

@@ -27,6 +27,11 @@ public:
     CachedCameraIndex() = default;
     explicit CachedCameraIndex(const std::vector<service::CameraRecord>& cache) { Build(cache.data(), cache.size()); }
     void Build(const service::CameraRecord* records, std::size_t count);
+    // Indexes only the cameras that can answer questions about these records (the same
+    // truncated position, or a neighbouring grid cell of their class): every answer about them
+    // is still that of a scan of the whole cache, at a fraction of the cost and memory when
+    // a few reports meet a large cache.
+    void BuildFor(const service::CameraRecord* records, std::size_t count, const std::vector<ChangeRecord>& asked);
 
     // The first camera whose position divided by 10 (toward zero) equals the given one's.
     std::optional<CachedCamera> Find(std::int32_t latitude, std::int32_t longitude) const;
@@ -44,6 +49,7 @@ private:
         platform::KeyChainIndex cells;
     };
     void BuildGrid(ClassGrid& grid, double radiusKm, bool wide);
+    void BuildIndexes();
     bool GridHasDuplicate(const ClassGrid& grid, const CameraPoint& added) const;
 
     std::vector<CameraPoint> cameras_;

@@ -120,7 +120,8 @@ Result Synchronisation::Upload(const std::string& changeList) {
 }
 
 Result Synchronisation::SendReports(std::vector<ChangeRecord>& changes) {
-    const CachedCameraIndex cache(client_.local_records());
+    CachedCameraIndex cache;
+    cache.BuildFor(client_.local_records().data(), client_.local_records().size(), changes);
     MarkDuplicateAdditions(changes, cache);
     const std::string changeList = BuildChangeList(changes, cache);
     ShowStep(kUpload);

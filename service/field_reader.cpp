@@ -1,13 +1,13 @@
 #include "service/field_reader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <limits>
 
 namespace service {
 
 std::int32_t ReadNumber(const char* text) {
-    while (std::isspace(static_cast<unsigned char>(*text))) ++text;
+    // The blanks isspace knows in the C locale, without its per-call locale lookup.
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
     bool negative = false;
     if (*text == '+' || *text == '-') negative = *text++ == '-';
     // A 32-bit long saturates at its limits; any longer run of digits stays at the limit.

@@ -26,6 +26,7 @@ constexpr double kPi = 3.14159265358979;
 
 // Camera chunks are gathered in blocks so the file sees few large writes.
 constexpr std::size_t kChunksPerBlock = 4096;
+constexpr std::size_t kPrefetchDistance = 16;
 
 void CopyName(char (&to)[52], const char (&from)[52]) {
     const void* nul = std::memchr(from, '\0', sizeof from);
@@ -67,6 +68,10 @@ bool WriteCameras(platform::AtomicFile& file, const std::vector<CameraRecord>& c
     for (std::size_t begin = 0; begin < order.size(); begin += kChunksPerBlock) {
         const std::size_t count = std::min(kChunksPerBlock, order.size() - begin);
         for (std::size_t k = 0; k < count; ++k) {
+            // The order jumps across the whole array: ask for the record a few steps ahead.
+            if (begin + k + kPrefetchDistance < order.size()) {
+                __builtin_prefetch(&cameras[order[begin + k + kPrefetchDistance]]);
+            }
             CameraChunk& chunk = block[k];
             chunk.prefix.type = kCameraChunkType;
             chunk.prefix.length = sizeof(CameraChunk);

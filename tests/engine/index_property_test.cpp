@@ -57,10 +57,20 @@ TEST(CachedCameraIndex, AnswersLikeTheFrontToBackScans) {
             const Spot p = Near(rng, spots);
             cache.push_back(sample::Cached(p.latitude, p.longitude, Category(rng), Direction(rng)));
         }
-        const engine::CachedCameraIndex index(cache);
+        std::vector<engine::ChangeRecord> asked;
         for (int q = 0; q < 3000; ++q) {
             const Spot p = Near(rng, spots);
-            const engine::ChangeRecord added = sample::Change(0, p.latitude, p.longitude, Category(rng), Direction(rng));
+            asked.push_back(sample::Change(0, p.latitude, p.longitude, Category(rng), Direction(rng)));
+        }
+        const engine::CachedCameraIndex whole(cache);
+        // Built around a few of the questions only, as a synchronisation with few reports does.
+        engine::CachedCameraIndex focused;
+        const std::vector<engine::ChangeRecord> few(asked.begin(), asked.begin() + 100);
+        focused.BuildFor(cache.data(), cache.size(), few);
+        for (std::size_t q = 0; q < asked.size(); ++q) {
+            const engine::CachedCameraIndex& index = q < few.size() ? focused : whole;
+            const engine::ChangeRecord& added = asked[q];
+            const Spot p{added.latitude, added.longitude};
             const auto expected = literal::FindCachedCamera(cache, p.latitude, p.longitude);
             const auto got = engine::FindCachedCamera(index, p.latitude, p.longitude);
             ASSERT_EQ(got.has_value(), expected.has_value()) << seed << " " << p.latitude << " " << p.longitude;
