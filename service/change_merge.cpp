@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 namespace service {
@@ -15,9 +16,7 @@ DownloadAction DownloadActionFromText(const char* text) {
 }
 
 ChangeMerge::ChangeMerge(std::vector<CameraRecord>& local, platform::WorkFolder folder)
-    : local_(local), folder_(std::move(folder)) {
-    byIdentifier_.Build(local.size(), [&](std::size_t i) { return platform::IdentifierKey(local[i].identifier); });
-}
+    : local_(local), folder_(std::move(folder)) {}
 
 ChangeMerge::~ChangeMerge() { CloseDelta(); }
 
@@ -31,48 +30,59 @@ void ChangeMerge::CloseDelta() {
     if (delta_.is_open() && !delta_.Commit()) deltaFailed_ = true;
 }
 
-std::uint32_t ChangeMerge::FirstWithIdentifier(std::int32_t identifier) const {
-    return byIdentifier_.First(platform::IdentifierKey(identifier));
-}
-
 void ChangeMerge::WriteDelta(const CameraRecord& change) {
     if (delta_.is_open() && !delta_.Add(change)) deltaFailed_ = true;
 }
 
-void ChangeMerge::UpdateAtPosition(const CameraRecord& change) {
-    // Positions never change during a merge, so the index is built once, when first needed.
-    if (byPosition_.empty() && !local_.empty()) {
-        byPosition_.Build(local_.size(), [&](std::size_t i) { return PositionKey(local_[i]); });
-    }
-    for (std::uint32_t i = byPosition_.First(PositionKey(change)); i != platform::KeyChainIndex::kNone; i = byPosition_.Next(i)) {
-        CameraRecord& r = local_[i];
-        r.extra = change.extra;
-        r.direction = change.direction;
-        r.category = change.category;
-        std::memcpy(r.name, change.name, sizeof r.name);
-    }
+void ChangeMerge::Apply(const CameraRecord& change, DownloadAction action) {
+    if (action != DownloadAction::kUnknown) pending_.push_back({change, action});
 }
 
-void ChangeMerge::Apply(const CameraRecord& change, DownloadAction action) {
-    if (action == DownloadAction::kUnknown) return;
-    const std::uint32_t found = FirstWithIdentifier(change.identifier);
-    if (action == DownloadAction::kAdd && delta_.is_open()) {
-        if (found != platform::KeyChainIndex::kNone) local_[found].direction = kDeletedDirection;
-        WriteDelta(change);
-        return;
+// A download names a few identifiers and positions of a large cache. Rather than index the
+// whole cache, one pass finds, for exactly those, the first camera with each identifier and
+// every camera at each position, in cache order; a lookup then gives what a front-to-back scan
+// would. Neither changes during the merge: marking a camera deleted keeps it in place.
+void ChangeMerge::ApplyPending() {
+    std::unordered_map<std::int32_t, std::uint32_t> firstWithIdentifier;
+    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> atPosition;
+    for (const Pending& p : pending_) {
+        firstWithIdentifier.emplace(p.change.identifier, kNotFound);
+        if (p.action == DownloadAction::kUpdate || (p.action == DownloadAction::kAdd && !delta_.is_open())) {
+            atPosition.emplace(PositionKey(p.change), std::vector<std::uint32_t>{});
+        }
     }
-    if (found == platform::KeyChainIndex::kNone) {
-        if (action != DownloadAction::kDelete) WriteDelta(change);
-        return;
+    for (std::uint32_t i = 0; i < local_.size(); ++i) {
+        const auto id = firstWithIdentifier.find(local_[i].identifier);
+        if (id != firstWithIdentifier.end() && id->second == kNotFound) id->second = i;
+        if (atPosition.empty()) continue;
+        const auto at = atPosition.find(PositionKey(local_[i]));
+        if (at != atPosition.end()) at->second.push_back(i);
     }
-    if (action == DownloadAction::kDelete) {
-        local_[found].direction = kDeletedDirection;
-    } else {
-        UpdateAtPosition(change);
+    for (const Pending& p : pending_) {
+        const CameraRecord& change = p.change;
+        const std::uint32_t found = firstWithIdentifier[change.identifier];
+        if (p.action == DownloadAction::kAdd && delta_.is_open()) {
+            if (found != kNotFound) local_[found].direction = kDeletedDirection;
+            WriteDelta(change);
+        } else if (found == kNotFound) {
+            if (p.action != DownloadAction::kDelete) WriteDelta(change);
+        } else if (p.action == DownloadAction::kDelete) {
+            local_[found].direction = kDeletedDirection;
+        } else {
+            for (const std::uint32_t i : atPosition[PositionKey(change)]) {
+                CameraRecord& r = local_[i];
+                r.extra = change.extra;
+                r.direction = change.direction;
+                r.category = change.category;
+                std::memcpy(r.name, change.name, sizeof r.name);
+            }
+        }
     }
+    pending_.clear();
 }
 
 bool ChangeMerge::Finish() {
+    ApplyPending();
     CloseDelta();
     if (deltaFailed_) return false;  // a new camera missing from the delta would be lost
     CacheFileWriter cache;
@@ -96,6 +106,9 @@ bool ChangeMerge::Finish() {
     return true;
 }
 
-void ChangeMerge::Abandon() { CloseDelta(); }
+void ChangeMerge::Abandon() {
+    ApplyPending();
+    CloseDelta();
+}
 
 }  // namespace service

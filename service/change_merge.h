@@ -1,7 +1,6 @@
 #pragma once
 #include <vector>
 
-#include "platform/key_chain_index.h"
 #include "platform/pc_files.h"
 #include "service/cache_file.h"
 #include "service/camera_record.h"
@@ -14,8 +13,8 @@ DownloadAction DownloadActionFromText(const char* text);
 
 // Merges a change download into the loaded local cache. Cameras that are new go to the delta
 // file "newconfig.dat"; Finish writes the surviving cached cameras, in their order, followed by
-// the delta, as the new local cache. Identifiers and positions are found through indexes built
-// once, with the same first-match results as front-to-back scans.
+// the delta, as the new local cache. The changes are applied, in the order received, when the
+// download ends (Finish or Abandon), with the same first-match results as front-to-back scans.
 class ChangeMerge {
 public:
     ChangeMerge(std::vector<CameraRecord>& local, platform::WorkFolder folder);
@@ -35,15 +34,19 @@ public:
     void Abandon();
 
 private:
-    std::uint32_t FirstWithIdentifier(std::int32_t identifier) const;
-    void UpdateAtPosition(const CameraRecord& change);
+    struct Pending {
+        CameraRecord change;
+        DownloadAction action;
+    };
+    static constexpr std::uint32_t kNotFound = 0xffffffffU;
+
+    void ApplyPending();
     void WriteDelta(const CameraRecord& change);
     void CloseDelta();
 
     std::vector<CameraRecord>& local_;
     platform::WorkFolder folder_;
-    platform::KeyChainIndex byIdentifier_;
-    platform::KeyChainIndex byPosition_;
+    std::vector<Pending> pending_;  // applied in order of arrival when the download ends
     CacheAppender delta_;
     bool deltaFailed_ = false;
 };
