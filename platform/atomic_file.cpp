@@ -25,9 +25,7 @@ std::string ParentFolder(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool WriteAll(int fd, const std::vector<char>& bytes) {
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
+bool WriteAll(int fd, const char* p, std::size_t left) {
     while (left > 0) {
         const ssize_t n = ::write(fd, p, left);
         if (n < 0 && errno == EINTR) continue;
@@ -82,7 +80,7 @@ bool AtomicFile::Open(const std::string& path, mode_t newFileMode) {
 }
 
 bool AtomicFile::Flush() {
-    if (!WriteAll(fd_, buffer_)) {
+    if (!WriteAll(fd_, buffer_.data(), buffer_.size())) {
         failed_ = true;
         return false;
     }
@@ -94,9 +92,9 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
     if (fd_ < 0 || failed_) return false;
     const char* bytes = static_cast<const char*>(data);
     if (buffer_.size() + size > kBufferSize && !Flush()) return false;
-    if (size >= kBufferSize) {
-        buffer_.assign(bytes, bytes + size);
-        return Flush();
+    if (size >= kBufferSize) {  // large blocks go straight from the caller's memory
+        if (!WriteAll(fd_, bytes, size)) failed_ = true;
+        return !failed_;
     }
     buffer_.insert(buffer_.end(), bytes, bytes + size);
     return true;
@@ -154,7 +152,7 @@ bool AppendingFile::Open(const std::string& path, bool emptyFirst) {
 }
 
 bool AppendingFile::Flush() {
-    if (!WriteAll(fd_, buffer_)) {
+    if (!WriteAll(fd_, buffer_.data(), buffer_.size())) {
         failed_ = true;
         return false;
     }

@@ -21,6 +21,9 @@ class CacheFileWriter {
 public:
     bool Open(const std::string& path) { return file_.Open(path); }
     bool Add(const CameraRecord& record) { return file_.Write(&record, sizeof record); }
+    bool AddAll(const CameraRecord* records, std::size_t count) {
+        return file_.Write(records, count * sizeof(CameraRecord));
+    }
     bool Commit() { return file_.Commit(); }
 
 private:

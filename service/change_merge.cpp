@@ -87,15 +87,17 @@ bool ChangeMerge::Finish() {
     if (deltaFailed_) return false;  // a new camera missing from the delta would be lost
     CacheFileWriter cache;
     if (!cache.Open(folder_.Path(platform::pcfile::kLocalCache))) return false;
-    for (const CameraRecord& r : local_) {
-        if (r.direction != kDeletedDirection && !cache.Add(r)) return false;
+    // The surviving cameras go out in runs between deleted ones: a few large writes.
+    for (std::size_t begin = 0; begin < local_.size();) {
+        std::size_t end = begin;
+        while (end < local_.size() && local_[end].direction != kDeletedDirection) ++end;
+        if (end > begin && !cache.AddAll(&local_[begin], end - begin)) return false;
+        begin = end + 1;
     }
     const std::string deltaPath = folder_.Path(platform::pcfile::kDeltaFile);
     std::vector<CameraRecord> added;
     if (platform::FileSizeOf(deltaPath) >= 0 && !ReadCacheFile(deltaPath, added)) return false;
-    for (const CameraRecord& r : added) {
-        if (!cache.Add(r)) return false;
-    }
+    if (!added.empty() && !cache.AddAll(added.data(), added.size())) return false;
     if (!cache.Commit()) return false;
     folder_.Delete(platform::pcfile::kDeltaFile);
     // The records in memory become what was written, so no one needs to read the file back.
