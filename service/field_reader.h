@@ -39,17 +39,28 @@ public:
 
 private:
     static const char* FindSeparatorOrLineFeed(const char* p, const char* end) {
-        while (p < end && *p != '|' && *p != '#' && *p != '\n') ++p;
+        while (p < end && !kStops.is[static_cast<unsigned char>(*p)]) ++p;
         return p;
     }
 
     void Keep(const char* p, std::size_t n) {
         const std::size_t room = Capacity - 1 - kept_;
         const std::size_t take = n < room ? n : room;
-        std::memcpy(field_ + kept_, p, take);
+        // Most fields are a few characters long: a plain loop beats a call to memcpy.
+        for (std::size_t i = 0; i < take; ++i) field_[kept_ + i] = p[i];
         kept_ += take;
         full_ += n;
     }
+
+    struct Stops {
+        bool is[256] = {};
+        constexpr Stops() {
+            is[static_cast<unsigned char>('|')] = true;
+            is[static_cast<unsigned char>('#')] = true;
+            is[static_cast<unsigned char>('\n')] = true;
+        }
+    };
+    static constexpr Stops kStops{};
 
     bool dropLineFeeds_;
     char field_[Capacity] = {};

@@ -133,6 +133,9 @@ Result CServiceClient::FetchOfficialList() {
     LoadMutationCache();
     const service::MutationFilter filter(mutationRecords_);
     std::vector<CameraRecord> written;
+    // The list is about as long as the cache it replaces; growing to it would copy it many times.
+    const long long earlier = folder_.SizeOf(platform::pcfile::kLocalCache);
+    if (earlier > 0) written.reserve(static_cast<std::size_t>(earlier) / sizeof(CameraRecord) * 11 / 10);
     Result code = OpenSessionRequest(nullptr, "POIDataBase/off.php", nullptr);
     if (code == Result::kOk) {
         code = ReadCameraList("OFF", "OFF:", ListStart::kPrefixFirst,
