@@ -34,6 +34,11 @@ void ChangeMerge::WriteDelta(const CameraRecord& change) {
     if (delta_.is_open() && !delta_.Add(change)) deltaFailed_ = true;
 }
 
+void ChangeMerge::MarkDeleted(std::uint32_t index) {
+    local_[index].direction = kDeletedDirection;
+    localChanged_ = true;
+}
+
 void ChangeMerge::Apply(const CameraRecord& change, DownloadAction action) {
     if (action != DownloadAction::kUnknown) pending_.push_back({change, action});
 }
@@ -62,14 +67,15 @@ void ChangeMerge::ApplyPending() {
         const CameraRecord& change = p.change;
         const std::uint32_t found = firstWithIdentifier[change.identifier];
         if (p.action == DownloadAction::kAdd && delta_.is_open()) {
-            if (found != kNotFound) local_[found].direction = kDeletedDirection;
+            if (found != kNotFound) MarkDeleted(found);
             WriteDelta(change);
         } else if (found == kNotFound) {
             if (p.action != DownloadAction::kDelete) WriteDelta(change);
         } else if (p.action == DownloadAction::kDelete) {
-            local_[found].direction = kDeletedDirection;
+            MarkDeleted(found);
         } else {
             for (const std::uint32_t i : atPosition[PositionKey(change)]) {
+                localChanged_ = true;
                 CameraRecord& r = local_[i];
                 r.extra = change.extra;
                 r.direction = change.direction;
@@ -81,10 +87,25 @@ void ChangeMerge::ApplyPending() {
     pending_.clear();
 }
 
-bool ChangeMerge::Finish() {
+bool ChangeMerge::Finish(bool localIsTheFile) {
     ApplyPending();
     CloseDelta();
     if (deltaFailed_) return false;  // a new camera missing from the delta would be lost
+    const std::string deltaPath = folder_.Path(platform::pcfile::kDeltaFile);
+    std::vector<CameraRecord> added;
+    if (platform::FileSizeOf(deltaPath) >= 0 && !ReadCacheFile(deltaPath, added)) return false;
+    const bool written = localIsTheFile && !localChanged_ ? AppendToCache(added) : WriteCache(added);
+    if (!written) return false;
+    folder_.Delete(platform::pcfile::kDeltaFile);
+    // The records in memory become what was written, so no one needs to read the file back.
+    local_.erase(std::remove_if(local_.begin(), local_.end(),
+                                [](const CameraRecord& r) { return r.direction == kDeletedDirection; }),
+                 local_.end());
+    local_.insert(local_.end(), added.begin(), added.end());
+    return true;
+}
+
+bool ChangeMerge::WriteCache(const std::vector<CameraRecord>& added) {
     CacheFileWriter cache;
     if (!cache.Open(folder_.Path(platform::pcfile::kLocalCache))) return false;
     // The surviving cameras go out in runs between deleted ones: a few large writes.
@@ -94,18 +115,27 @@ bool ChangeMerge::Finish() {
         if (end > begin && !cache.AddAll(&local_[begin], end - begin)) return false;
         begin = end + 1;
     }
-    const std::string deltaPath = folder_.Path(platform::pcfile::kDeltaFile);
-    std::vector<CameraRecord> added;
-    if (platform::FileSizeOf(deltaPath) >= 0 && !ReadCacheFile(deltaPath, added)) return false;
     if (!added.empty() && !cache.AddAll(added.data(), added.size())) return false;
-    if (!cache.Commit()) return false;
-    folder_.Delete(platform::pcfile::kDeltaFile);
-    // The records in memory become what was written, so no one needs to read the file back.
-    local_.erase(std::remove_if(local_.begin(), local_.end(),
-                                [](const CameraRecord& r) { return r.direction == kDeletedDirection; }),
-                 local_.end());
-    local_.insert(local_.end(), added.begin(), added.end());
-    return true;
+    return cache.Commit();
+}
+
+// Nothing cached changed: the new cache is the old file followed by the delta. Appending is cut
+// back on failure, and a run killed midway leaves the unfinished-synchronisation marker, so the
+// next run retrieves everything.
+bool ChangeMerge::AppendToCache(const std::vector<CameraRecord>& added) {
+    const std::string path = folder_.Path(platform::pcfile::kLocalCache);
+    // Only onto whole records: a trailing partial one would shift every camera appended.
+    const long long size = platform::FileSizeOf(path);
+    if (static_cast<unsigned long long>(size < 0 ? 0 : size) != local_.size() * sizeof(CameraRecord)) {
+        return WriteCache(added);
+    }
+    if (added.empty()) return true;
+    CacheAppender cache;
+    if (!cache.Open(path)) return false;
+    for (const CameraRecord& r : added) {
+        if (!cache.Add(r)) return false;
+    }
+    return cache.Commit();
 }
 
 void ChangeMerge::Abandon() {

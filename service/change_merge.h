@@ -28,8 +28,10 @@ public:
     void Apply(const CameraRecord& change, DownloadAction action);
     // Writes the new local cache and deletes the delta file; the records in memory are then
     // exactly what was written. False when the cache could not be written: the old cache and
-    // the delta file then stay as they are.
-    bool Finish();
+    // the delta file then stay as they are. With localIsTheFile (the records in memory are
+    // the file's content) a download that only adds new cameras is appended to the file, which
+    // gives the same bytes as writing it anew.
+    bool Finish(bool localIsTheFile = false);
     // Ends without touching the local cache; the delta file is closed and left on disk.
     void Abandon();
 
@@ -41,12 +43,16 @@ private:
     static constexpr std::uint32_t kNotFound = 0xffffffffU;
 
     void ApplyPending();
+    void MarkDeleted(std::uint32_t index);
+    bool WriteCache(const std::vector<CameraRecord>& added);
+    bool AppendToCache(const std::vector<CameraRecord>& added);
     void WriteDelta(const CameraRecord& change);
     void CloseDelta();
 
     std::vector<CameraRecord>& local_;
     platform::WorkFolder folder_;
     std::vector<Pending> pending_;  // applied in order of arrival when the download ends
+    bool localChanged_ = false;      // a cached camera was marked deleted or updated
     CacheAppender delta_;
     bool deltaFailed_ = false;
 };

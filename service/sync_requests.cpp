@@ -219,7 +219,7 @@ Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates,
     }
     // Changes the service has handed over must reach the cache; if it cannot be written the
     // synchronisation fails and the old cache stays.
-    if (!merge.Finish()) {
+    if (!merge.Finish(localMirrorsFile_)) {
         localMirrorsFile_ = false;  // the merge has marked records deleted in memory
         return Result::kLocalCacheFailed;
     }
