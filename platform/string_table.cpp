@@ -1,11 +1,11 @@
 #include "platform/string_table.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+
+#include "platform/resources.h"
 
 namespace platform {
 
@@ -112,15 +112,6 @@ std::string FormatNumbers(const std::string& format, std::initializer_list<long 
     return out;
 }
 
-std::string LanguagePackFolder() {
-    if (const char* env = std::getenv("ZARNIK_RESOURCES"); env && *env) return std::string(env) + "/lang";
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return "resources/lang";
-    exe[n] = '\0';
-    std::string folder(exe);
-    folder.erase(folder.rfind('/'));
-    return folder + "/../share/zarnik/lang";
-}
+std::string LanguagePackFolder() { return ResourceFolder() + "/lang"; }
 
 }  // namespace platform
