@@ -49,7 +49,7 @@ DeviceProfile ProfileForCode(const std::string& transportCode, const std::string
 }
 
 std::string DevicesIniPath(const platform::WorkFolder& folder) {
-    const std::string own = folder.Path(".\\devices.ini");
+    std::string own = folder.Path(".\\devices.ini");
     if (platform::FileSizeOf(own) >= 0) return own;
     return platform::ResourceFolder() + "/devices.ini";
 }

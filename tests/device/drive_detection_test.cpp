@@ -13,7 +13,7 @@ class DriveDetection : public ::testing::Test {
 protected:
     void TearDown() override { unsetenv("ZARNIK_DRIVES"); }
     std::string Drive(const std::string& name, const char* dataPath) {
-        const std::string root = dir_.file(name);
+        std::string root = dir_.file(name);
         std::filesystem::create_directories(root);
         if (dataPath != nullptr) {
             const std::string file = root + "/" + dataPath;
