@@ -96,14 +96,24 @@ std::string StringTable::Text(unsigned id) const {
 }
 
 std::string FormatNumbers(const std::string& format, std::initializer_list<long long> numbers) {
+    return FormatText(format, {}, numbers);
+}
+
+std::string FormatText(const std::string& format, std::initializer_list<std::string> texts,
+                       std::initializer_list<long long> numbers) {
     std::string out;
     auto next = numbers.begin();
+    auto nextText = texts.begin();
     for (size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == '%') {
+        const char conversion = format[i] == '%' && i + 1 < format.size() ? format[i + 1] : '\0';
+        if (conversion == '%') {
             out.push_back('%');
             ++i;
-        } else if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 'd' && next != numbers.end()) {
+        } else if (conversion == 'd' && next != numbers.end()) {
             out += std::to_string(*next++);
+            ++i;
+        } else if (conversion == 's' && nextText != texts.end()) {
+            out += *nextText++;
             ++i;
         } else {
             out.push_back(format[i]);

@@ -39,6 +39,9 @@ std::map<unsigned, std::string> ParseStringPack(const std::string& contents);
 // Fills a text's "%d" conversions in order with the numbers ("%%" gives "%"); any other
 // conversion is left as it stands, so a pack can never make the program read past its numbers.
 std::string FormatNumbers(const std::string& format, std::initializer_list<long long> numbers);
+// The same with texts for the "%s" conversions, in their order.
+std::string FormatText(const std::string& format, std::initializer_list<std::string> texts,
+                       std::initializer_list<long long> numbers);
 
 // Folder of the language packs: $ZARNIK_RESOURCES/lang if set, else the folder installed beside
 // the program (<program folder>/../share/zarnik/lang).

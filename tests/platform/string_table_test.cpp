@@ -99,6 +99,9 @@ TEST(FormatNumbers, FillsOnlyNumberConversionsInOrder) {
     for (const auto& c : cases) {
         EXPECT_EQ(platform::FormatNumbers(c.format, {12, 3, 2, 9999}), c.expected) << c.format;
     }
+    // Texts fill only "%s", in order; one text too few leaves the conversion standing.
+    EXPECT_EQ(platform::FormatText("\nLast sync date : %s\n%d on PC, %s", {"2008-06-30"}, {7}),
+              "\nLast sync date : 2008-06-30\n7 on PC, %s");
 }
 
 }  // namespace

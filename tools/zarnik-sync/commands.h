@@ -21,6 +21,7 @@ struct Command {
 int RunBuildMtc(const Args& args);
 int RunCountMtc(const Args& args);
 int RunSync(const Args& args);
+int RunStatus(const Args& args);
 int RunSettings(const Args& args);
 
 // Prints "zarnik-sync: <message>" on stderr and gives the status to exit with.

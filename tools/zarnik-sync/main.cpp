@@ -17,6 +17,10 @@ const Command kCommands[] = {
     {"sync", "--pc-only",
      "synchronise the working folder ($ZARNIK_HOME) with the service: .\\poiupdates.upd in, .\\zarniks.mtc out",
      RunSync},
+    {"status", "",
+     "the start-up exchanges with the service (alerts, information messages, version) and the counts of "
+     "the service and the PC",
+     RunStatus},
     {"settings", "[show | set [--url U] [--name N] [--serial S] [--email E] [--device D] [--language L]]",
      "show or set the registration data, service folder, device model and language", RunSettings},
 };

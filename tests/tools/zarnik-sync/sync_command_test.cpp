@@ -90,3 +90,40 @@ TEST_F(SyncCommand, SettingsThatWouldBeCutOrWouldReplaceADamagedStoreAreRefused)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SyncCommand, StatusRunsTheStartUpExchangesAndShowsTheCounts) {
+    ASSERT_EQ(RunZarnikSync({"settings", "set", "--name", poidbtest::kName, "--serial", poidbtest::kSerial,
+                             "--email", poidbtest::kEmail, "--url", "http://" + address_ + "/POIDataBase/"},
+                            work_.path())
+                  .status,
+              0);
+    ASSERT_TRUE(Admin().AddAlert("Mobile camera on the B12", "", 20000101, 29991231));
+    ASSERT_TRUE(Admin().AddMessage("Welcome", "1033"));
+    ASSERT_TRUE(Admin().SetVersion({210, "http://example.org/zarnik", "Version 2.1.0 is out"}));
+    const struct {
+        const char* name;
+        bool serviceUp;
+        int status;
+        std::vector<std::string> shown;
+        std::vector<std::string> notShown;
+    } cases[] = {
+        {"first start", true, 0,
+         {"Alert: Mobile camera on the B12\n", "Information 1: Welcome\n", "Update available at http://example.org/zarnik",
+          "A full synchronisation will be done !"},
+         {}},
+        {"the alert was seen", true, 0, {"Information 1: Welcome\n"}, {"Mobile camera"}},
+        {"service down", false, 1, {"Alert: There seems to be a problem connecting"}, {"Information"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.serviceUp) StopServer();
+        const auto run = RunZarnikSync({"status"}, work_.path());
+        EXPECT_EQ(run.status, c.status) << run.err;
+        for (const auto& text : c.shown) EXPECT_NE(run.out.find(text), std::string::npos) << text << "\n" << run.out;
+        for (const auto& text : c.notShown) EXPECT_EQ(run.out.find(text), std::string::npos) << text << "\n" << run.out;
+    }
+}
+
+}  // namespace

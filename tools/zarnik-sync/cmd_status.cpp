@@ -1,0 +1,92 @@
+// zarnik-sync status: what the window shows at start and on its Synchronise page, headless:
+// the start-up exchanges with the service, then the service's and the PC's counts.
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "commands.h"
+#include "engine/refresh.h"
+#include "engine/startup.h"
+#include "options.h"
+#include "platform/folder_lock.h"
+#include "platform/registry_store.h"
+#include "platform/settings.h"
+#include "service/service_client.h"
+#include "terminal_progress.h"
+#include "working_folder.h"
+
+namespace zsync {
+
+namespace {
+
+constexpr unsigned kDeviceNotConnectedText = 118;
+
+// The information dialogs of the start-up, as lines: the caption, then the text.
+class PrintedInformation : public engine::IInformationSink {
+public:
+    void ShowInformation(const std::string& caption, const std::string& /*button*/, const std::string& text) override {
+        std::printf("%s: %s\n", caption.c_str(), text.c_str());
+        std::fflush(stdout);
+    }
+};
+
+void PrintInformationMessages(CServiceClient& client) {
+    std::int32_t identifier = -1;
+    char text[sizeof(service::InfoRecord::text)];
+    if (client.OpenInfoCache(identifier, text) != service::InfoCacheResult::kDone) {
+        std::printf("Information: no messages\n");
+        return;
+    }
+    bool atLast = client.info_count() <= 1;
+    bool second = false;
+    std::printf("Information %d: %s\n", identifier, text);
+    while (!atLast) {
+        identifier = client.NextInfoRecord(text, atLast, second);
+        std::printf("Information %d: %s\n", identifier, text);
+    }
+    client.CloseInfoCache();
+}
+
+}  // namespace
+
+int RunStatus(const Args& args) {
+    ParsedArgs parsed;
+    std::string error;
+    if (!ParseArgs(args, {}, {}, parsed, error)) return Fail(kExitUsage, error);
+    platform::WorkFolder folder;
+    if (!OpenWorkingFolder(folder, error)) return Fail(kExitFailed, error);
+    platform::FolderLock lock;  // the information cache and "AlertID" are rewritten
+    if (!lock.Acquire(folder.root(), error)) return Fail(kExitFailed, error);
+    if (const std::string problem = platform::SettingsStoreProblem(); !problem.empty()) {
+        return Fail(kExitFailed, problem);
+    }
+    AppConfig config;
+    platform::StringTable texts;
+    if (!LoadStartupSettings(folder, config, texts, true)) return Fail(kExitFailed, "no language pack found");
+    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    std::printf("Service: %s\n", config.baseUrl);
+
+    CServiceClient client(folder);
+    client.SetBaseUrl(config.baseUrl);
+    TerminalProgress progress(stderr);
+    PrintedInformation information;
+    const engine::StartupExchangesResult startup = engine::RunStartupExchanges(
+        client, texts, config.language, stored.alertId, std::time(nullptr), progress, information);
+    if (!startup.serviceAnswered) return kExitFailed;
+    PrintInformationMessages(client);
+    if (!startup.updateAddress.empty()) std::printf("Update available at %s\n", startup.updateAddress.c_str());
+
+    std::printf("Device: %s (the device transports are not in this build)\n",
+                texts.Text(kDeviceNotConnectedText).c_str());
+    platform::Registration who;
+    if (!platform::ReadRegistration(who)) {
+        std::printf("PC: the registration data is incomplete; set it with 'zarnik-sync settings set'\n");
+        return kExitOk;
+    }
+    const engine::ServiceSummary summary = engine::QueryServiceSummary(client, who, texts);
+    if (!summary.deviceText.empty()) std::printf("%s\n", summary.deviceText.c_str());
+    if (!summary.pcText.empty()) std::printf("%s\n", summary.pcText.c_str());
+    return summary.answered ? kExitOk : kExitFailed;
+}
+
+}  // namespace zsync
