@@ -36,6 +36,16 @@ bool WriteAll(int fd, const char* p, std::size_t left) {
     return true;
 }
 
+// Writes out and empties a writer's buffer; a failure is remembered in `failed`.
+bool FlushBuffer(int fd, std::vector<char>& buffer, bool& failed) {
+    if (!WriteAll(fd, buffer.data(), buffer.size())) {
+        failed = true;
+        return false;
+    }
+    buffer.clear();
+    return true;
+}
+
 bool IsTemporaryName(const char* name) {
     const std::size_t length = std::strlen(name);
     const std::size_t markerLength = std::strlen(kTempMarker);
@@ -79,14 +89,7 @@ bool AtomicFile::Open(const std::string& path, mode_t newFileMode) {
     return true;
 }
 
-bool AtomicFile::Flush() {
-    if (!WriteAll(fd_, buffer_.data(), buffer_.size())) {
-        failed_ = true;
-        return false;
-    }
-    buffer_.clear();
-    return true;
-}
+bool AtomicFile::Flush() { return FlushBuffer(fd_, buffer_, failed_); }
 
 bool AtomicFile::Write(const void* data, std::size_t size) {
     if (fd_ < 0 || failed_) return false;
@@ -151,14 +154,7 @@ bool AppendingFile::Open(const std::string& path, bool emptyFirst) {
     return !failed_;
 }
 
-bool AppendingFile::Flush() {
-    if (!WriteAll(fd_, buffer_.data(), buffer_.size())) {
-        failed_ = true;
-        return false;
-    }
-    buffer_.clear();
-    return true;
-}
+bool AppendingFile::Flush() { return FlushBuffer(fd_, buffer_, failed_); }
 
 bool AppendingFile::Write(const void* data, std::size_t size) {
     if (fd_ < 0 || failed_) return false;
