@@ -9,6 +9,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -52,6 +53,7 @@ void Channel::Adopt(int fd) {
     decoder_ = FrameDecoder();
     buffer_pos_ = buffer_end_ = 0;
     sent_ = received_ = 0;
+    send_limit_ = kMaxPayload;
 }
 
 void Channel::Abort() {
@@ -61,13 +63,14 @@ void Channel::Abort() {
     Close();
 }
 
-Status Channel::WaitFor(short events, int timeout_ms) const {
+Status Channel::WaitFor(short events, Clock::time_point deadline) const {
     pollfd p{fd_, events, 0};
     for (;;) {
-        const int n = ::poll(&p, 1, timeout_ms);
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return Status::kTimeout;
+        const int n = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left, 1 << 30)));
         if (n > 0) return Status::kOk;
-        if (n == 0) return Status::kTimeout;
-        if (errno != EINTR) return Status::kConnectionLost;
+        if (n < 0 && errno != EINTR) return Status::kConnectionLost;
     }
 }
 
@@ -77,7 +80,8 @@ Status Channel::Send(MessageType type, const std::vector<std::uint8_t>& payload,
 
 Status Channel::Send(MessageType type, const std::uint8_t* payload, std::size_t size, int timeout_ms) {
     if (fd_ < 0) return Status::kNotConnected;
-    if (size > kMaxPayload) return Status::kBadRequest;
+    if (size > send_limit_) return Status::kBadRequest;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     std::uint8_t header[sizeof(FrameHeader)];
     EncodeHeader(type, static_cast<std::uint32_t>(size), header);
     iovec parts[2] = {{header, sizeof header}, {const_cast<std::uint8_t*>(payload), size}};
@@ -94,7 +98,7 @@ Status Channel::Send(MessageType type, const std::uint8_t* payload, std::size_t 
         if (n < 0) {
             if (errno == EINTR) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) return Status::kConnectionLost;
-            const Status waited = WaitFor(POLLOUT, timeout_ms);
+            const Status waited = WaitFor(POLLOUT, deadline);
             if (waited != Status::kOk) return waited;
             continue;
         }
@@ -115,6 +119,7 @@ Status Channel::Send(MessageType type, const std::uint8_t* payload, std::size_t 
 Status Channel::Receive(Frame& frame, int timeout_ms) {
     if (fd_ < 0) return Status::kNotConnected;
     if (buffer_.empty()) buffer_.resize(kReadBuffer);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     for (;;) {
         buffer_pos_ += decoder_.Feed(buffer_.data() + buffer_pos_, buffer_end_ - buffer_pos_);
         if (decoder_.error() != DecodeError::kNone) return Status::kProtocolError;
@@ -123,7 +128,7 @@ Status Channel::Receive(Frame& frame, int timeout_ms) {
             return Status::kOk;
         }
         buffer_pos_ = buffer_end_ = 0;
-        const Status waited = WaitFor(POLLIN, timeout_ms);
+        const Status waited = WaitFor(POLLIN, deadline);
         if (waited != Status::kOk) return waited;
         const ssize_t n = ::recv(fd_, buffer_.data(), buffer_.size(), MSG_DONTWAIT);
         if (n == 0) return Status::kConnectionLost;
@@ -134,6 +139,16 @@ Status Channel::Receive(Frame& frame, int timeout_ms) {
         received_ += static_cast<std::uint64_t>(n);
         buffer_end_ = static_cast<std::size_t>(n);
     }
+}
+
+Status Channel::ReceiveAfterIdle(Frame& frame, int idle_ms, int frame_ms) {
+    if (fd_ < 0) return Status::kNotConnected;
+    if (!HasBufferedBytes()) {
+        // Readable also means closed or reset; Receive tells those apart.
+        const Status waited = WaitFor(POLLIN, Clock::now() + std::chrono::milliseconds(idle_ms));
+        if (waited != Status::kOk) return waited;
+    }
+    return Receive(frame, frame_ms);
 }
 
 bool ParseLoopbackAddress(const std::string& text, std::string& host, std::uint16_t& port) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,7 +11,9 @@
 namespace klxpwire {
 
 // One TCP connection that carries frames. Every wait (for bytes to read or for room to write)
-// is bounded by a timeout, and a peer that goes away gives kConnectionLost, never a signal.
+// is bounded by a timeout over the whole frame, not over each piece of it, so a peer that
+// trickles a byte now and then cannot hold the connection; a peer that goes away gives
+// kConnectionLost, never a signal.
 class Channel {
 public:
     Channel() = default;
@@ -27,17 +30,28 @@ public:
     // Closes with a reset, as a device that loses power would.
     void Abort();
 
+    // The whole frame must leave within timeout_ms. A payload above the peer's limit is not
+    // sent (kBadRequest).
     Status Send(MessageType type, const std::vector<std::uint8_t>& payload, int timeout_ms);
     Status Send(MessageType type, const std::uint8_t* payload, std::size_t size, int timeout_ms);
-    // Waits at most timeout_ms for each piece of the next frame.
+    // The whole next frame must arrive within timeout_ms.
     Status Receive(Frame& frame, int timeout_ms);
+    // Waits up to idle_ms for the next frame to begin; from its first byte, the rest must
+    // arrive within frame_ms.
+    Status ReceiveAfterIdle(Frame& frame, int idle_ms, int frame_ms);
 
-    void set_max_payload(std::uint32_t max_payload) { decoder_.set_max_payload(max_payload); }
+    // The largest payload this side accepts (what it announced) and the largest it may send
+    // (what the peer announced).
+    void set_receive_limit(std::uint32_t limit) { decoder_.set_max_payload(limit); }
+    void set_send_limit(std::uint32_t limit) { send_limit_ = limit; }
+    std::uint32_t send_limit() const { return send_limit_; }
     std::uint64_t bytes_sent() const { return sent_; }
     std::uint64_t bytes_received() const { return received_; }
 
 private:
-    Status WaitFor(short events, int timeout_ms) const;
+    using Clock = std::chrono::steady_clock;
+    Status WaitFor(short events, Clock::time_point deadline) const;
+    bool HasBufferedBytes() const { return buffer_pos_ < buffer_end_ || decoder_.InFrame(); }
 
     int fd_ = -1;
     FrameDecoder decoder_;
@@ -46,6 +60,7 @@ private:
     std::size_t buffer_end_ = 0;
     std::uint64_t sent_ = 0;
     std::uint64_t received_ = 0;
+    std::uint32_t send_limit_ = kMaxPayload;
 };
 
 // "127.0.0.1:9470" -> address and port. Only IPv4 loopback addresses are accepted: the device

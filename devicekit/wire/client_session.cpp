@@ -23,9 +23,12 @@ Status ClientSession::Fail(Status status) {
     return status;
 }
 
+void ClientSession::set_receive_limit(std::uint32_t limit) {
+    receive_limit_ = std::clamp(limit, kMinNegotiatedPayload, kMaxPayload);
+}
+
 Status ClientSession::Send(MessageType type, const std::vector<std::uint8_t>& payload) {
     if (!channel_.is_open()) return Status::kNotConnected;
-    if (payload.size() > max_payload_) return Status::kBadRequest;
     return Fail(channel_.Send(type, payload, timeout_ms_));
 }
 
@@ -40,8 +43,9 @@ Status ClientSession::Open(const std::string& address, const std::string& client
     const Status connected = ConnectTcp(address, timeout_ms_, fd);
     if (connected != Status::kOk) return connected;
     channel_.Adopt(fd);
+    channel_.set_receive_limit(receive_limit_);
     PayloadWriter hello;
-    hello.U16(kProtocolVersion).U16(kProtocolVersion).U32(kMaxPayload).Text(client_name);
+    hello.U16(kProtocolVersion).U16(kProtocolVersion).U32(receive_limit_).Text(client_name);
     Status s = Send(MessageType::kHello, hello.bytes());
     Frame frame;
     if (s == Status::kOk) s = Receive(frame);
@@ -59,7 +63,7 @@ Status ClientSession::Open(const std::string& address, const std::string& client
         channel_.Abort();
         return Status::kProtocolError;
     }
-    max_payload_ = std::min(limit, kMaxPayload);
+    channel_.set_send_limit(std::min(limit, kMaxPayload));
     return Status::kOk;
 }
 
@@ -131,7 +135,10 @@ Status ClientSession::Command(std::uint8_t code, const std::vector<std::string>&
 
 Status ClientSession::CommonCall(const std::string& name, const void* input, std::size_t input_size,
                                  std::uint32_t max_reply, std::vector<std::uint8_t>& reply) {
-    if (!FitsText(name) || input_size > max_payload_ - name.size() - 6) return Status::kBadRequest;
+    // Name with its length, the reply limit, then the input: all within the agent's limit.
+    if (!FitsText(name) || input_size > channel_.send_limit() || name.size() + 6 > channel_.send_limit() - input_size) {
+        return Status::kBadRequest;
+    }
     PayloadWriter w;
     w.Text(name).U32(max_reply).Bytes(input, input_size);
     const Status s = Exchange(MessageType::kCommonCall, w.bytes(), reply);
@@ -175,7 +182,7 @@ Status ClientSession::Download(const std::string& remote, const std::string& loc
 }
 
 Status ClientSession::SendFileData(int fd, std::uint64_t size, const TransferProgress& progress) {
-    std::vector<std::uint8_t> chunk(std::min<std::uint32_t>(kDataChunk, max_payload_));
+    std::vector<std::uint8_t> chunk(std::min<std::uint32_t>(kDataChunk, channel_.send_limit()));
     std::uint64_t done = 0;
     Status local = Status::kOk;
     while (done < size) {

@@ -36,6 +36,9 @@ public:
     bool is_open() const { return channel_.is_open(); }
 
     void set_timeout_ms(int timeout_ms) { timeout_ms_ = timeout_ms; }
+    // The largest payload the next Open announces to the agent (kMinNegotiatedPayload to
+    // kMaxPayload); the agent's frames never exceed it.
+    void set_receive_limit(std::uint32_t limit);
     int timeout_ms() const { return timeout_ms_; }
     const std::string& device_model() const { return device_model_; }
 
@@ -65,7 +68,7 @@ private:
 
     Channel channel_;
     int timeout_ms_ = kDefaultTimeoutMs;
-    std::uint32_t max_payload_ = kMaxPayload;
+    std::uint32_t receive_limit_ = kMaxPayload;
     std::string device_model_;
 };
 

@@ -62,6 +62,8 @@ public:
     // nothing while a finished frame waits to be taken or after an error.
     std::size_t Feed(const std::uint8_t* data, std::size_t size);
     bool HasFrame() const { return complete_; }
+    // True once some bytes of a frame not yet complete have been fed.
+    bool InFrame() const { return header_fill_ > 0 && !complete_; }
     Frame TakeFrame();
 
     DecodeError error() const { return error_; }

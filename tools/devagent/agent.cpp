@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "devicekit/wire/channel.h"
 #include "devicekit/wire/payload.h"
+#include "tools/devagent/device_file.h"
 #include "tools/devagent/session.h"
 
 namespace devagent {
@@ -24,6 +27,17 @@ void LogLine(const std::string& line) {
     static std::mutex mutex;
     const std::lock_guard<std::mutex> lock(mutex);
     std::fprintf(stderr, "devagent: %s\n", line.c_str());
+}
+
+std::string LoggableText(std::string_view text, std::size_t limit) {
+    std::string out;
+    out.reserve(std::min(text.size(), limit));
+    for (const char c : text.substr(0, limit)) {
+        const auto u = static_cast<unsigned char>(c);
+        out.push_back(u < 0x20 || u == 0x7F ? '?' : c);
+    }
+    if (text.size() > limit) out += "...";
+    return out;
 }
 
 Agent::Agent(AgentOptions options) : options_(std::move(options)), device_(options_.root) {
@@ -46,7 +60,16 @@ bool Agent::Start(std::string& error) {
         error = "the device folder does not exist: " + options_.root;
         return false;
     }
+    if (options_.max_payload < klxpwire::kMinNegotiatedPayload || options_.max_payload > klxpwire::kMaxPayload) {
+        error = "the payload limit must lie between 4096 and 1048576 bytes";
+        return false;
+    }
     if (options_.create_layout && !device_.CreateLayout(error)) return false;
+    // A killed agent leaves its unfinished uploads under temporary names; no device shows them.
+    const int leftovers = RemoveLeftoverUploads(options_.root);
+    if (leftovers > 0 && options_.log_commands) {
+        LogLine("removed " + std::to_string(leftovers) + " unfinished upload(s) of an earlier run");
+    }
     listen_fd_ = klxpwire::ListenTcp(options_.listen, port_, error);
     if (listen_fd_ < 0) return false;
     stopping_ = false;
@@ -55,13 +78,43 @@ bool Agent::Start(std::string& error) {
 }
 
 void Agent::Stop() {
-    stopping_ = true;
-    const int fd = session_fd_.load();
-    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    {
+        const std::lock_guard<std::mutex> lock(session_mutex_);
+        stopping_ = true;
+        if (session_fd_ >= 0) ::shutdown(session_fd_, SHUT_RDWR);
+    }
+    session_ended_.notify_all();
     if (acceptor_.joinable()) acceptor_.join();
     if (session_.joinable()) session_.join();
     if (listen_fd_ >= 0) ::close(listen_fd_);
     listen_fd_ = -1;
+}
+
+void Agent::Refuse(int fd, Status status, const char* reason) const {
+    Channel refused(fd);
+    refused.Send(MessageType::kRefused, PayloadWriter().U32(static_cast<std::uint32_t>(status)).Text(reason).bytes(),
+                 1000);
+    if (options_.log_commands) LogLine(std::string("refused a client: ") + reason);
+}
+
+bool Agent::WaitForSessionEnd() {
+    using Clock = std::chrono::steady_clock;
+    std::unique_lock<std::mutex> lock(session_mutex_);
+    // A client that said goodbye and reconnects at once may arrive before its old session has
+    // read the goodbye: a session whose peer has hung up is only winding down.
+    auto deadline = Clock::now() + std::chrono::milliseconds(options_.busy_grace_ms);
+    bool peer_gone = false;
+    while (session_fd_ >= 0 && !stopping_) {
+        if (!peer_gone) {
+            pollfd p{session_fd_, POLLRDHUP, 0};
+            peer_gone = ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+            if (peer_gone) deadline = Clock::now() + std::chrono::milliseconds(options_.frame_timeout_ms);
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) break;
+        session_ended_.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(5)));
+    }
+    return session_fd_ < 0 && !stopping_;
 }
 
 void Agent::AcceptLoop() {
@@ -70,16 +123,20 @@ void Agent::AcceptLoop() {
         if (::poll(&p, 1, 100) <= 0) continue;
         const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
-        if (busy_) {
-            Channel refused(fd);
-            const auto payload = PayloadWriter().U32(static_cast<std::uint32_t>(Status::kBusy))
-                                     .Text("another client is connected").bytes();
-            refused.Send(MessageType::kRefused, payload, 1000);
-            if (options_.log_commands) LogLine("refused a second client: busy");
+        if (device_.faults.TakeRefusal()) {
+            Refuse(fd, Status::kBusy, "refused by an armed fault");
+            continue;
+        }
+        if (!WaitForSessionEnd()) {
+            Refuse(fd, Status::kBusy, "another client is connected");
             continue;
         }
         if (session_.joinable()) session_.join();
-        busy_ = true;
+        const std::lock_guard<std::mutex> lock(session_mutex_);
+        if (stopping_) {
+            ::close(fd);
+            break;
+        }
         session_fd_ = fd;
         session_ = std::thread(&Agent::Serve, this, fd);
     }
@@ -87,6 +144,7 @@ void Agent::AcceptLoop() {
 
 void Agent::Serve(int fd) {
     Channel channel(fd);
+    channel.set_receive_limit(options_.max_payload);
     Frame hello;
     std::uint16_t low = 0, high = 0;
     std::uint32_t limit = 0;
@@ -103,23 +161,29 @@ void Agent::Serve(int fd) {
     }
     if (s == Status::kOk && limit < klxpwire::kMinNegotiatedPayload) s = Status::kProtocolError;
     if (s == Status::kOk) {
-        channel.set_max_payload(std::min(limit, klxpwire::kMaxPayload));
+        // Each side sends at most what the other announced.
+        channel.set_send_limit(std::min(limit, klxpwire::kMaxPayload));
         s = channel.Send(MessageType::kWelcome,
-                         PayloadWriter().U16(klxpwire::kProtocolVersion).U32(klxpwire::kMaxPayload).Text(options_.model).bytes(),
+                         PayloadWriter().U16(klxpwire::kProtocolVersion).U32(options_.max_payload).Text(options_.model).bytes(),
                          options_.frame_timeout_ms);
     }
-    if (options_.log_commands) LogLine("client \"" + client + "\" connects -> " + klxpwire::StatusText(s));
+    const std::string name = client.empty() ? "client" : LoggableText(client, 64);
+    if (options_.log_commands) LogLine("client \"" + name + "\" connects -> " + klxpwire::StatusText(s));
     if (s == Status::kOk) {
         ++sessions_;
-        Session session(device_, channel, {options_.frame_timeout_ms, options_.idle_timeout_ms, options_.log_commands},
-                        client.empty() ? "client" : client);
+        Session session(device_, channel,
+                        {options_.frame_timeout_ms, options_.idle_timeout_ms, options_.log_commands, options_.test_control},
+                        name);
         session.Run();
     }
-    // Free the agent before the client can see the connection close, so that it may
-    // reconnect at once.
-    session_fd_ = -1;
-    busy_ = false;
-    channel.Close();
+    {
+        // Free the agent before the client can see the connection close, so that it may
+        // reconnect at once.
+        const std::lock_guard<std::mutex> lock(session_mutex_);
+        session_fd_ = -1;
+        channel.Close();
+    }
+    session_ended_.notify_all();
 }
 
 }  // namespace devagent

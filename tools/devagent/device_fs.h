@@ -7,9 +7,10 @@
 namespace devagent {
 
 // The device's file system is a folder on the PC. Device paths ("\My Flash Disk\VyoMap\...",
-// UTF-8 here) name entries of that folder without regard to letter case, as Windows CE does,
-// and can never reach outside it: relative and host-absolute paths, "." and "..", drive
-// letters, control characters and symbolic links are refused.
+// UTF-8 here) name entries of that folder as Windows CE does: without regard to letter case,
+// and with trailing dots and blanks of each name dropped. They can never reach outside it:
+// relative and host-absolute paths, "." and "..", drive letters, control characters, names
+// longer than the host's 255 bytes and symbolic links are refused.
 class DeviceFs {
 public:
     explicit DeviceFs(std::string root);
@@ -24,8 +25,14 @@ private:
     std::string root_;
 };
 
-// Case-insensitive comparison of names as the device makes it (ASCII and Latin-1 letters).
+// Names compare as the device's file system compares them: upper-cased letter by letter
+// (ASCII, Latin-1 and Latin Extended-A, with the micro sign as capital mu, dotless i as I and
+// long s as S). Names that are not UTF-8 compare byte for byte.
+char16_t UpperCaseUnit(char16_t unit);
+std::u16string FoldUnits(std::string_view utf8);
 std::string FoldName(std::string_view utf8);
+// The name without its trailing dots and blanks, which the device ignores.
+std::string_view TrimName(std::string_view name);
 bool SameName(std::string_view a, std::string_view b);
 std::string BaseName(const std::string& host_path);
 // Windows wildcard match ("*", "?"; "*.*" matches every name), without regard to case.

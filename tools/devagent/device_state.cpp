@@ -22,6 +22,13 @@ bool DeviceState::TakeCopyFailure() {
     return false;
 }
 
+Status DeviceState::BeginStep(Step step, std::optional<StepFault>& fault) {
+    fault = faults.Next(step);
+    const bool fail_now = (fault && fault->kind == FaultKind::kFail) || (step != Step::kMove && TakeCopyFailure());
+    if (fail_now) fault.reset();
+    return fail_now ? Status::kIoError : Status::kOk;
+}
+
 bool DeviceState::IsHeldOpen(const std::string& host_path) const {
     return navigator_running.load() && SameName(BaseName(host_path), kCameraFileName);
 }

@@ -1,17 +1,19 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "devicekit/wire/status.h"
 #include "tools/devagent/device_fs.h"
+#include "tools/devagent/faults.h"
 
 namespace devagent {
 
 // What the emulated device holds besides its files: the navigation program's state and the
-// faults a test asked for. Only one session runs at a time; the atomics let a test change the
-// faults while a client is connected.
+// faults a test asked for. Only one session runs at a time; the atomics and the fault plan
+// let a test change the faults while a client is connected.
 struct DeviceState {
     explicit DeviceState(const std::string& root) : fs(root) {}
 
@@ -22,9 +24,13 @@ struct DeviceState {
     std::atomic<int> fail_copies{0};
     std::atomic<std::uint64_t> drop_after_bytes{0};  // 0: off; fires once
     std::atomic<std::uint32_t> slow_kib_per_second{0};
+    FaultPlan faults;
 
     // True (and the count goes down) when the next copy is to fail.
     bool TakeCopyFailure();
+    // Counts a step that is about to go ahead: kIoError when it is to fail at once, else kOk
+    // with the fault it is to suffer on the way, if any.
+    klxpwire::Status BeginStep(Step step, std::optional<StepFault>& fault);
     // While the navigation program runs it holds its speed-camera file open.
     bool IsHeldOpen(const std::string& host_path) const;
     bool TreeHoldsOpenFile(const std::string& host_path) const;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "devicekit/wire/client_session.h"
 #include "tools/devagent/agent.h"
@@ -16,12 +17,17 @@ void Usage() {
         "usage: devagent --root DIR [--listen 127.0.0.1:PORT] [--model NAME]\n"
         "                [--navigator running|stopped] [--bare] [--quiet]\n"
         "                [--refuse-writes] [--drop-after BYTES] [--fail-copies N] [--slow KIB_PER_S]\n"
+        "                [--fault SPEC]... [--test-control] [--frame-timeout MS]\n"
         "  --listen        loopback address and port (default $ZARNIK_DEVICE or 127.0.0.1:9470; port 0 picks one)\n"
         "  --bare          do not create the navigation program's folders and program file\n"
         "  --refuse-writes every write, delete, move and folder change is refused (write-protected storage)\n"
         "  --drop-after    drop the connection once BYTES of file data have passed (once)\n"
         "  --fail-copies   the next N file copies fail with an input/output error\n"
-        "  --slow          limit file transfers to KIB_PER_S kibibytes per second\n",
+        "  --slow          limit file transfers to KIB_PER_S kibibytes per second\n"
+        "  --fault         arm a fault: fail|corrupt STEP [NTH [TIMES]], midway STEP BYTES [NTH [TIMES]],\n"
+        "                  refuse COUNT (STEP: upload, download, copy, move); see docs/device-protocol.md\n"
+        "  --test-control  serve the DevAgentFault command, which arms faults while the agent runs\n"
+        "  --frame-timeout the longest wait in milliseconds for the rest of a frame (default 10000)\n",
         stderr);
 }
 
@@ -39,6 +45,7 @@ int main(int argc, char** argv) {
     options.listen = klxpwire::DeviceAddressFromEnvironment();
     bool refuse = false;
     unsigned long long drop_after = 0, fail_copies = 0, slow = 0;
+    std::vector<std::string> faults;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool has_value = i + 1 < argc;
@@ -53,6 +60,9 @@ int main(int argc, char** argv) {
         else if (arg == "--refuse-writes") refuse = true;
         else if (arg == "--drop-after" && has_value && ParseNumber(argv[i + 1], number) && number > 0) drop_after = (++i, number);
         else if (arg == "--fail-copies" && has_value && ParseNumber(argv[i + 1], number) && number < 1000000) fail_copies = (++i, number);
+        else if (arg == "--fault" && has_value) faults.emplace_back(argv[++i]);
+        else if (arg == "--test-control") options.test_control = true;
+        else if (arg == "--frame-timeout" && has_value && ParseNumber(argv[i + 1], number) && number > 0 && number <= 3600000) options.frame_timeout_ms = (++i, static_cast<int>(number));
         else if (arg == "--slow" && has_value && ParseNumber(argv[i + 1], number) && number > 0 && number < (1ULL << 32)) slow = (++i, number);
         else {
             std::fprintf(stderr, "devagent: unknown or incomplete option: %s\n", arg.c_str());
@@ -75,6 +85,14 @@ int main(int argc, char** argv) {
     agent.device().drop_after_bytes = drop_after;
     agent.device().fail_copies = static_cast<int>(fail_copies);
     agent.device().slow_kib_per_second = static_cast<std::uint32_t>(slow);
+    for (const std::string& fault : faults) {
+        std::string reason;
+        if (!agent.device().faults.Apply(fault, reason)) {
+            std::fprintf(stderr, "devagent: --fault %s: %s\n", fault.c_str(), reason.c_str());
+            Usage();
+            return 2;
+        }
+    }
     std::string error;
     if (!agent.Start(error)) {
         std::fprintf(stderr, "devagent: %s\n", error.c_str());

@@ -4,11 +4,13 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 
 #include "devicekit/wire/payload.h"
-#include "platform/atomic_file.h"
+#include "tools/devagent/device_file.h"
 #include "tools/devagent/device_state.h"
 
 namespace devagent {
@@ -97,24 +99,35 @@ Status CopyFile(DeviceState& device, const std::string& source, const std::strin
     if (IsDirectory(target)) return Status::kAccessDenied;
     if (device.IsHeldOpen(target)) return Status::kSharingViolation;
     if (!IsDirectory(ParentOf(target))) return Status::kNotFound;
-    if (device.TakeCopyFailure()) return Status::kIoError;
+    std::optional<StepFault> fault;
+    if (device.BeginStep(Step::kCopy, fault) != Status::kOk) return Status::kIoError;
     FILE* in = std::fopen(source.c_str(), "rb");
     if (in == nullptr) return Status::kIoError;
-    platform::AtomicFile out;
+    DeviceFileWriter out;
     bool ok = out.Open(target);
-    std::vector<char> buffer(1 << 16);
-    for (std::size_t n = 0; ok && (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0;) ok = out.Write(buffer.data(), n);
-    ok = ok && std::ferror(in) == 0;
+    // A copy broken off midway writes its first bytes, then fails without touching the target.
+    const bool midway = fault && fault->kind == FaultKind::kFailMidway;
+    std::uint64_t budget = midway ? fault->at_byte : UINT64_MAX;
+    if (fault && fault->kind == FaultKind::kCorrupt) out.CorruptAt(fault->at_byte);
+    std::vector<std::uint8_t> buffer(1 << 16);
+    for (std::size_t n = 0; ok && budget > 0 && (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0;) {
+        const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(n, budget));
+        ok = out.Write(buffer.data(), take);
+        budget -= take;
+    }
+    ok = ok && !midway && std::ferror(in) == 0;
     std::fclose(in);
     return ok && out.Commit() ? Status::kOk : Status::kIoError;
 }
 
-Status MoveFile(const DeviceState& device, const std::string& source, const std::string& target) {
+Status MoveFile(DeviceState& device, const std::string& source, const std::string& target) {
     if (device.refuse_writes) return Status::kAccessDenied;
     if (!Exists(source)) return Status::kNotFound;
     if (Exists(target)) return Status::kAlreadyExists;
     if (device.TreeHoldsOpenFile(source) || device.IsHeldOpen(target)) return Status::kSharingViolation;
     if (!IsDirectory(ParentOf(target))) return Status::kNotFound;
+    std::optional<StepFault> fault;
+    if (device.BeginStep(Step::kMove, fault) != Status::kOk) return Status::kIoError;
     return std::rename(source.c_str(), target.c_str()) == 0 ? Status::kOk : Status::kIoError;
 }
 

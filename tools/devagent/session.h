@@ -2,6 +2,7 @@
 #include <string>
 
 #include "devicekit/wire/channel.h"
+#include "devicekit/wire/payload.h"
 #include "tools/devagent/device_state.h"
 
 namespace devagent {
@@ -10,6 +11,7 @@ struct SessionLimits {
     int frame_timeout_ms;
     int idle_timeout_ms;
     bool log_commands;
+    bool test_control;  // the fault control command is served
 };
 
 // One client's conversation after the handshake: requests until Bye, a timeout or a broken
@@ -25,9 +27,13 @@ public:
 
 private:
     bool Reply(klxpwire::Status status, const std::vector<std::uint8_t>& data = {});
+    // The largest reply data the client can take.
+    std::size_t ReplyRoom() const;
     bool SendFile(const std::string& ansi_path);
     bool ReceiveFile(std::uint64_t size, const std::string& ansi_path);
-    klxpwire::Status PrepareWrite(const std::string& host) ;
+    klxpwire::Status PrepareWrite(const std::string& host);
+    bool Command(klxpwire::PayloadReader& r);
+    bool CommonCall(klxpwire::PayloadReader& r);
     // Counts file bytes against the drop fault; gives how many of `n` may still pass and
     // whether the connection is to be dropped after them.
     std::size_t AllowBeforeDrop(std::size_t n, bool& drop);
