@@ -35,13 +35,29 @@ constexpr int kFileInfoBlock = 548;
 constexpr int kRegistryBlock = 520;
 constexpr int kAttributeBytes = sizeof(WIN32_FILE_ATTRIBUTE_DATA);
 
+constexpr std::uint32_t Code(klxpwire::Status status) { return static_cast<std::uint32_t>(status); }
+
 int TextLength(const char* text) { return text != nullptr ? static_cast<int>(std::strlen(text)) : 0; }
+
+// Why a name of a file information block could not be decoded: one that decodes with room
+// to spare is too long for the caller's text, one cut off by a full block did not fit the
+// block, and anything else is a malformed answer.
+klxpwire::Status NameFailure(const unsigned char* wire, int size, bool block_full) {
+    char roomy[kFileInfoBlock * 6];
+    if (CKlxpXClient::DecodeRemoteName(wire, size, roomy, sizeof roomy) > 0 || block_full) {
+        return klxpwire::Status::kMoreData;
+    }
+    return klxpwire::Status::kProtocolError;
+}
 
 }  // namespace
 
-CKlxpXClient::CKlxpXClient() : m_pStroageCursor(nullptr) {}
+CKlxpXClient::CKlxpXClient() : m_pStroageCursor(nullptr), m_wStroageLeft(0) {}
 
-CKlxpXClient::CKlxpXClient(const CKlxpXClient& other) : CKlxpClient(other), m_pStroageCursor(other.m_pStroageCursor) {}
+CKlxpXClient::CKlxpXClient(const CKlxpXClient& other)
+    : CKlxpClient(other), m_pStroageCursor(other.m_pStroageCursor), m_wStroageLeft(other.m_wStroageLeft) {}
+
+
 
 CKlxpXClient::~CKlxpXClient() = default;
 
@@ -118,47 +134,43 @@ bool CKlxpXClient::RemoteGetFileInfo(const char* path, WIN32_FILE_ATTRIBUTE_DATA
     const int length = EncodeRemoteName(path, block, sizeof block);
     if (!RemoteCommonCall("GetFileInfo", block, sizeof block, block, length)) return false;
     const int received = m_wReceived;
-    if (received < kAttributeBytes) {
-        m_dwResult = static_cast<std::uint32_t>(klxpwire::Status::kProtocolError);
-        DoError();
-        return false;
+    if (received < kAttributeBytes) return Fail(Code(klxpwire::Status::kProtocolError));
+    // The names go to the caller only when every wanted one came whole and fits.
+    char first[kRemoteTextSize] = {}, second[kRemoteTextSize] = {};
+    const bool want_second = firstText != nullptr && secondText != nullptr;
+    int at = kAttributeBytes;
+    for (char* name : {firstText != nullptr ? first : nullptr, want_second ? second : nullptr}) {
+        if (name == nullptr) break;
+        const int used = DecodeRemoteName(block + at, received - at, name, kRemoteTextSize);
+        if (used == 0) return Fail(Code(NameFailure(block + at, received - at, received == kFileInfoBlock)));
+        at += used;
     }
     if (data != nullptr) std::memcpy(data, block, kAttributeBytes);
-    if (firstText == nullptr) return true;
-    const int first = DecodeRemoteName(block + kAttributeBytes, received - kAttributeBytes, firstText, kRemoteTextSize);
-    if (first == 0) firstText[0] = '\0';
-    if (secondText != nullptr) {
-        const int at = kAttributeBytes + first;
-        if (first == 0 || DecodeRemoteName(block + at, received - at, secondText, kRemoteTextSize) == 0) {
-            secondText[0] = '\0';
-        }
-    }
+    if (firstText != nullptr) std::memcpy(firstText, first, std::strlen(first) + 1);
+    if (want_second) std::memcpy(secondText, second, std::strlen(second) + 1);
     return true;
 }
 
 bool CKlxpXClient::RemoteGetStroageList(void* buffer, int size) {
     if (!RemoteCommonCall("GetStroage", buffer, size, nullptr, 0)) return false;
     m_pStroageCursor = static_cast<const unsigned char*>(buffer);
+    m_wStroageLeft = m_wReceived;
     return true;
 }
 
 bool CKlxpXClient::RemoteGetStroageInfo(std::uint64_t* value, char* name) {
-    if (m_pStroageCursor == nullptr || m_wReceived <= 8 || name == nullptr) return false;
-    const int length = DecodeRemoteName(m_pStroageCursor + 8, m_wReceived - 8, name, kRemoteTextSize);
+    if (m_pStroageCursor == nullptr || m_wStroageLeft <= 8 || name == nullptr) return false;
+    const int length = DecodeRemoteName(m_pStroageCursor + 8, m_wStroageLeft - 8, name, kRemoteTextSize);
     if (length == 0) return false;  // a name without its terminator ends the walk
     if (value != nullptr) *value = klxpwire::GetLe(m_pStroageCursor, 8);
     m_pStroageCursor += 8 + length;
-    m_wReceived = static_cast<std::uint16_t>(m_wReceived - 8 - length);
+    m_wStroageLeft = static_cast<std::uint16_t>(m_wStroageLeft - 8 - length);
     return true;
 }
 
 bool CKlxpXClient::RemoteKernelIoControl(std::uint32_t code, const void* input, int inputSize, void* output,
                                          int outputSize, std::uint32_t* /*returned*/) {
-    if (inputSize < 0 || (input == nullptr && inputSize > 0)) {
-        m_dwResult = static_cast<std::uint32_t>(klxpwire::Status::kBadRequest);
-        DoError();
-        return false;
-    }
+    if (inputSize < 0 || (input == nullptr && inputSize > 0)) return Fail(Code(klxpwire::Status::kBadRequest));
     std::vector<std::uint8_t> block(static_cast<std::size_t>(inputSize) + 8);
     klxpwire::PutLe(block.data(), code, 4);
     klxpwire::PutLe(block.data() + 4, static_cast<std::uint32_t>(inputSize), 4);
@@ -172,18 +184,12 @@ bool CKlxpXClient::RemoteRegQueryValueEx(std::uint32_t key, const char* valueNam
     klxpwire::PutLe(block, key, 4);
     const int length = EncodeRemoteName(valueName, block + 4, sizeof block - 4);
     if (!RemoteCommonCall("RegQValEx", block, sizeof block, block, length + 4)) return false;
-    if (m_wReceived < 4) {
-        m_dwResult = static_cast<std::uint32_t>(klxpwire::Status::kProtocolError);
-        DoError();
-        return false;
-    }
+    if (m_wReceived < 4) return Fail(Code(klxpwire::Status::kProtocolError));
     const std::uint32_t size = m_wReceived - 4U;
     // The caller's buffer is only as large as *dataSize says; never copy more than that.
     if (data != nullptr && (dataSize == nullptr || *dataSize < size)) {
         if (dataSize != nullptr) *dataSize = size;
-        m_dwResult = static_cast<std::uint32_t>(klxpwire::Status::kMoreData);
-        DoError();
-        return false;
+        return Fail(Code(klxpwire::Status::kMoreData));
     }
     if (data != nullptr) std::memcpy(data, block + 4, size);
     if (dataSize != nullptr) *dataSize = size;

@@ -36,9 +36,13 @@ public:
     bool RemoteRegisterWindowMessage(const char* name, std::uint32_t* identifier);
     bool RemoteGlobalMemoryStatus(MEMORYSTATUS* status);
     bool RemoteBroadCastMessage(std::uint32_t message, std::uint32_t firstParam, std::int32_t secondParam);
+    // Fails (kMoreData) rather than give a name cut short: each wanted name must fit
+    // kRemoteTextSize bytes with its terminator.
     bool RemoteGetFileInfo(const char* path, WIN32_FILE_ATTRIBUTE_DATA* data, char* firstText, char* secondText);
     bool RemoteGetStroageList(void* buffer, int size);
     // Walks the list of the last RemoteGetStroageList: one entry per call, false at the end.
+    // The walk keeps its own count of the list's bytes, so calls in between cannot make it
+    // read past the caller's buffer.
     bool RemoteGetStroageInfo(std::uint64_t* value, char* name);
     bool RemoteKernelIoControl(std::uint32_t code, const void* input, int inputSize, void* output, int outputSize,
                                std::uint32_t* returned);
@@ -58,7 +62,15 @@ public:
     static const char szGlobalMemStat[];
 
 private:
+    // Inline, so hidden: the library exports only the class's documented members.
+    bool Fail(std::uint32_t status) {
+        m_dwResult = status;
+        DoError();
+        return false;
+    }
+
     const unsigned char* m_pStroageCursor;
+    std::uint16_t m_wStroageLeft;
 };
 
 }  // namespace klxp

@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -181,24 +183,90 @@ TEST_F(XClientTest, FileInfoGivesRecordAndBothNames) {
     EXPECT_STREQ(second, "kept") << "no first text, no second text";
 }
 
-TEST_F(XClientTest, StorageListWalksTwoEntriesThenStops) {
+// The walk reads only the list it was given: no call in between (each of which sets the
+// shared received length) can make it read past the caller's buffer.
+TEST_F(XClientTest, StorageListWalkStaysWithinTheCallersBuffer) {
     char name[CKlxpXClient::kRemoteTextSize];
     std::uint64_t value = 0;
     EXPECT_FALSE(client_.RemoteGetStroageInfo(&value, name)) << "no list received yet";
-    std::vector<unsigned char> list(1024);
-    ASSERT_TRUE(client_.RemoteGetStroageList(list.data(), static_cast<int>(list.size())));
-    std::vector<std::string> names;
-    for (int i = 0; i < 10 && client_.RemoteGetStroageInfo(&value, name); ++i) {
-        names.emplace_back(name);
-        EXPECT_GT(value, 0U);
+    const std::vector<std::string> both = {"My Flash Disk", "Storage Card"};
+    struct Case {
+        std::size_t buffer;  // 38 bytes per first entry, 36 for the second
+        std::vector<std::string> names;
+    };
+    const std::vector<std::function<bool()>> calls_between = {
+        [] { return true; },
+        [&] {
+            char version[200];
+            return client_.RemoteGetImageVersion(version, sizeof version);
+        },
+        [&] {
+            const std::vector<std::uint8_t> input(300, 1);
+            std::vector<std::uint8_t> output(300);
+            std::uint32_t returned = 0;
+            return client_.RemoteKernelIoControl(7, input.data(), 300, output.data(), 300, &returned);
+        },
+    };
+    for (const Case& c : {Case{1024, both}, Case{74, both}, Case{73, {"My Flash Disk"}}, Case{38, {"My Flash Disk"}},
+                          Case{37, {}}}) {
+        for (std::size_t between = 0; between < calls_between.size(); ++between) {
+            // Its own allocation of exactly that size, so that AddressSanitizer sees any overrun.
+            const std::unique_ptr<unsigned char[]> list(new unsigned char[c.buffer]);
+            ASSERT_TRUE(client_.RemoteGetStroageList(list.get(), static_cast<int>(c.buffer)));
+            ASSERT_TRUE(calls_between[between]());
+            std::vector<std::string> names;
+            for (int i = 0; i < 10 && client_.RemoteGetStroageInfo(&value, name); ++i) {
+                names.emplace_back(name);
+                EXPECT_GT(value, 0U);
+            }
+            EXPECT_EQ(names, c.names) << c.buffer << " bytes, call between " << between;
+        }
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"My Flash Disk", "Storage Card"}));
-    // A list cut by a small buffer ends the walk at the first incomplete entry.
-    std::vector<unsigned char> cut(40);
-    ASSERT_TRUE(client_.RemoteGetStroageList(cut.data(), static_cast<int>(cut.size())));
-    names.clear();
-    for (int i = 0; i < 10 && client_.RemoteGetStroageInfo(&value, name); ++i) names.emplace_back(name);
-    EXPECT_EQ(names, std::vector<std::string>{"My Flash Disk"});
+}
+
+// A name that does not fit the caller's text is a failure, never an empty name.
+TEST_F(XClientTest, FileInfoFailsWhenANameDoesNotFit) {
+    // Letters outside the code page come back escaped, six characters each.
+    const auto cyrillic = [](int letters, bool escaped) {
+        std::string text;
+        for (int i = 0; i < letters; ++i) text += escaped ? "%16%04" : "\xD0\x96";
+        return text;
+    };
+    struct Case {
+        std::string host;    // UTF-8
+        std::string device;  // as the PC spells it
+        bool want_names;
+        bool ok;
+    };
+    const Case cases[] = {
+        {std::string(255, 'n'), std::string(255, 'n'), true, true},
+        {cyrillic(43, false), cyrillic(43, true), true, true},  // 258 characters and the terminator
+        {cyrillic(44, false), cyrillic(44, true), true, false},
+        {cyrillic(44, false), cyrillic(44, true), false, true},  // the record alone
+    };
+    for (const Case& c : cases) {
+        WriteWholeFile(Device(c.host), "abc");
+        WIN32_FILE_ATTRIBUTE_DATA record;
+        std::memset(&record, 0xAA, sizeof record);
+        char first[CKlxpXClient::kRemoteTextSize] = "first";
+        char second[CKlxpXClient::kRemoteTextSize] = "second";
+        char* const first_out = c.want_names ? first : nullptr;
+        char* const second_out = c.want_names ? second : nullptr;
+        const bool ok = client_.RemoteGetFileInfo(Pois(c.device).c_str(), &record, first_out, second_out);
+        EXPECT_EQ(ok, c.ok) << c.device.size();
+        if (ok) {
+            EXPECT_EQ(record.nFileSizeLow, 3U);
+            EXPECT_STREQ(first, c.want_names ? c.device.c_str() : "first");
+            const std::string short_name = second;
+            EXPECT_EQ(short_name != "second" && !short_name.empty(), c.want_names) << short_name;
+        } else {
+            EXPECT_EQ(client_.GetResult(), Code(Status::kMoreData));
+            EXPECT_EQ(record.dwFileAttributes, 0xAAAAAAAAU) << "nothing written on failure";
+            EXPECT_STREQ(first, "first");
+            EXPECT_STREQ(second, "second");
+        }
+        std::filesystem::remove(Device(c.host));
+    }
 }
 
 TEST_F(XClientTest, NavigatorHoldsItsCameraFileUntilStopped) {
@@ -286,12 +354,7 @@ TEST_F(XClientTest, CopyIsADisconnectedClientWithTheSameSettings) {
     EXPECT_FALSE(second.Connect()) << "busy while the original is connected";
     EXPECT_EQ(second.GetResult(), Code(Status::kBusy));
     EXPECT_TRUE(client_.Disconnect());
-    bool connected = false;
-    for (int i = 0; i < 50 && !connected; ++i) {
-        connected = second.Connect();
-        if (!connected) usleep(20000);
-    }
-    EXPECT_TRUE(connected);
+    EXPECT_TRUE(second.Connect()) << "served at once after the original's goodbye";
 }
 
 TEST(XClientNoAgentTest, EveryCallFailsCleanlyWithoutAConnection) {

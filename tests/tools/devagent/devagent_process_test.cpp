@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,61 @@ TEST(DevagentProcessTest, ServesAndLogsEachCommand) {
     EXPECT_TRUE(testsupport::FileExists(device.file("My Flash Disk/VyoMap/VyoMap/VyoMap.exe")));
 }
 
+// What a killed agent left is gone at the next start (only its own temporary names), armed
+// faults work from the command line and the control command, and nothing a client sends can
+// write a line of the log.
+TEST(DevagentProcessTest, StartsCleanArmsFaultsAndLogsOnlyPrintableText) {
+    testsupport::TempDir device, logs;
+    const std::string pois = "My Flash Disk/VyoMap/VyoMap/VyoTC/pois/";
+    std::filesystem::create_directories(device.file(pois + "dir.tmp-abcdef"));
+    const std::pair<std::string, bool> files[] = {
+        {pois + "zarniks.mtc.tmp-Ab12Cd", false},  // AtomicFile's temporary of a killed upload
+        {"~devagent.tmp-xY9z01", false},          // the staging name of a long one
+        {"~devagent.tmp-xY9z01.tmp-q1W2e3", false},
+        {pois + "zarniks.mtc", true},
+        {pois + "notes.tmp-abcde", true},  // five characters
+        {pois + "notes.tmp-abcdefg", true},
+        {pois + "notes.tmp-ab_cd1", true},
+        {pois + ".tmp-abcdef", true},  // no name before the suffix
+        {"tmp-abcdef", true},
+    };
+    for (const auto& [name, kept] : files) testsupport::WriteWholeFile(device.file(name), "x");
+    Child child = Spawn({"--root", device.path(), "--listen", "127.0.0.1:0", "--test-control", "--fault", "refuse 1",
+                         "--fault", "fail upload 2"},
+                        logs.file("stderr.txt"));
+    ASSERT_GT(child.pid, 0);
+    char line[512] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, child.out), nullptr);
+    const std::string text = line;
+    const auto at = text.find("127.0.0.1:");
+    ASSERT_NE(at, std::string::npos) << text;
+    const std::string address = text.substr(at, text.find(',', at) - at);
+    for (const auto& [name, kept] : files) EXPECT_EQ(testsupport::FileExists(device.file(name)), kept) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(device.file(pois + "dir.tmp-abcdef")));
+
+    klxpwire::ClientSession session;
+    EXPECT_EQ(session.Open(address, "refused"), klxpwire::Status::kBusy);
+    ASSERT_EQ(session.Open(address, "evil\ndevagent: forged \x1b[2Kline\r"), klxpwire::Status::kOk);
+    testsupport::WriteWholeFile(logs.file("up.bin"), "data");
+    const std::string target = "\\My Flash Disk\\VyoMap\\VyoMap\\VyoTC\\pois\\poiupdates.upd";
+    EXPECT_EQ(session.Upload(logs.file("up.bin"), target), klxpwire::Status::kOk);
+    EXPECT_EQ(session.Upload(logs.file("up.bin"), target), klxpwire::Status::kIoError) << "--fault fail upload 2";
+    const std::string arm = "fail download";
+    std::vector<std::uint8_t> reply;
+    EXPECT_EQ(session.CommonCall("DevAgentFault", arm.data(), arm.size(), 0, reply), klxpwire::Status::kOk);
+    EXPECT_EQ(session.Download(target, logs.file("down.bin")), klxpwire::Status::kIoError);
+    EXPECT_EQ(session.Delete("\\x\ndevagent: forged line two"), klxpwire::Status::kBadPath);
+    session.Close();
+    kill(child.pid, SIGTERM);
+    EXPECT_EQ(Finish(child), 0);
+    const std::string log = testsupport::ReadWholeFile(logs.file("stderr.txt"));
+    EXPECT_NE(log.find("removed 3 unfinished upload(s)"), std::string::npos) << log;
+    EXPECT_NE(log.find("evil?devagent: forged ?[2Kline?"), std::string::npos) << log;
+    EXPECT_EQ(log.find("\ndevagent: forged"), std::string::npos) << log;
+    EXPECT_EQ(log.find('\x1b'), std::string::npos) << log;
+    EXPECT_EQ(log.find('\r'), std::string::npos) << log;
+}
+
 TEST(DevagentProcessTest, RefusesBadOptionsAndNonLoopbackAddresses) {
     testsupport::TempDir device, logs;
     const std::vector<std::vector<std::string>> bad = {
@@ -88,6 +144,8 @@ TEST(DevagentProcessTest, RefusesBadOptionsAndNonLoopbackAddresses) {
         {"--root", device.path(), "--drop-after", "-5"},
         {"--root", device.path(), "--navigator", "sideways"},
         {"--root", device.path(), "--bogus"},
+        {"--root", device.path(), "--fault", "corrupt move"},
+        {"--root", device.path(), "--frame-timeout", "0"},
     };
     for (const auto& args : bad) {
         Child child = Spawn(args, logs.file("err.txt"));
