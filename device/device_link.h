@@ -1,0 +1,57 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "device/device_profile.h"
+#include "klxpxclnt/klxp_xclient.h"
+#include "platform/pc_files.h"
+
+// The one device access object: its profile (Part of devices.ini) and the operations every page
+// uses whatever the transport. Results are 1 for success, 0 for failure (Disconnect over RAPI
+// excepted, as its library gives it). Device paths begin with "\"; PC paths of the form
+// ".\name" name files of the working folder, other PC paths are used as they stand.
+//
+// Unlike the transports it stands for, a link never reports a copy as done unless the whole
+// file arrived, and a PC file is replaced only by a complete one (the earlier file stays on any
+// failure). A link without a loaded profile is not connected: every operation fails.
+class CDeviceLink {
+public:
+    CDeviceLink() = default;
+
+    void SetWorkFolder(const platform::WorkFolder& folder) { folder_ = folder; }
+    // 1 when devices.ini (the working folder's, else the installed one) could be read; the
+    // profile changes only when the index names a model.
+    int LoadProfile(std::uint32_t index);
+    void SetProfile(const device::DeviceProfile& profile);
+
+    int Initialize(int flags);
+    int Connect();
+    int CopyFromDevice(const char* devicePath, const char* pcPath);
+    int CopyToDevice(const char* pcPath, const char* devicePath);
+    int RunOnDevice(const char* program, const char* arguments);
+    int DeleteOnDevice(const char* devicePath);
+    int Disconnect();
+
+    // Ends the navigation program before its files are exchanged (not on mass storage).
+    void StopNavigator();
+    // Starts it again after the exchange, when the profile asks for it (flash-disk devices).
+    void StartNavigator();
+    // Leaves an empty file of that name on the device; gives the result of the copy.
+    int ClearDeviceFile(const char* devicePath);
+
+    char cameraFilePath[256] = {};
+    char personalUpdatesPath[256] = {};
+    device::TransportKind transport = device::TransportKind::kNone;
+    std::int32_t restartNavigator = 0;
+
+private:
+    std::string PcPath(const char* pcPath) const;
+    // The host path of a device path on the found drive: existing folders and files matched
+    // without regard to letter case, a new file named as given; empty when it cannot be.
+    std::string DrivePath(const char* devicePath) const;
+
+    platform::WorkFolder folder_;
+};
+
+// The one transfer-protocol client of the process.
+extern klxp::CKlxpXClient theKlxpClient;
