@@ -69,7 +69,7 @@ void CDeviceLink::SetProfile(const device::DeviceProfile& profile) {
 }
 
 std::string CDeviceLink::PcPath(const char* pcPath) const {
-    const std::string text = pcPath != nullptr ? pcPath : "";
+    std::string text = pcPath != nullptr ? pcPath : "";
     if (text.rfind(".\\", 0) != 0) return text;
     if (text == kStopProgram && folder_.SizeOf(text) < 0) return platform::ResourceFolder() + "/shutdown.exe";
     return folder_.Path(text);
