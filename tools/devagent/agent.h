@@ -48,6 +48,7 @@ public:
     std::string address() const;
     std::uint16_t port() const { return port_; }
     DeviceState& device() { return device_; }
+    // Clients welcomed so far.
     int sessions_served() const { return sessions_.load(); }
 
 private:
