@@ -12,6 +12,7 @@
 #include "platform/registry_store.h"
 #include "platform/settings.h"
 #include "service/service_client.h"
+#include "terminal_messages.h"
 #include "terminal_progress.h"
 #include "working_folder.h"
 
@@ -20,15 +21,6 @@ namespace zsync {
 namespace {
 
 constexpr unsigned kDeviceNotConnectedText = 118;
-
-// The information dialogs of the start-up, as lines: the caption, then the text.
-class PrintedInformation : public engine::IInformationSink {
-public:
-    void ShowInformation(const std::string& caption, const std::string& /*button*/, const std::string& text) override {
-        std::printf("%s: %s\n", caption.c_str(), text.c_str());
-        std::fflush(stdout);
-    }
-};
 
 void PrintInformationMessages(CServiceClient& client) {
     std::int32_t identifier = -1;
@@ -69,7 +61,7 @@ int RunStatus(const Args& args) {
     CServiceClient client(folder);
     client.SetBaseUrl(config.baseUrl);
     TerminalProgress progress(stderr);
-    PrintedInformation information;
+    TerminalInformation information(stdout);
     const engine::StartupExchangesResult startup = engine::RunStartupExchanges(
         client, texts, config.language, stored.alertId, std::time(nullptr), progress, information);
     if (!startup.serviceAnswered) return kExitFailed;

@@ -5,7 +5,9 @@
 #include "commands.h"
 #include "engine/synchronisation.h"
 #include "options.h"
+#include "device/device_link.h"
 #include "engine/app_config.h"
+#include "engine/device_sync.h"
 #include "platform/folder_lock.h"
 #include "platform/pc_files.h"
 #include "platform/registry_store.h"
@@ -21,6 +23,7 @@ namespace zsync {
 namespace {
 
 constexpr const char* kSyncVersion = "2.0";
+constexpr unsigned kDeviceNotConnectedText = 118;
 
 
 // The Synchronise page's summary (text 156) ends with the cameras copied to the device; here no
@@ -46,13 +49,42 @@ void PrintSummary(const platform::WorkFolder& folder, const engine::SyncCounts& 
 
 }  // namespace
 
+// The device road: the device of the chosen model, through its transport.
+int SyncWithDevice(const platform::WorkFolder& folder, CServiceClient& client, const platform::StringTable& texts,
+                   const platform::Registration& who) {
+    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    if (!stored.deviceSet) {
+        return Fail(kExitFailed, "no device model is chosen; set it with 'zarnik-sync settings set --device N'");
+    }
+    CDeviceLink link;
+    link.SetWorkFolder(folder);
+    if (link.LoadProfile(stored.device) != 1) {
+        return Fail(kExitFailed, "Device config file seems missing, please correct by re-installing application");
+    }
+    if (link.transport == device::TransportKind::kNone) {
+        return Fail(kExitFailed, "device model " + std::to_string(stored.device) + " is not in devices.ini");
+    }
+    if (link.transport == device::TransportKind::kKlx || link.transport == device::TransportKind::kRapi) {
+        return Fail(kExitFailed, "this build reaches devices over the transfer protocol and as mass storage only; "
+                                 "choose such a model, or use 'sync --pc-only'");
+    }
+    TerminalProgress progress(stderr);
+    TerminalMessages messages(stderr, stdin);
+    TerminalInformation information(stdout);
+    const engine::DeviceSyncResult result =
+        engine::SynchroniseWithServer(client, link, progress, messages, information, texts, who);
+    if (!result.connected) return Fail(kExitFailed, texts.Text(kDeviceNotConnectedText));
+    if (!result.reportsCopied) {
+        return Fail(kExitFailed, "the personal updates could not be copied from the device; nothing was changed");
+    }
+    if (result.code != 0) return kExitFailed;  // the message has been shown
+    return result.cameraFileCopied ? kExitOk : kExitFailed;
+}
+
 int RunSync(const Args& args) {
     ParsedArgs parsed;
     std::string error;
     if (!ParseArgs(args, {}, {"--pc-only"}, parsed, error)) return Fail(kExitUsage, error);
-    if (!parsed.Has("--pc-only")) {
-        return Fail(kExitFailed, "the device is not reachable from this build; use 'sync --pc-only'");
-    }
     platform::WorkFolder folder;
     if (!OpenWorkingFolder(folder, error)) return Fail(kExitFailed, error);
     platform::FolderLock lock;
@@ -71,6 +103,7 @@ int RunSync(const Args& args) {
 
     CServiceClient client(folder);
     client.SetBaseUrl(config.baseUrl);
+    if (!parsed.Has("--pc-only")) return SyncWithDevice(folder, client, texts, who);
     TerminalProgress progress(stderr);
     engine::SyncCounts counts;
     engine::SyncOptions options;

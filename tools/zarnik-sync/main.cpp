@@ -14,8 +14,9 @@ const Command kCommands[] = {
     {"build-mtc", "[--cache F] [--out F]",
      "build the speed-camera file from a camera cache (default .\\local.cache -> .\\zarniks.mtc)", RunBuildMtc},
     {"count-mtc", "F", "print the number of cameras in the speed-camera file F", RunCountMtc},
-    {"sync", "--pc-only",
-     "synchronise the working folder ($ZARNIK_HOME) with the service: .\\poiupdates.upd in, .\\zarniks.mtc out",
+    {"sync", "[--pc-only]",
+     "synchronise the device of the chosen model with the service; with --pc-only the working folder "
+     "($ZARNIK_HOME) alone: .\\poiupdates.upd in, .\\zarniks.mtc out",
      RunSync},
     {"status", "",
      "the start-up exchanges with the service (alerts, information messages, version) and the counts of "

@@ -19,4 +19,10 @@ int TerminalMessages::Show(const std::string& text, const std::string& caption, 
     return yes ? engine::kAnswerYes : engine::kAnswerNo;
 }
 
+void TerminalInformation::ShowInformation(const std::string& caption, const std::string& /*button*/,
+                                          const std::string& text) {
+    std::fprintf(out_, "%s: %s\n", caption.c_str(), text.c_str());
+    std::fflush(out_);
+}
+
 }  // namespace zsync

@@ -17,4 +17,14 @@ private:
     std::FILE* in_;
 };
 
+// The information dialog as lines on out: the caption, then the text.
+class TerminalInformation : public engine::IInformationSink {
+public:
+    explicit TerminalInformation(std::FILE* out) : out_(out) {}
+    void ShowInformation(const std::string& caption, const std::string& button, const std::string& text) override;
+
+private:
+    std::FILE* out_;
+};
+
 }  // namespace zsync

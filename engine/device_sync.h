@@ -1,0 +1,38 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "engine/synchronisation.h"
+#include "engine/user_feedback.h"
+#include "platform/settings.h"
+
+class CDeviceLink;
+class CServiceClient;
+namespace platform {
+class StringTable;
+}
+
+// The whole synchronisation with a device, as the Synchronise page's button runs it and
+// `zarnik-sync sync` alike: connect, stop the navigation program, bring the device's reports in,
+// synchronise with the service, empty the device's reports once the service has them, copy the
+// new camera file out, tell the user, start the program again and disconnect.
+namespace engine {
+
+struct DeviceSyncResult {
+    bool connected = false;          // the device was reached
+    bool reportsCopied = false;      // its personal updates reached the working folder
+    std::uint32_t code = 0;          // RunSynchronisation's result; meaningful once reportsCopied
+    bool cameraFileCopied = false;   // the new camera file reached the device
+    SyncCounts counts;
+    std::uint32_t camerasInCache = 0;
+};
+
+// The device's reports are merged into the working folder's ".\poiupdates.upd" (its own records
+// first, then the device's not already there: reports kept from an earlier run are never
+// overwritten), and that file stays until the service has confirmed them. A failure after the
+// navigation program was stopped still starts it again.
+DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link, IProgressSink& progress,
+                                       IMessageSink& messages, IInformationSink& information,
+                                       const platform::StringTable& texts, const platform::Registration& who);
+
+}  // namespace engine

@@ -1,0 +1,106 @@
+// zarnik-sync sync with a device, as a user runs it: the reference service, and the device
+// emulated by a running agent (transfer protocol) or a folder standing in for its storage.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "run_tool.h"
+#include "service/camera_file/writer.h"
+#include "tests/devicekit/running_agent.h"
+#include "tests/tools/poidb-server/server_fixture.h"
+
+namespace {
+
+using testsupport::ReadWholeFile;
+using testsupport::WriteWholeFile;
+using tooltest::RunZarnikSync;
+
+class DeviceSync : public poidbtest::ServerFixture {
+protected:
+    void SetUp() override {
+        ServerFixture::SetUp();
+        setenv("ZARNIK_SETTINGS", work_.file("settings.reg").c_str(), 1);
+        setenv("ZARNIK_HOME", work_.file("home").c_str(), 1);
+        const char* src = std::getenv("ZARNIK_SOURCE_DIR");
+        setenv("ZARNIK_RESOURCES", (std::string(src ? src : ".") + "/resources").c_str(), 1);
+        AddUser(poidbtest::kName, poidbtest::kSerial, poidbtest::kEmail);
+        for (int i = 0; i < 12; ++i) AddOfficial(47000000 + i * 20000, 8000000 + i * 20000, "cam");
+    }
+    void TearDown() override {
+        for (const char* name : {"ZARNIK_SETTINGS", "ZARNIK_HOME", "ZARNIK_RESOURCES", "ZARNIK_DEVICE", "ZARNIK_DRIVES"}) {
+            unsetenv(name);
+        }
+        ServerFixture::TearDown();
+    }
+    void Choose(int model) {
+        ASSERT_EQ(RunZarnikSync({"settings", "set", "--name", poidbtest::kName, "--serial", poidbtest::kSerial,
+                                 "--email", poidbtest::kEmail, "--url", "http://" + address_ + "/POIDataBase/",
+                                 "--device", std::to_string(model)},
+                                work_.path())
+                      .status,
+                  0);
+    }
+    // New cameras far from every other, a different place for each batch.
+    static std::string Reports(int batch) {
+        std::string bytes;
+        for (int i = 0; i < 2; ++i) {
+            char record[80] = {};
+            const std::int32_t fields[] = {-20000000 - i * 100000, 30000000 + batch * 1000000, 3, 0, 90};
+            std::memcpy(record, fields, sizeof fields);
+            bytes.append(record, sizeof record);
+        }
+        return bytes;
+    }
+    testsupport::TempDir work_;
+};
+
+// Models 2 and 4 of the installed devices.ini: the transfer protocol with a restart, and mass storage.
+TEST_F(DeviceSync, EachTransportCarriesReportsInAndTheCameraFileOut) {
+    testsupport::RunningAgent agent(true);
+    ASSERT_TRUE(agent.started());
+    testsupport::TempDir drive;
+    std::filesystem::create_directories(drive.file("VyoMap/VyoMap/VyoTC/pois"));
+    WriteWholeFile(drive.file("VyoMap/VyoMap/DATA.ZIP"), "zip");  // found whatever its case
+    setenv("ZARNIK_DEVICE", agent.address().c_str(), 1);
+    setenv("ZARNIK_DRIVES", drive.path().c_str(), 1);
+    const struct {
+        const char* name;
+        int model;
+        std::string pois;
+    } transports[] = {
+        {"transfer protocol", 2, agent.file(testsupport::kPoisFolder)},
+        {"mass storage", 4, drive.file("VyoMap/VyoMap/VyoTC/pois")},
+    };
+    int personal = 0;
+    for (const auto& t : transports) {
+        SCOPED_TRACE(t.name);
+        Choose(t.model);
+        WriteWholeFile(t.pois + "/poiupdates.upd", Reports(t.model));
+        personal += 2;
+
+        StopServer();  // a failed synchronisation leaves the device's reports where they are
+        auto run = RunZarnikSync({"sync"}, work_.path());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(ReadWholeFile(t.pois + "/poiupdates.upd"), Reports(t.model));
+        if (t.model == 2) {
+            EXPECT_TRUE(agent.device().navigator_running);  // started again after the failure
+        }
+        StartServer();
+
+        run = RunZarnikSync({"sync"}, work_.path());
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find("Synchronization: Synchronisation has been completed successfully."), std::string::npos)
+            << run.out;
+        EXPECT_EQ(ReadWholeFile(t.pois + "/poiupdates.upd"), "");  // the service has them
+        EXPECT_EQ(service::CountCameraFileRecords(t.pois + "/zarniks.mtc"), 12 + personal);
+        EXPECT_FALSE(testsupport::FileExists(work_.file("home/zarniks.mtc")));
+        EXPECT_FALSE(testsupport::FileExists(work_.file("home/poiupdates.upd")));
+        if (t.model == 2) {
+            EXPECT_TRUE(agent.device().navigator_running);
+        }
+    }
+}
+
+}  // namespace
