@@ -1,15 +1,52 @@
 #include "engine/refresh.h"
 
+#include "device/device_link.h"
+#include "engine/change_record.h"
 #include "engine/synchronisation.h"
+#include "service/camera_file/writer.h"
 #include "platform/string_table.h"
 #include "service/service_client.h"
 
 namespace engine {
 
 namespace {
+constexpr unsigned kDeviceNotConnectedText = 118;
+constexpr unsigned kDeviceUnreadableText = 152;
+constexpr unsigned kDeviceInfoText = 170;
+constexpr const char* kCameraCopy = ".\\refresh.mtc";
+constexpr const char* kUpdatesCopy = ".\\refresh.upd";
 constexpr unsigned kFullSynchronisationText = 159;
 constexpr unsigned kPcInfoText = 171;
 }  // namespace
+
+DeviceSummary QueryDeviceSummary(CDeviceLink& link, const platform::WorkFolder& folder,
+                                 const platform::StringTable& texts) {
+    DeviceSummary summary;
+    link.Initialize(0);
+    if (link.Connect() != 1) {
+        summary.text = texts.Text(kDeviceNotConnectedText);
+        return summary;
+    }
+    summary.connected = true;
+    link.StopNavigator();
+    folder.Delete(kCameraCopy);
+    folder.Delete(kUpdatesCopy);
+    if (link.CopyFromDevice(link.cameraFilePath, kCameraCopy) == 1) {
+        summary.read = true;
+        const int cameras = service::CountCameraFileRecords(folder.Path(kCameraCopy));
+        const std::uint32_t changes = link.CopyFromDevice(link.personalUpdatesPath, kUpdatesCopy) == 1
+                                          ? CountChangeRecords(folder.Path(kUpdatesCopy))
+                                          : 0;
+        summary.text = platform::FormatNumbers(texts.Text(kDeviceInfoText), {cameras, changes});
+    } else {
+        summary.text = texts.Text(kDeviceUnreadableText);
+    }
+    folder.Delete(kCameraCopy);
+    folder.Delete(kUpdatesCopy);
+    link.StartNavigator();
+    link.Disconnect();
+    return summary;
+}
 
 ServiceSummary QueryServiceSummary(CServiceClient& client, const platform::Registration& who,
                                    const platform::StringTable& texts) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "commands.h"
+#include "device/device_link.h"
 #include "engine/refresh.h"
 #include "engine/startup.h"
 #include "options.h"
@@ -21,6 +22,21 @@ namespace zsync {
 namespace {
 
 constexpr unsigned kDeviceNotConnectedText = 118;
+
+// The device box of the Synchronise page: its counts, or why there are none.
+void PrintDevice(const platform::WorkFolder& folder, const platform::StoredSettings& stored,
+                 const platform::StringTable& texts) {
+    CDeviceLink link;
+    link.SetWorkFolder(folder);
+    const bool usable = stored.deviceSet && link.LoadProfile(stored.device) == 1 &&
+                        (link.transport == device::TransportKind::kKlxp || link.transport == device::TransportKind::kDrive);
+    if (!usable) {
+        std::printf("Device: %s\n", texts.Text(kDeviceNotConnectedText).c_str());
+        return;
+    }
+    const engine::DeviceSummary summary = engine::QueryDeviceSummary(link, folder, texts);
+    std::printf("Device:%s%s\n", summary.text.rfind('\n', 0) == 0 ? "" : " ", summary.text.c_str());
+}
 
 void PrintInformationMessages(CServiceClient& client) {
     std::int32_t identifier = -1;
@@ -68,8 +84,7 @@ int RunStatus(const Args& args) {
     PrintInformationMessages(client);
     if (!startup.updateAddress.empty()) std::printf("Update available at %s\n", startup.updateAddress.c_str());
 
-    std::printf("Device: %s (the device transports are not in this build)\n",
-                texts.Text(kDeviceNotConnectedText).c_str());
+    PrintDevice(folder, stored, texts);
     platform::Registration who;
     if (!platform::ReadRegistration(who)) {
         std::printf("PC: the registration data is incomplete; set it with 'zarnik-sync settings set'\n");

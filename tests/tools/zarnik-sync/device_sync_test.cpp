@@ -100,6 +100,16 @@ TEST_F(DeviceSync, EachTransportCarriesReportsInAndTheCameraFileOut) {
         if (t.model == 2) {
             EXPECT_TRUE(agent.device().navigator_running);
         }
+
+        // What the Synchronise page would show, without touching the working folder's files.
+        WriteWholeFile(work_.file("home/poiupdates.upd"), "pending");
+        run = RunZarnikSync({"status"}, work_.path());
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find("#Zarniks on device : " + std::to_string(12 + personal) + "\n"), std::string::npos)
+            << run.out;
+        EXPECT_NE(run.out.find("#Changes on device : 0\n"), std::string::npos) << run.out;
+        EXPECT_EQ(ReadWholeFile(work_.file("home/poiupdates.upd")), "pending");
+        std::filesystem::remove(work_.file("home/poiupdates.upd"));
     }
 }
 
