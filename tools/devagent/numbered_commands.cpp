@@ -108,7 +108,10 @@ Status CopyFile(DeviceState& device, const std::string& source, const std::strin
     // A copy broken off midway writes its first bytes, then fails without touching the target.
     const bool midway = fault && fault->kind == FaultKind::kFailMidway;
     std::uint64_t budget = midway ? fault->at_byte : UINT64_MAX;
-    if (fault && fault->kind == FaultKind::kCorrupt) out.CorruptAt(fault->at_byte);
+    struct stat st {};
+    if (fault && fault->kind == FaultKind::kCorrupt && fstat(fileno(in), &st) == 0 && st.st_size > 0) {
+        out.CorruptAt(std::min(fault->at_byte, static_cast<std::uint64_t>(st.st_size) - 1));
+    }
     std::vector<std::uint8_t> buffer(1 << 16);
     for (std::size_t n = 0; ok && budget > 0 && (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0;) {
         const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(n, budget));
