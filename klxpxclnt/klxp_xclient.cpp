@@ -57,8 +57,6 @@ CKlxpXClient::CKlxpXClient() : m_pStroageCursor(nullptr), m_wStroageLeft(0) {}
 CKlxpXClient::CKlxpXClient(const CKlxpXClient& other)
     : CKlxpClient(other), m_pStroageCursor(other.m_pStroageCursor), m_wStroageLeft(other.m_wStroageLeft) {}
 
-
-
 CKlxpXClient::~CKlxpXClient() = default;
 
 bool CKlxpXClient::RemoteDeleteTree(const char* path) { return CommandString(kDeleteTree, path); }

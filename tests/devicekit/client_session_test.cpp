@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -118,12 +117,13 @@ TEST(ClientSessionTest, DeviceNamesUpToTheLengthLimitUploadAndTrailingDotsNameTh
     struct Case {
         std::string device;  // in Windows-1252
         Status status;
-        std::string host;    // the folder entry it makes, in UTF-8
+        std::string host;  // the folder entry it makes, in UTF-8
     };
     const Case cases[] = {
         {std::string(255, 'n'), Status::kOk, std::string(255, 'n')},
         {std::string(244, 'm') + ".tmp-abcde", Status::kOk, std::string(244, 'm') + ".tmp-abcde"},
-        {std::string(127, '\xE9') + "a", Status::kOk, [] {
+        {std::string(127, '\xE9') + "a", Status::kOk,
+         [] {
              std::string utf8;
              for (int i = 0; i < 127; ++i) utf8 += "\xC3\xA9";
              return utf8 + "a";
@@ -145,7 +145,8 @@ TEST(ClientSessionTest, DeviceNamesUpToTheLengthLimitUploadAndTrailingDotsNameTh
         EXPECT_EQ(session.Upload(pc.file("up.bin"), kDevicePois + c.device), c.status) << label;
         if (c.status != Status::kOk) continue;
         EXPECT_EQ(ReadWholeFile(agent.file(std::string(kPoisFolder) + "/" + c.host)), Pattern(70000)) << label;
-        EXPECT_EQ(session.Upload(pc.file("up.bin"), kDevicePois + c.device + "."), Status::kOk) << label << ": again, one dot more";
+        EXPECT_EQ(session.Upload(pc.file("up.bin"), kDevicePois + c.device + "."), Status::kOk)
+            << label << ": again, one dot more";
         EXPECT_EQ(session.Download(kDevicePois + c.device + " ", pc.file("down.bin")), Status::kOk) << label;
         std::string copy = c.device;
         copy[0] = 'c';
@@ -240,8 +241,8 @@ TEST(ClientSessionTest, EachSideSendsAtMostWhatTheOtherAnnounced) {
         std::uint32_t client;
         std::uint32_t agent;
     };
-    for (const Case c : {Case{kMinNegotiatedPayload, kMaxPayload}, Case{kMaxPayload, kMinNegotiatedPayload},
-                         Case{5000, 70000}}) {
+    for (const Case c :
+         {Case{kMinNegotiatedPayload, kMaxPayload}, Case{kMaxPayload, kMinNegotiatedPayload}, Case{5000, 70000}}) {
         devagent::AgentOptions options;
         options.max_payload = c.agent;
         RunningAgent agent(options);
@@ -251,8 +252,10 @@ TEST(ClientSessionTest, EachSideSendsAtMostWhatTheOtherAnnounced) {
         ASSERT_EQ(session.Open(agent.address(), "limits"), Status::kOk) << c.client << "/" << c.agent;
         const std::string bytes = Pattern(kDataChunk + 3 * 70000 + 1);
         WriteWholeFile(pc.file("up.bin"), bytes);
-        EXPECT_EQ(session.Upload(pc.file("up.bin"), kDevicePois + "big.bin"), Status::kOk) << c.client << "/" << c.agent;
-        EXPECT_EQ(session.Download(kDevicePois + "big.bin", pc.file("down.bin")), Status::kOk) << c.client << "/" << c.agent;
+        EXPECT_EQ(session.Upload(pc.file("up.bin"), kDevicePois + "big.bin"), Status::kOk)
+            << c.client << "/" << c.agent;
+        EXPECT_EQ(session.Download(kDevicePois + "big.bin", pc.file("down.bin")), Status::kOk)
+            << c.client << "/" << c.agent;
         EXPECT_EQ(ReadWholeFile(pc.file("down.bin")), bytes);
 
         // An answer the client asks for in full is still cut to what the client takes.
@@ -273,7 +276,8 @@ TEST(ClientSessionTest, EachSideSendsAtMostWhatTheOtherAnnounced) {
             const bool whole = SendRaw(raw.fd(), EncodeFrame(MessageType::kCommonCall, call));
             EXPECT_TRUE(whole || over == 1);
             Frame frame;
-            EXPECT_EQ(raw.Receive(frame, 3000), over == 0 ? Status::kOk : Status::kConnectionLost) << c.agent << "+" << over;
+            EXPECT_EQ(raw.Receive(frame, 3000), over == 0 ? Status::kOk : Status::kConnectionLost)
+                << c.agent << "+" << over;
         }
     }
 }
@@ -293,7 +297,8 @@ TEST(ClientSessionTest, StalledPeerIsDroppedOnceAFrameTakesLongerThanTheFrameTim
         Frame frame;
         ASSERT_EQ(raw.Receive(frame, 3000), Status::kOk);
         if (in_upload) {
-            ASSERT_EQ(raw.Send(MessageType::kWriteFile, PayloadWriter().U64(100).Text(kDevicePois + "slow.bin").bytes(), 1000),
+            ASSERT_EQ(raw.Send(MessageType::kWriteFile, PayloadWriter().U64(100).Text(kDevicePois + "slow.bin").bytes(),
+                               1000),
                       Status::kOk);
             ASSERT_EQ(raw.Receive(frame, 3000), Status::kOk);
         }
@@ -366,13 +371,15 @@ TEST(ClientSessionTest, ArmedFaultsHitTheChosenStepAndKeepTheConnection) {
     const Status io = Status::kIoError, ok = Status::kOk;
     const Case cases[] = {
         {"fail upload 2", {{Op::kUpload, ok}, {Op::kUpload, io}, {Op::kUpload, ok}}},
-        {"fail download 2", {{Op::kUpload, ok}, {Op::kDownload, ok}, {Op::kCopy, ok}, {Op::kDownload, io}, {Op::kDownload, ok}}},
+        {"fail download 2",
+         {{Op::kUpload, ok}, {Op::kDownload, ok}, {Op::kCopy, ok}, {Op::kDownload, io}, {Op::kDownload, ok}}},
         {"fail copy 1 2", {{Op::kCopy, io}, {Op::kMove, ok}, {Op::kCopy, io}, {Op::kCopy, ok}}},
         {"fail move", {{Op::kCopy, ok}, {Op::kMove, io}, {Op::kMove, ok}}},
         {"midway download 1000", {{Op::kDownload, io}, {Op::kDownload, ok}}},
         {"midway upload 4096 2", {{Op::kUpload, ok}, {Op::kUpload, io}, {Op::kUpload, ok}}},
         {"midway copy 10", {{Op::kCopy, io}, {Op::kCopy, ok}}},
-        {"corrupt download 1 3", {{Op::kDownload, ok, true}, {Op::kDownload, ok, true}, {Op::kDownload, ok, true}, {Op::kDownload, ok}}},
+        {"corrupt download 1 3",
+         {{Op::kDownload, ok, true}, {Op::kDownload, ok, true}, {Op::kDownload, ok, true}, {Op::kDownload, ok}}},
         {"corrupt upload", {{Op::kUpload, ok, true}, {Op::kUpload, ok}}},
         {"corrupt copy", {{Op::kCopy, ok, true}, {Op::kCopy, ok}}},
     };

@@ -207,8 +207,8 @@ TEST_F(XClientTest, StorageListWalkStaysWithinTheCallersBuffer) {
             return client_.RemoteKernelIoControl(7, input.data(), 300, output.data(), 300, &returned);
         },
     };
-    for (const Case& c : {Case{1024, both}, Case{74, both}, Case{73, {"My Flash Disk"}}, Case{38, {"My Flash Disk"}},
-                          Case{37, {}}}) {
+    for (const Case& c :
+         {Case{1024, both}, Case{74, both}, Case{73, {"My Flash Disk"}}, Case{38, {"My Flash Disk"}}, Case{37, {}}}) {
         for (std::size_t between = 0; between < calls_between.size(); ++between) {
             // Its own allocation of exactly that size, so that AddressSanitizer sees any overrun.
             const std::unique_ptr<unsigned char[]> list(new unsigned char[c.buffer]);

@@ -164,16 +164,17 @@ void Agent::Serve(int fd) {
         // Each side sends at most what the other announced.
         channel.set_send_limit(std::min(limit, klxpwire::kMaxPayload));
         ++sessions_;  // counted before the client can see its welcome
-        s = channel.Send(MessageType::kWelcome,
-                         PayloadWriter().U16(klxpwire::kProtocolVersion).U32(options_.max_payload).Text(options_.model).bytes(),
-                         options_.frame_timeout_ms);
+        s = channel.Send(
+            MessageType::kWelcome,
+            PayloadWriter().U16(klxpwire::kProtocolVersion).U32(options_.max_payload).Text(options_.model).bytes(),
+            options_.frame_timeout_ms);
     }
     const std::string name = client.empty() ? "client" : LoggableText(client, 64);
     if (options_.log_commands) LogLine("client \"" + name + "\" connects -> " + klxpwire::StatusText(s));
     if (s == Status::kOk) {
-        Session session(device_, channel,
-                        {options_.frame_timeout_ms, options_.idle_timeout_ms, options_.log_commands, options_.test_control},
-                        name);
+        Session session(
+            device_, channel,
+            {options_.frame_timeout_ms, options_.idle_timeout_ms, options_.log_commands, options_.test_control}, name);
         session.Run();
     }
     {

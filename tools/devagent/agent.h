@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "devicekit/wire/frame.h"
-
 #include "tools/devagent/device_state.h"
 
 namespace devagent {
@@ -28,7 +27,7 @@ struct AgentOptions {
     // timeout), since its session is only winding down.
     int busy_grace_ms = 500;
     std::uint32_t max_payload = klxpwire::kMaxPayload;  // announced in Welcome (at least 4096)
-    bool test_control = false;  // serve the "DevAgentFault" control command
+    bool test_control = false;                          // serve the "DevAgentFault" control command
 };
 
 // The device emulator: serves one client at a time over the device protocol; a second client

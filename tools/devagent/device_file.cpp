@@ -78,7 +78,8 @@ int RemoveLeftoverUploads(const std::string& root) {
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec)) removed += platform::RemoveLeftoverTemporaries(it->path().string());
+        if (!it->is_directory(ec) || it->is_symlink(ec)) continue;
+        removed += platform::RemoveLeftoverTemporaries(it->path().string());
     }
     return removed;
 }

@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
         else if (arg == "--fail-copies" && has_value && ParseNumber(argv[i + 1], number) && number < 1000000) fail_copies = (++i, number);
         else if (arg == "--fault" && has_value) faults.emplace_back(argv[++i]);
         else if (arg == "--test-control") options.test_control = true;
-        else if (arg == "--frame-timeout" && has_value && ParseNumber(argv[i + 1], number) && number > 0 && number <= 3600000) options.frame_timeout_ms = (++i, static_cast<int>(number));
+        else if (arg == "--frame-timeout" && has_value && ParseNumber(argv[i + 1], number) && number > 0 && number <= 3600000)
+            options.frame_timeout_ms = (++i, static_cast<int>(number));
         else if (arg == "--slow" && has_value && ParseNumber(argv[i + 1], number) && number > 0 && number < (1ULL << 32)) slow = (++i, number);
         else {
             std::fprintf(stderr, "devagent: unknown or incomplete option: %s\n", arg.c_str());

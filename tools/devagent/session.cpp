@@ -209,10 +209,9 @@ bool Session::CommonCall(PayloadReader& r) {
     Status s = Status::kOk;
     if (limits_.test_control && name == kFaultCommand) {
         std::string error;
-        s = device_.faults.Apply(std::string_view(reinterpret_cast<const char*>(input), size), error)
-                ? Status::kOk
-                : Status::kBadRequest;
-        Log("fault " + std::string(reinterpret_cast<const char*>(input), size) + (error.empty() ? "" : ": " + error), s);
+        const std::string text(reinterpret_cast<const char*>(input), size);
+        s = device_.faults.Apply(text, error) ? Status::kOk : Status::kBadRequest;
+        Log("fault " + text + (error.empty() ? "" : ": " + error), s);
         return Reply(s);
     }
     const auto room = static_cast<std::uint32_t>(std::min<std::size_t>({max_reply, 0xFFFF, ReplyRoom()}));

@@ -54,17 +54,28 @@ int Finish(Child& child) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The address the agent reports on its first line, empty when it reports none.
+std::string ListeningAddress(const Child& child) {
+    char line[512] = {};
+    if (child.pid <= 0 || std::fgets(line, sizeof line, child.out) == nullptr) return "";
+    const std::string text = line;
+    const auto at = text.find("127.0.0.1:");
+    return at == std::string::npos ? "" : text.substr(at, text.find(',', at) - at);
+}
+
+// Stops the agent as a user would (it must exit 0) and gives what it logged.
+std::string StopAndReadLog(Child& child, const std::string& log) {
+    kill(child.pid, SIGTERM);
+    EXPECT_EQ(Finish(child), 0);
+    return testsupport::ReadWholeFile(log);
+}
+
 TEST(DevagentProcessTest, ServesAndLogsEachCommand) {
     testsupport::TempDir device, logs;
     Child child = Spawn({"--root", device.path(), "--listen", "127.0.0.1:0", "--model", "M7", "--navigator", "stopped"},
                         logs.file("stderr.txt"));
-    ASSERT_GT(child.pid, 0);
-    char line[512] = {};
-    ASSERT_NE(std::fgets(line, sizeof line, child.out), nullptr);
-    const std::string text = line;
-    const auto at = text.find("127.0.0.1:");
-    ASSERT_NE(at, std::string::npos) << text;
-    const std::string address = text.substr(at, text.find(',', at) - at);
+    const std::string address = ListeningAddress(child);
+    ASSERT_FALSE(address.empty());
 
     klxpwire::ClientSession session;
     ASSERT_EQ(session.Open(address, "test"), klxpwire::Status::kOk);
@@ -72,9 +83,7 @@ TEST(DevagentProcessTest, ServesAndLogsEachCommand) {
     EXPECT_EQ(session.CreateProcess("\\My Flash Disk\\VyoMap\\VyoMap\\vyomap.exe", ""), klxpwire::Status::kOk);
     EXPECT_EQ(session.Delete("\\..\\x"), klxpwire::Status::kBadPath);
     session.Close();
-    kill(child.pid, SIGTERM);
-    EXPECT_EQ(Finish(child), 0);
-    const std::string log = testsupport::ReadWholeFile(logs.file("stderr.txt"));
+    const std::string log = StopAndReadLog(child, logs.file("stderr.txt"));
     EXPECT_NE(log.find("start \\My Flash Disk\\VyoMap\\VyoMap\\vyomap.exe"), std::string::npos) << log;
     EXPECT_NE(log.find("[navigator running]"), std::string::npos) << log;
     EXPECT_NE(log.find("delete \\..\\x -> Invalid device path"), std::string::npos) << log;
@@ -90,7 +99,7 @@ TEST(DevagentProcessTest, StartsCleanArmsFaultsAndLogsOnlyPrintableText) {
     std::filesystem::create_directories(device.file(pois + "dir.tmp-abcdef"));
     const std::pair<std::string, bool> files[] = {
         {pois + "zarniks.mtc.tmp-Ab12Cd", false},  // AtomicFile's temporary of a killed upload
-        {"~devagent.tmp-xY9z01", false},          // the staging name of a long one
+        {"~devagent.tmp-xY9z01", false},           // the staging name of a long one
         {"~devagent.tmp-xY9z01.tmp-q1W2e3", false},
         {pois + "zarniks.mtc", true},
         {pois + "notes.tmp-abcde", true},  // five characters
@@ -103,13 +112,8 @@ TEST(DevagentProcessTest, StartsCleanArmsFaultsAndLogsOnlyPrintableText) {
     Child child = Spawn({"--root", device.path(), "--listen", "127.0.0.1:0", "--test-control", "--fault", "refuse 1",
                          "--fault", "fail upload 2"},
                         logs.file("stderr.txt"));
-    ASSERT_GT(child.pid, 0);
-    char line[512] = {};
-    ASSERT_NE(std::fgets(line, sizeof line, child.out), nullptr);
-    const std::string text = line;
-    const auto at = text.find("127.0.0.1:");
-    ASSERT_NE(at, std::string::npos) << text;
-    const std::string address = text.substr(at, text.find(',', at) - at);
+    const std::string address = ListeningAddress(child);
+    ASSERT_FALSE(address.empty());
     for (const auto& [name, kept] : files) EXPECT_EQ(testsupport::FileExists(device.file(name)), kept) << name;
     EXPECT_TRUE(std::filesystem::is_directory(device.file(pois + "dir.tmp-abcdef")));
 
@@ -126,9 +130,7 @@ TEST(DevagentProcessTest, StartsCleanArmsFaultsAndLogsOnlyPrintableText) {
     EXPECT_EQ(session.Download(target, logs.file("down.bin")), klxpwire::Status::kIoError);
     EXPECT_EQ(session.Delete("\\x\ndevagent: forged line two"), klxpwire::Status::kBadPath);
     session.Close();
-    kill(child.pid, SIGTERM);
-    EXPECT_EQ(Finish(child), 0);
-    const std::string log = testsupport::ReadWholeFile(logs.file("stderr.txt"));
+    const std::string log = StopAndReadLog(child, logs.file("stderr.txt"));
     EXPECT_NE(log.find("removed 3 unfinished upload(s)"), std::string::npos) << log;
     EXPECT_NE(log.find("evil?devagent: forged ?[2Kline?"), std::string::npos) << log;
     EXPECT_EQ(log.find("\ndevagent: forged"), std::string::npos) << log;

@@ -48,7 +48,8 @@ TEST(DeviceFsTest, NoPathEscapesTheFolder) {
     const DeviceFs fs(root.path());
     const std::string hostile[] = {
         "", "relative", "/etc/passwd", "C:\\Windows", "\\..", "\\a\\..\\..\\b", "\\.\\a", "\\a\\.",
-        std::string("\\a\0b", 4), "\\a:b", "\\...", "\\ ", "\\a\\. .", "\\" + std::string(256, 'n'), "\\up\\etc\\passwd", "\\up", "\\a\001b", "\\a*b", "\\a?b", "\\a|b",
+        std::string("\\a\0b", 4), "\\a:b", "\\up\\etc\\passwd", "\\up", "\\a\001b", "\\a*b", "\\a?b", "\\a|b",
+        "\\...", "\\ ", "\\a\\. .", "\\" + std::string(256, 'n'),
     };
     for (const std::string& path : hostile) {
         std::string host;
