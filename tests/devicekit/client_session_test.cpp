@@ -320,7 +320,7 @@ TEST(ClientSessionTest, StalledPeerIsDroppedOnceAFrameTakesLongerThanTheFrameTim
 }
 
 TEST(ClientSessionTest, AgentSurvivesHostileClientsAndServesTheNextOne) {
-    RunningAgent agent;
+    RunningAgent agent(false, 300);
     const std::vector<std::vector<std::uint8_t>> openings = {
         {'G', 'E', 'T', ' ', '/', ' ', 'H', 'T', 'T', 'P', '/', '1', '.', '1', '\r', '\n', '\r', '\n'},
         EncodeFrame(MessageType::kData, std::vector<std::uint8_t>(100, 1)),               // no hello
