@@ -4,8 +4,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include "devicekit/klx/klx.h"
+#include "devicekit/rapi/rapi.h"
 
 #include "device/drive_detection.h"
 #include "platform/atomic_file.h"
@@ -23,6 +29,18 @@ constexpr const char* kStopProgram = ".\\shutdown.exe";
 constexpr const char* kStopProgramOnDevice = "\\shutdown.exe";
 constexpr const char* kEmptyFile = ".\\temp.dat";
 constexpr std::size_t kCopyBlock = 1024;
+
+constexpr int kKlxConnectTries = 6;
+constexpr int kKlxCopyRetries = 5;
+constexpr int kRapiConnectWaitMs = 750;
+constexpr int kRapiOpenTries = 11;
+constexpr int kRapiOpenPauseMs = 700;
+constexpr std::uint32_t kRapiChunk = 100000;
+constexpr int kRapiUploadAttempts = 3;
+constexpr std::size_t kRapiPathLimit = 255;
+constexpr std::size_t kProbeSize = 200;
+constexpr const char* kProbeText =
+    "effe testen of het werkt naar het device schrijven, dit is inderdaad een goede test";
 
 bool FlashDisk(TransportKind kind) { return kind == TransportKind::kKlx || kind == TransportKind::kKlxp; }
 
@@ -48,7 +66,191 @@ int CopyLocalFile(const std::string& source, const std::string& target) {
     return ok && out.Commit() ? 1 : 0;
 }
 
+// Reads until the buffer is full or the file ends; -1 on an error.
+ssize_t ReadChunk(int fd, char* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+// A device path the remote API's 256-character buffers can hold.
+bool RapiPathFits(const char* devicePath) {
+    return devicePath != nullptr && std::strlen(devicePath) <= kRapiPathLimit;
+}
+
+CeHandle RapiCreateForWriting(const char* devicePath) {
+    return CeCreateFile(devicePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+}
+
+CeHandle RapiOpenForReading(const char* devicePath) {
+    return CeCreateFile(devicePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+bool RapiWriteAll(CeHandle file, const char* data, std::uint32_t size) {
+    std::uint32_t written = 0;
+    return CeWriteFile(file, data, size, &written, nullptr) != 0 && written == size;
+}
+
+// Writes the probe record to the ".bak" name and reads it back: a device whose storage cannot
+// be written fails here, before its present file is touched.
+bool RapiProbe(const char* backupPath) {
+    CeHandle probe = RapiCreateForWriting(backupPath);
+    if (probe == nullptr) {
+        CeDeleteFile(backupPath);
+        return false;
+    }
+    char record[kProbeSize] = {};
+    std::memcpy(record, kProbeText, std::strlen(kProbeText) + 1);
+    const bool written = RapiWriteAll(probe, record, sizeof record);
+    const bool closed = CeCloseHandle(probe) != 0;
+    bool same = false;
+    if (written && closed) {
+        CeHandle back = RapiOpenForReading(backupPath);
+        if (back != nullptr) {
+            char readBack[kProbeSize + 1] = {};
+            std::uint32_t got = 0;
+            same = CeReadFile(back, readBack, kProbeSize, &got, nullptr) != 0 && std::strcmp(readBack, kProbeText) == 0;
+            CeCloseHandle(back);
+        }
+    }
+    CeDeleteFile(backupPath);
+    return same;
+}
+
+// One upload attempt: the whole PC file written, and read back equal to it, byte for byte and
+// length for length, so that a truncated or corrupted device file never counts as good.
+bool RapiUploadAttempt(const char* devicePath, const std::string& pcPath, std::vector<char>& pcChunk,
+                       std::vector<char>& deviceChunk) {
+    CeHandle target = RapiCreateForWriting(devicePath);
+    if (target == nullptr) return false;
+    bool good = true;
+    const int in = ::open(pcPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) good = false;
+    while (good) {
+        const ssize_t n = ReadChunk(in, pcChunk.data(), pcChunk.size());
+        if (n <= 0) {
+            good = n == 0;
+            break;
+        }
+        good = RapiWriteAll(target, pcChunk.data(), static_cast<std::uint32_t>(n));
+    }
+    if (in >= 0) ::close(in);
+    if (CeCloseHandle(target) == 0) good = false;
+    if (!good) return false;
+
+    CeHandle back = RapiOpenForReading(devicePath);
+    if (back == nullptr) return false;
+    const int again = ::open(pcPath.c_str(), O_RDONLY | O_CLOEXEC);
+    bool same = again >= 0;
+    while (same) {
+        const ssize_t n = ReadChunk(again, pcChunk.data(), pcChunk.size());
+        std::uint32_t got = 0;
+        if (n < 0 || CeReadFile(back, deviceChunk.data(), kRapiChunk, &got, nullptr) == 0) {
+            same = false;
+            break;
+        }
+        if (static_cast<std::size_t>(n) != got) {
+            same = false;
+            break;
+        }
+        if (n == 0) break;
+        same = std::memcmp(pcChunk.data(), deviceChunk.data(), got) == 0;
+    }
+    if (again >= 0) ::close(again);
+    CeCloseHandle(back);
+    return same;
+}
+
 }  // namespace
+
+void CDeviceLink::Pause(int milliseconds) const {
+    if (pause_) {
+        pause_(milliseconds);
+    } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+}
+
+int CDeviceLink::KlxCopyFromDevice(const char* devicePath, const std::string& pcPath) {
+    int result = KLXCopyFileFromDevice(devicePath, pcPath.c_str());
+    // A dropped USB connection shows as a failed copy; a new connection usually mends it.
+    for (int retry = 0; result == 0 && retry < kKlxCopyRetries; ++retry) {
+        KLXConnectDevice();
+        result = KLXCopyFileFromDevice(devicePath, pcPath.c_str());
+    }
+    return result != 0 ? 1 : 0;
+}
+
+int CDeviceLink::KlxCopyToDevice(const std::string& pcPath, const char* devicePath) {
+    int result = KLXCopyFileToDevice(pcPath.c_str(), devicePath);
+    for (int retry = 0; result == 0 && retry < kKlxCopyRetries; ++retry) {
+        KLXConnectDevice();
+        result = KLXCopyFileToDevice(pcPath.c_str(), devicePath);
+    }
+    return result != 0 ? 1 : 0;
+}
+
+int CDeviceLink::RapiConnect() {
+    RAPIINIT init;
+    if (CeRapiInitEx(&init) < 0 || init.heRapiInit == nullptr) return 0;
+    return init.heRapiInit->Wait(kRapiConnectWaitMs) ? 1 : 0;
+}
+
+int CDeviceLink::RapiCopyFromDevice(const char* devicePath, const std::string& pcPath) {
+    if (!RapiPathFits(devicePath)) return 0;
+    // The device may still be busy with the file just after connecting, so the open is retried.
+    CeHandle source = RapiOpenForReading(devicePath);
+    for (int attempt = 1; source == nullptr && attempt < kRapiOpenTries; ++attempt) {
+        Pause(kRapiOpenPauseMs);
+        source = RapiOpenForReading(devicePath);
+    }
+    if (source == nullptr) return 0;
+    // Success only with the whole file on the PC: a partial personal-updates file taken for a
+    // whole one would later cost the user the reports it lacks.
+    platform::AtomicFile out;
+    bool ok = out.Open(pcPath);
+    std::vector<char> chunk(kRapiChunk);
+    while (ok) {
+        std::uint32_t got = 0;
+        if (CeReadFile(source, chunk.data(), kRapiChunk, &got, nullptr) == 0) {
+            ok = false;
+            break;
+        }
+        if (got == 0) break;
+        ok = out.Write(chunk.data(), got);
+    }
+    CeCloseHandle(source);
+    return ok && out.Commit() ? 1 : 0;
+}
+
+int CDeviceLink::RapiCopyToDevice(const char* devicePath, const std::string& pcPath) {
+    if (!RapiPathFits(devicePath)) return 0;
+    const std::string backup = std::string(devicePath) + ".bak";
+    if (!RapiProbe(backup.c_str())) return 0;
+    const bool backedUp = CeMoveFile(devicePath, backup.c_str()) != 0;
+    std::vector<char> pcChunk(kRapiChunk);
+    std::vector<char> deviceChunk(kRapiChunk);
+    for (int attempt = 0; attempt < kRapiUploadAttempts; ++attempt) {
+        if (RapiUploadAttempt(devicePath, pcPath, pcChunk, deviceChunk)) {
+            CeDeleteFile(backup.c_str());
+            return 1;
+        }
+    }
+    // The bad copy makes way for the earlier file, which would otherwise stay under the ".bak"
+    // name where the navigation program does not look.
+    if (backedUp) {
+        CeDeleteFile(devicePath);
+        CeMoveFile(backup.c_str(), devicePath);
+    }
+    return 0;
+}
 
 int CDeviceLink::LoadProfile(std::uint32_t index) {
     device::DeviceProfile profile;
@@ -88,11 +290,23 @@ std::string CDeviceLink::DrivePath(const char* devicePath) const {
     return existing.empty() ? folder + "/" + name : existing;
 }
 
-int CDeviceLink::Initialize(int /*flags*/) { return transport == TransportKind::kNone ? 0 : 1; }
+int CDeviceLink::Initialize(int flags) {
+    switch (transport) {
+        case TransportKind::kNone: return 0;
+        case TransportKind::kKlx: return KLXInitialize(flags);
+        default: return 1;
+    }
+}
 
 int CDeviceLink::Connect() {
     switch (transport) {
+        case TransportKind::kKlx: {
+            int result = 0;
+            for (int attempt = 0; attempt < kKlxConnectTries && result == 0; ++attempt) result = KLXConnectDevice();
+            return result;
+        }
         case TransportKind::kKlxp: return theKlxpClient.Connect() ? 1 : 0;
+        case TransportKind::kRapi: return RapiConnect();
         case TransportKind::kDrive:
             return device::FindDeviceDrive("VyoTrailwiser1") == 1 || device::FindDeviceDrive("TFAT") == 1 ? 1 : 0;
         default: return 0;  // no profile, or a transport this build cannot reach
@@ -102,7 +316,9 @@ int CDeviceLink::Connect() {
 int CDeviceLink::CopyFromDevice(const char* devicePath, const char* pcPath) {
     const std::string pc = PcPath(pcPath);
     switch (transport) {
+        case TransportKind::kKlx: return KlxCopyFromDevice(devicePath, pc);
         case TransportKind::kKlxp: return theKlxpClient.Download(devicePath, pc.c_str(), 1) ? 1 : 0;
+        case TransportKind::kRapi: return RapiCopyFromDevice(devicePath, pc);
         case TransportKind::kDrive: {
             const std::string device = DrivePath(devicePath);
             return device.empty() ? 0 : CopyLocalFile(device, pc);
@@ -114,9 +330,11 @@ int CDeviceLink::CopyFromDevice(const char* devicePath, const char* pcPath) {
 int CDeviceLink::CopyToDevice(const char* pcPath, const char* devicePath) {
     const std::string pc = PcPath(pcPath);
     switch (transport) {
+        case TransportKind::kKlx: return KlxCopyToDevice(pc, devicePath);
         case TransportKind::kKlxp:
             theKlxpClient.SetBlocking(true);
             return theKlxpClient.Upload(pc.c_str(), devicePath, 1) ? 1 : 0;
+        case TransportKind::kRapi: return RapiCopyToDevice(devicePath, pc);
         case TransportKind::kDrive: {
             const std::string device = DrivePath(devicePath);
             return device.empty() ? 0 : CopyLocalFile(pc, device);
@@ -125,9 +343,18 @@ int CDeviceLink::CopyToDevice(const char* pcPath, const char* devicePath) {
     }
 }
 
-int CDeviceLink::RunOnDevice(const char* program, const char* /*arguments*/) {
+int CDeviceLink::RunOnDevice(const char* program, const char* arguments) {
     switch (transport) {
+        case TransportKind::kKlx: return KLXCreateProcess(program, arguments) != 0 ? 1 : 0;
         case TransportKind::kKlxp: return theKlxpClient.RemoteCreateProcess(program) ? 1 : 0;  // no arguments
+        case TransportKind::kRapi: {
+            if (!RapiPathFits(program) || !RapiPathFits(arguments)) return 0;
+            CE_PROCESS_INFORMATION information;
+            return CeCreateProcess(program, arguments, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr,
+                                   &information) != 0
+                       ? 1
+                       : 0;
+        }
         case TransportKind::kDrive: return 1;
         default: return 0;
     }
@@ -135,6 +362,8 @@ int CDeviceLink::RunOnDevice(const char* program, const char* /*arguments*/) {
 
 int CDeviceLink::DeleteOnDevice(const char* devicePath) {
     switch (transport) {
+        case TransportKind::kKlx: return KLXDeleteFile(devicePath) != 0 ? 1 : 0;
+        case TransportKind::kRapi: return RapiPathFits(devicePath) && CeDeleteFile(devicePath) != 0 ? 1 : 0;
         case TransportKind::kKlxp:
             theKlxpClient.SetBlocking(true);
             return theKlxpClient.RemoteDeleteFile(devicePath) ? 1 : 0;
@@ -148,7 +377,9 @@ int CDeviceLink::DeleteOnDevice(const char* devicePath) {
 
 int CDeviceLink::Disconnect() {
     switch (transport) {
+        case TransportKind::kKlx: return 1;
         case TransportKind::kKlxp: return theKlxpClient.Disconnect() ? 1 : 0;
+        case TransportKind::kRapi: return CeRapiUninit();  // 0 (S_OK) when it went well
         case TransportKind::kDrive: return 1;
         default: return 0;
     }

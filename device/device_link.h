@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "device/device_profile.h"
 #include "klxpxclnt/klxp_xclient.h"
@@ -19,6 +21,9 @@ public:
     CDeviceLink() = default;
 
     void SetWorkFolder(const platform::WorkFolder& folder) { folder_ = folder; }
+    // How the link waits between tries of a device that is not ready yet; tests count the
+    // pauses instead of sleeping through them.
+    void SetPause(std::function<void(int milliseconds)> pause) { pause_ = std::move(pause); }
     // 1 when devices.ini (the working folder's, else the installed one) could be read; the
     // profile changes only when the index names a model.
     int LoadProfile(std::uint32_t index);
@@ -50,7 +55,15 @@ private:
     // without regard to letter case, a new file named as given; empty when it cannot be.
     std::string DrivePath(const char* devicePath) const;
 
+    int KlxCopyFromDevice(const char* devicePath, const std::string& pcPath);
+    int KlxCopyToDevice(const std::string& pcPath, const char* devicePath);
+    int RapiConnect();
+    int RapiCopyFromDevice(const char* devicePath, const std::string& pcPath);
+    int RapiCopyToDevice(const char* devicePath, const std::string& pcPath);
+    void Pause(int milliseconds) const;
+
     platform::WorkFolder folder_;
+    std::function<void(int milliseconds)> pause_;
 };
 
 // The one transfer-protocol client of the process.

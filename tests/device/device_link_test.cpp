@@ -4,8 +4,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "device/device_link.h"
+#include "devicekit/klx/klx.h"
+#include "devicekit/rapi/rapi.h"
 #include "device/drive_detection.h"
 #include "temp_dir.h"
 #include "tests/devicekit/running_agent.h"
@@ -90,6 +94,184 @@ TEST(DeviceLink, TransferProtocolStopsCopiesAndRestartsTheNavigator) {
     link.StartNavigator();
     EXPECT_TRUE(agent.device().navigator_running);
     EXPECT_EQ(link.Disconnect(), 1);
+}
+
+// The transports of the maker's library and of the remote API, each linked to its own agent.
+struct LinkedAgent {
+    explicit LinkedAgent(const char* code) {
+        std::filesystem::create_directories(agent.file(kCardPoisFolder));
+        KLXSetDeviceAddress(agent.address().c_str());
+        CeRapiSetDeviceAddress(agent.address().c_str());
+        link.SetWorkFolder(platform::WorkFolder(pc.path()));
+        link.SetProfile(device::ProfileForCode(code, "ST"));
+        link.SetPause([this](int ms) { pauses.push_back(ms); });
+    }
+    // The device file of the profile's camera file.
+    std::string CameraFile() const {
+        return agent.file(std::string(link.transport == device::TransportKind::kRapi ? kCardPoisFolder
+                                                                                       : testsupport::kPoisFolder) +
+                          "/zarniks.mtc");
+    }
+    std::string DeviceFile(const std::string& name) const {
+        return std::filesystem::path(CameraFile()).replace_filename(name).string();
+    }
+
+    static constexpr const char* kCardPoisFolder = "Storage Card/VyoMap/VyoTC/pois";
+    testsupport::RunningAgent agent{false};
+    testsupport::TempDir pc;
+    CDeviceLink link;
+    std::vector<int> pauses;
+};
+
+TEST(DeviceLink, LibraryAndRemoteApiCopyWholeFilesBothWays) {
+    for (const char* code : {"M1", "RA"}) {
+        SCOPED_TRACE(code);
+        LinkedAgent t(code);
+        ASSERT_TRUE(t.agent.started());
+        ASSERT_EQ(t.link.Initialize(0), 1);
+        ASSERT_EQ(t.link.Connect(), 1);
+
+        WriteWholeFile(t.pc.file("zarniks.mtc"), std::string(250000, 'c'));
+        ASSERT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath), 1);
+        EXPECT_EQ(ReadWholeFile(t.CameraFile()), std::string(250000, 'c'));
+        // Over an existing file too; the remote API's backup goes once the copy is verified.
+        WriteWholeFile(t.pc.file("zarniks.mtc"), "newer");
+        ASSERT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath), 1);
+        EXPECT_EQ(ReadWholeFile(t.CameraFile()), "newer");
+        EXPECT_FALSE(FileExists(t.DeviceFile("zarniks.mtc.bak")));
+
+        WriteWholeFile(t.DeviceFile("poiupdates.upd"), std::string(230000, 'u') + "end");
+        ASSERT_EQ(t.link.CopyFromDevice(t.link.personalUpdatesPath, ".\\poiupdates.upd"), 1);
+        EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), std::string(230000, 'u') + "end");
+        EXPECT_TRUE(t.pauses.empty());
+
+        ASSERT_EQ(t.link.ClearDeviceFile(t.link.personalUpdatesPath), 1);
+        EXPECT_EQ(ReadWholeFile(t.DeviceFile("poiupdates.upd")), "");
+        EXPECT_FALSE(FileExists(t.pc.file("temp.dat")));
+        EXPECT_EQ(t.link.DeleteOnDevice(t.link.cameraFilePath), 1);
+        EXPECT_FALSE(FileExists(t.CameraFile()));
+        EXPECT_EQ(t.link.DeleteOnDevice(t.link.cameraFilePath), 0);
+        // The remote API gives its own result: 0 when the connection was closed.
+        EXPECT_EQ(t.link.Disconnect(), t.link.transport == device::TransportKind::kRapi ? 0 : 1);
+    }
+}
+
+TEST(DeviceLink, LibraryConnectsOnTheSixthTryAtTheLatest) {
+    const struct {
+        int refusals;
+        int connected;
+    } cases[] = {{0, 1}, {5, 1}, {6, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusals);
+        LinkedAgent t("M1");
+        ASSERT_TRUE(t.agent.started());
+        t.agent.faults().RefuseConnections(c.refusals);
+        EXPECT_EQ(t.link.Connect(), c.connected);
+    }
+}
+
+TEST(DeviceLink, LibraryCopiesAreRetriedAfterFiveReconnections) {
+    const struct {
+        devagent::Step step;
+        int failures;
+        int result;
+    } cases[] = {
+        {devagent::Step::kUpload, 5, 1},
+        {devagent::Step::kUpload, 6, 0},
+        {devagent::Step::kDownload, 5, 1},
+        {devagent::Step::kDownload, 6, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.step) << " " << c.failures);
+        LinkedAgent t("M1");
+        ASSERT_TRUE(t.agent.started());
+        ASSERT_EQ(t.link.Connect(), 1);
+        WriteWholeFile(t.pc.file("zarniks.mtc"), "pc");
+        WriteWholeFile(t.CameraFile(), "device");
+        t.agent.faults().Arm(c.step, devagent::FaultKind::kFail, 1, c.failures);
+        if (c.step == devagent::Step::kUpload) {
+            EXPECT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath), c.result);
+            EXPECT_EQ(ReadWholeFile(t.CameraFile()), c.result == 1 ? "pc" : "device");
+        } else {
+            EXPECT_EQ(t.link.CopyFromDevice(t.link.cameraFilePath, ".\\zarniks.mtc"), c.result);
+            EXPECT_EQ(ReadWholeFile(t.pc.file("zarniks.mtc")), c.result == 1 ? "device" : "pc");
+        }
+    }
+}
+
+TEST(DeviceLink, RemoteApiKeepsTheDeviceFileWhenAnUploadCannotBeTrusted) {
+    const struct {
+        const char* what;
+        bool writeProtected;
+        devagent::Step step;
+        devagent::FaultKind fault;
+        int nth;
+        int times;
+    } cases[] = {
+        // The probe cannot be written: nothing on the device is touched.
+        {"write-protected", true, devagent::Step::kUpload, devagent::FaultKind::kFail, 1, 0},
+        // The probe's read-back is whole, the three attempts' read-backs are not.
+        {"three bad read-backs", false, devagent::Step::kDownload, devagent::FaultKind::kCorrupt, 2, 3},
+        // Every attempt's empty device file breaks off as it is created.
+        {"no attempt can create the file", false, devagent::Step::kUpload, devagent::FaultKind::kFailMidway, 3, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LinkedAgent t("RA");
+        ASSERT_TRUE(t.agent.started());
+        ASSERT_EQ(t.link.Connect(), 1);
+        WriteWholeFile(t.CameraFile(), "earlier cameras");
+        t.agent.device().refuse_writes = c.writeProtected;
+        WriteWholeFile(t.pc.file("zarniks.mtc"), std::string(120000, 'n'));
+        if (c.times > 0) t.agent.faults().Arm(c.step, c.fault, c.nth, c.times, 10);
+        EXPECT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath), 0);
+        EXPECT_EQ(ReadWholeFile(t.CameraFile()), "earlier cameras");
+        EXPECT_FALSE(FileExists(t.DeviceFile("zarniks.mtc.bak")));
+    }
+}
+
+TEST(DeviceLink, RemoteApiDownloadsOnlyWholeFiles) {
+    LinkedAgent t("RA");
+    ASSERT_TRUE(t.agent.started());
+    ASSERT_EQ(t.link.Connect(), 1);
+    WriteWholeFile(t.pc.file("poiupdates.upd"), "reports of the PC");
+
+    // A missing file is opened eleven times, with a pause of 700 ms before each retry.
+    EXPECT_EQ(t.link.CopyFromDevice(t.link.personalUpdatesPath, ".\\poiupdates.upd"), 0);
+    EXPECT_EQ(t.pauses, std::vector<int>(10, 700));
+    EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), "reports of the PC");
+
+    // A file the device delivers on the third open: two pauses.
+    t.pauses.clear();
+    WriteWholeFile(t.DeviceFile("poiupdates.upd"), "reports of the device");
+    t.agent.faults().Arm(devagent::Step::kDownload, devagent::FaultKind::kFail, 1, 2);
+    EXPECT_EQ(t.link.CopyFromDevice(t.link.personalUpdatesPath, ".\\poiupdates.upd"), 1);
+    EXPECT_EQ(t.pauses, std::vector<int>(2, 700));
+    EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), "reports of the device");
+
+    // The PC file cannot be created: a failure, not a success with nothing copied.
+    std::filesystem::create_directories(t.pc.file("folder.upd"));
+    EXPECT_EQ(t.link.CopyFromDevice(t.link.personalUpdatesPath, ".\\folder.upd"), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(t.pc.file("folder.upd")));
+}
+
+TEST(DeviceLink, TheNavigatorIsStoppedAndStartedAgainOnlyOnFlashDisks) {
+    const struct {
+        const char* code;
+        bool runningAtTheEnd;
+    } cases[] = {{"M1", true}, {"RA", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        LinkedAgent t(c.code);
+        ASSERT_TRUE(t.agent.started());
+        t.agent.device().navigator_running = true;
+        ASSERT_EQ(t.link.Connect(), 1);
+        t.link.StopNavigator();
+        EXPECT_FALSE(t.agent.device().navigator_running);
+        EXPECT_TRUE(FileExists(t.agent.file("shutdown.exe")));
+        t.link.StartNavigator();
+        EXPECT_EQ(t.agent.device().navigator_running, c.runningAtTheEnd);
+    }
 }
 
 }  // namespace

@@ -28,8 +28,8 @@ void PrintDevice(const platform::WorkFolder& folder, const platform::StoredSetti
                  const platform::StringTable& texts) {
     CDeviceLink link;
     link.SetWorkFolder(folder);
-    const bool usable = stored.deviceSet && link.LoadProfile(stored.device) == 1 &&
-                        (link.transport == device::TransportKind::kKlxp || link.transport == device::TransportKind::kDrive);
+    const bool usable =
+        stored.deviceSet && link.LoadProfile(stored.device) == 1 && link.transport != device::TransportKind::kNone;
     if (!usable) {
         std::printf("Device: %s\n", texts.Text(kDeviceNotConnectedText).c_str());
         return;

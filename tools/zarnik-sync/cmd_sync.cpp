@@ -64,10 +64,6 @@ int SyncWithDevice(const platform::WorkFolder& folder, CServiceClient& client, c
     if (link.transport == device::TransportKind::kNone) {
         return Fail(kExitFailed, "device model " + std::to_string(stored.device) + " is not in devices.ini");
     }
-    if (link.transport == device::TransportKind::kKlx || link.transport == device::TransportKind::kRapi) {
-        return Fail(kExitFailed, "this build reaches devices over the transfer protocol and as mass storage only; "
-                                 "choose such a model, or use 'sync --pc-only'");
-    }
     TerminalProgress progress(stderr);
     TerminalMessages messages(stderr, stdin);
     TerminalInformation information(stdout);
