@@ -56,22 +56,27 @@ protected:
     testsupport::TempDir work_;
 };
 
-// Models 2 and 4 of the installed devices.ini: the transfer protocol with a restart, and mass storage.
+// Models 0, 2, 4 and 6 of the installed devices.ini: the maker's USB library and the transfer
+// protocol, both with a restart, mass storage, and the remote API (no restart).
 TEST_F(DeviceSync, EachTransportCarriesReportsInAndTheCameraFileOut) {
     testsupport::RunningAgent agent(true);
     ASSERT_TRUE(agent.started());
     testsupport::TempDir drive;
     std::filesystem::create_directories(drive.file("VyoMap/VyoMap/VyoTC/pois"));
     WriteWholeFile(drive.file("VyoMap/VyoMap/DATA.ZIP"), "zip");  // found whatever its case
+    std::filesystem::create_directories(agent.file("Storage Card/VyoMap/VyoTC/pois"));
     setenv("ZARNIK_DEVICE", agent.address().c_str(), 1);
     setenv("ZARNIK_DRIVES", drive.path().c_str(), 1);
     const struct {
+        std::string pois;
         const char* name;
         int model;
-        std::string pois;
+        bool restarts;
     } transports[] = {
-        {"transfer protocol", 2, agent.file(testsupport::kPoisFolder)},
-        {"mass storage", 4, drive.file("VyoMap/VyoMap/VyoTC/pois")},
+        {agent.file(testsupport::kPoisFolder), "USB library", 0, true},
+        {agent.file(testsupport::kPoisFolder), "transfer protocol", 2, true},
+        {drive.file("VyoMap/VyoMap/VyoTC/pois"), "mass storage", 4, false},
+        {agent.file("Storage Card/VyoMap/VyoTC/pois"), "remote API", 6, false},
     };
     int personal = 0;
     for (const auto& t : transports) {
@@ -84,7 +89,7 @@ TEST_F(DeviceSync, EachTransportCarriesReportsInAndTheCameraFileOut) {
         auto run = RunZarnikSync({"sync"}, work_.path());
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(ReadWholeFile(t.pois + "/poiupdates.upd"), Reports(t.model));
-        if (t.model == 2) {
+        if (t.restarts) {
             EXPECT_TRUE(agent.device().navigator_running);  // started again after the failure
         }
         StartServer();
@@ -97,9 +102,10 @@ TEST_F(DeviceSync, EachTransportCarriesReportsInAndTheCameraFileOut) {
         EXPECT_EQ(service::CountCameraFileRecords(t.pois + "/zarniks.mtc"), 12 + personal);
         EXPECT_FALSE(testsupport::FileExists(work_.file("home/zarniks.mtc")));
         EXPECT_FALSE(testsupport::FileExists(work_.file("home/poiupdates.upd")));
-        if (t.model == 2) {
+        if (t.restarts) {
             EXPECT_TRUE(agent.device().navigator_running);
         }
+        EXPECT_FALSE(testsupport::FileExists(t.pois + "/zarniks.mtc.bak"));
 
         // What the Synchronise page would show, without touching the working folder's files.
         WriteWholeFile(work_.file("home/poiupdates.upd"), "pending");
