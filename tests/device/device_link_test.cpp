@@ -249,6 +249,14 @@ TEST(DeviceLink, RemoteApiDownloadsOnlyWholeFiles) {
     EXPECT_EQ(t.pauses, std::vector<int>(2, 700));
     EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), "reports of the device");
 
+    // A file that breaks off on its way every time leaves the PC's as it was.
+    t.pauses.clear();
+    WriteWholeFile(t.pc.file("poiupdates.upd"), "reports of the PC");
+    t.agent.faults().Arm(devagent::Step::kDownload, devagent::FaultKind::kFailMidway, 1, 11, 5);
+    EXPECT_EQ(t.link.CopyFromDevice(t.link.personalUpdatesPath, ".\\poiupdates.upd"), 0);
+    EXPECT_EQ(t.pauses.size(), 10U);
+    EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), "reports of the PC");
+
     // The PC file cannot be created: a failure, not a success with nothing copied.
     std::filesystem::create_directories(t.pc.file("folder.upd"));
     EXPECT_EQ(t.link.CopyFromDevice(t.link.personalUpdatesPath, ".\\folder.upd"), 0);
