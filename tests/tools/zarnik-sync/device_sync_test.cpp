@@ -119,4 +119,40 @@ TEST_F(DeviceSync, EachTransportCarriesReportsInAndTheCameraFileOut) {
     }
 }
 
+// A fault at each step the device takes part in: until the service has the reports, the
+// device keeps them; the navigation program always runs again at the end.
+TEST_F(DeviceSync, AFaultAtEachDeviceStepLosesNoReport) {
+    testsupport::RunningAgent agent(true);
+    ASSERT_TRUE(agent.started());
+    setenv("ZARNIK_DEVICE", agent.address().c_str(), 1);
+    Choose(2);
+    const std::string pois = agent.file(testsupport::kPoisFolder);
+    const struct {
+        const char* name;
+        devagent::Step step;
+        int nth;
+        bool reportsStay;   // the service did not confirm them
+        const char* says;
+    } faults[] = {
+        // Downloads: the reports are the first; uploads: the stop program, the emptied
+        // reports, then the camera file.
+        {"reports cannot be read", devagent::Step::kDownload, 1, true, "could not be copied from the device"},
+        {"camera file cannot be written", devagent::Step::kUpload, 3, false,
+         "failed to upload data to device"},
+    };
+    for (std::size_t i = 0; i < std::size(faults); ++i) {
+        const auto& f = faults[i];
+        SCOPED_TRACE(f.name);
+        const std::string reports = Reports(10 + static_cast<int>(i));
+        WriteWholeFile(pois + "/poiupdates.upd", reports);
+        ASSERT_TRUE(agent.faults().Arm(f.step, devagent::FaultKind::kFail, f.nth));
+        const auto run = RunZarnikSync({"sync"}, work_.path());
+        agent.faults().Clear();
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE((run.out + run.err).find(f.says), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(ReadWholeFile(pois + "/poiupdates.upd"), f.reportsStay ? reports : "");
+        EXPECT_TRUE(agent.device().navigator_running);
+    }
+}
+
 }  // namespace
