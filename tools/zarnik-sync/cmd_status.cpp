@@ -62,15 +62,10 @@ int RunStatus(const Args& args) {
     std::string error;
     if (!ParseArgs(args, {}, {}, parsed, error)) return Fail(kExitUsage, error);
     platform::WorkFolder folder;
-    if (!OpenWorkingFolder(folder, error)) return Fail(kExitFailed, error);
     platform::FolderLock lock;  // the information cache and "AlertID" are rewritten
-    if (!lock.Acquire(folder.root(), error)) return Fail(kExitFailed, error);
-    if (const std::string problem = platform::SettingsStoreProblem(); !problem.empty()) {
-        return Fail(kExitFailed, problem);
-    }
     AppConfig config;
     platform::StringTable texts;
-    if (!LoadStartupSettings(folder, config, texts, true)) return Fail(kExitFailed, "no language pack found");
+    if (!OpenForService(folder, lock, config, texts, error)) return Fail(kExitFailed, error);
     const platform::StoredSettings stored = platform::ReadStoredSettings();
     std::printf("Service: %s\n", config.baseUrl);
 

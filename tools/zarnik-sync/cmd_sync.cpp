@@ -82,16 +82,10 @@ int RunSync(const Args& args) {
     std::string error;
     if (!ParseArgs(args, {}, {"--pc-only"}, parsed, error)) return Fail(kExitUsage, error);
     platform::WorkFolder folder;
-    if (!OpenWorkingFolder(folder, error)) return Fail(kExitFailed, error);
     platform::FolderLock lock;
-    if (!lock.Acquire(folder.root(), error)) return Fail(kExitFailed, error);
-    if (const std::string problem = platform::SettingsStoreProblem(); !problem.empty()) {
-        return Fail(kExitFailed, problem);
-    }
-
     AppConfig config;
     platform::StringTable texts;
-    if (!LoadStartupSettings(folder, config, texts, true)) return Fail(kExitFailed, "no language pack found");
+    if (!OpenForService(folder, lock, config, texts, error)) return Fail(kExitFailed, error);
     platform::Registration who;
     if (!platform::ReadRegistration(who)) {
         return Fail(kExitFailed, "the registration data is incomplete; set it with 'zarnik-sync settings set'");

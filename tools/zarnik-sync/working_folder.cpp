@@ -7,6 +7,7 @@
 
 #include "engine/startup.h"
 #include "platform/fixed_text.h"
+#include "platform/registry_store.h"
 #include "service/service_client.h"
 
 namespace zsync {
@@ -40,6 +41,18 @@ bool LoadStartupSettings(const platform::WorkFolder& folder, AppConfig& config, 
         platform::CopyToField(config.baseUrl, engine::ResolveServiceBaseUrl(client, stored).c_str());
     }
     return textsLoaded;
+}
+
+bool OpenForService(platform::WorkFolder& folder, platform::FolderLock& lock, AppConfig& config,
+                    platform::StringTable& texts, std::string& error) {
+    if (!OpenWorkingFolder(folder, error) || !lock.Acquire(folder.root(), error)) return false;
+    error = platform::SettingsStoreProblem();
+    if (!error.empty()) return false;
+    if (!LoadStartupSettings(folder, config, texts, true)) {
+        error = "no language pack found";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace zsync

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "engine/app_config.h"
+#include "platform/folder_lock.h"
 #include "platform/pc_files.h"
 #include "platform/string_table.h"
 
@@ -14,6 +15,12 @@ bool OpenWorkingFolder(platform::WorkFolder& folder, std::string& error);
 // The settings as start-up makes them: the record from the settings store, the language's
 // texts, and the service base URL found through the server-address file of the "Url" folder
 // (else the alternative address).
+// What every command that talks to the service does first: the working folder and its lock, a
+// settings store that can be used, the settings, the language's texts and the service address.
+// False with the message for the user.
+bool OpenForService(platform::WorkFolder& folder, platform::FolderLock& lock, AppConfig& config,
+                    platform::StringTable& texts, std::string& error);
+
 bool LoadStartupSettings(const platform::WorkFolder& folder, AppConfig& config, platform::StringTable& texts,
                          bool resolveServiceAddress);
 

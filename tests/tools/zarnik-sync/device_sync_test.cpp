@@ -9,7 +9,7 @@
 #include "run_tool.h"
 #include "service/camera_file/writer.h"
 #include "tests/devicekit/running_agent.h"
-#include "tests/tools/poidb-server/server_fixture.h"
+#include "tool_fixture.h"
 
 namespace {
 
@@ -17,23 +17,8 @@ using testsupport::ReadWholeFile;
 using testsupport::WriteWholeFile;
 using tooltest::RunZarnikSync;
 
-class DeviceSync : public poidbtest::ServerFixture {
+class DeviceSync : public tooltest::ToolWithService {
 protected:
-    void SetUp() override {
-        ServerFixture::SetUp();
-        setenv("ZARNIK_SETTINGS", work_.file("settings.reg").c_str(), 1);
-        setenv("ZARNIK_HOME", work_.file("home").c_str(), 1);
-        const char* src = std::getenv("ZARNIK_SOURCE_DIR");
-        setenv("ZARNIK_RESOURCES", (std::string(src ? src : ".") + "/resources").c_str(), 1);
-        AddUser(poidbtest::kName, poidbtest::kSerial, poidbtest::kEmail);
-        for (int i = 0; i < 12; ++i) AddOfficial(47000000 + i * 20000, 8000000 + i * 20000, "cam");
-    }
-    void TearDown() override {
-        for (const char* name : {"ZARNIK_SETTINGS", "ZARNIK_HOME", "ZARNIK_RESOURCES", "ZARNIK_DEVICE", "ZARNIK_DRIVES"}) {
-            unsetenv(name);
-        }
-        ServerFixture::TearDown();
-    }
     void Choose(int model) {
         ASSERT_EQ(RunZarnikSync({"settings", "set", "--name", poidbtest::kName, "--serial", poidbtest::kSerial,
                                  "--email", poidbtest::kEmail, "--url", "http://" + address_ + "/POIDataBase/",
@@ -53,7 +38,6 @@ protected:
         }
         return bytes;
     }
-    testsupport::TempDir work_;
 };
 
 // Models 0, 2, 4 and 6 of the installed devices.ini: the maker's USB library and the transfer

@@ -4,29 +4,13 @@
 #include <cstdlib>
 
 #include "run_tool.h"
-#include "tests/tools/poidb-server/server_fixture.h"
+#include "tool_fixture.h"
 
 namespace {
 
 using tooltest::RunZarnikSync;
 
-class SyncCommand : public poidbtest::ServerFixture {
-protected:
-    void SetUp() override {
-        ServerFixture::SetUp();
-        setenv("ZARNIK_SETTINGS", work_.file("settings.reg").c_str(), 1);
-        setenv("ZARNIK_HOME", work_.file("home").c_str(), 1);
-        const char* src = std::getenv("ZARNIK_SOURCE_DIR");
-        setenv("ZARNIK_RESOURCES", (std::string(src ? src : ".") + "/resources").c_str(), 1);
-        AddUser(poidbtest::kName, poidbtest::kSerial, poidbtest::kEmail);
-        for (int i = 0; i < 12; ++i) AddOfficial(47000000 + i * 20000, 8000000 + i * 20000, "cam");
-    }
-    void TearDown() override {
-        for (const char* name : {"ZARNIK_SETTINGS", "ZARNIK_HOME", "ZARNIK_RESOURCES"}) unsetenv(name);
-        ServerFixture::TearDown();
-    }
-    testsupport::TempDir work_;
-};
+class SyncCommand : public tooltest::ToolWithService {};
 
 TEST_F(SyncCommand, SettingsThenTwoSynchronisations) {
     auto run = RunZarnikSync({"sync", "--pc-only"}, work_.path());
