@@ -115,7 +115,6 @@ int main() {
     }
     usleep(500000);
     const std::string baseUrl = "http://" + address + "/";
-    std::filesystem::current_path(dir + "/work");
     const platform::WorkFolder folder(dir + "/work");
 
     {
@@ -133,8 +132,8 @@ int main() {
         std::printf("full retrieval: %u cameras (%u personal) into the caches in %.3f s (results %d %d %d %d), "
                     "client peak memory %ld MB\n",
                     total, personal, seconds, logon, mut, off, per, PeakMegabytes());
-        std::filesystem::remove("local.cache");
-        std::filesystem::remove("mut.cache");
+        std::filesystem::remove(folder.Path(platform::pcfile::kLocalCache));
+        std::filesystem::remove(folder.Path(platform::pcfile::kMutationCache));
     }
 
     engine::SyncCounts counts;
@@ -161,7 +160,7 @@ int main() {
         reports[i].direction = 180;
         reports[i].action = engine::ChangeAction::kAdd;
     }
-    std::ofstream("poiupdates.upd", std::ios::binary)
+    std::ofstream(folder.Path(platform::pcfile::kPersonalUpdates), std::ios::binary)
         .write(reinterpret_cast<const char*>(reports.data()), static_cast<std::streamsize>(reports.size() * 80));
     start = Clock::now();
     code = Synchronise(folder, baseUrl, counts);
@@ -170,7 +169,6 @@ int main() {
 
     kill(service, SIGTERM);
     waitpid(service, nullptr, 0);
-    std::filesystem::current_path("/");
     std::filesystem::remove_all(dir);
     // Last, so that its 200 MB of text never counts in the client's peak memory above.
     FieldReaderThroughput();
