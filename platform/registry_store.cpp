@@ -76,6 +76,9 @@ bool Unescape(const std::string& line, size_t& pos, std::string& out) {
             return true;
         }
         if (c != '\\') {
+            // The writer escapes every control byte: a raw one means the text is not ours.
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x20 || byte == 0x7f) return false;
             out.push_back(c);
             continue;
         }
@@ -114,6 +117,7 @@ std::string FormatValue(const Value& v) {
 bool ParseValue(const std::string& line, Value& v) {
     size_t pos = 0;
     if (!Unescape(line, pos, v.name) || pos >= line.size() || line[pos] != '=') return false;
+    if (v.name.find('\0') != std::string::npos) return false;  // no caller could ever name it
     const std::string rest = line.substr(pos + 1);
     if (rest.rfind("sz:", 0) == 0) {
         size_t p = 3;
