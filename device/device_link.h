@@ -8,7 +8,7 @@
 #include "klxpxclnt/klxp_xclient.h"
 #include "platform/pc_files.h"
 
-// The one device access object: its profile (Part of devices.ini) and the operations every page
+// The one device access object: its profile (a line of devices.ini) and the operations every page
 // uses whatever the transport. Results are 1 for success, 0 for failure (Disconnect over RAPI
 // excepted, as its library gives it). Device paths begin with "\"; PC paths of the form
 // ".\name" name files of the working folder, other PC paths are used as they stand.
