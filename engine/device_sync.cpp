@@ -1,7 +1,7 @@
 #include "engine/device_sync.h"
 
-#include <algorithm>
-#include <cstring>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "device/device_link.h"
@@ -22,7 +22,7 @@ constexpr unsigned kSummaryText = 156;
 constexpr unsigned kSummaryCaptionText = 180;
 constexpr const char* kDeviceCopy = ".\\device.upd";  // private: never the user's own file
 
-bool SameRecord(const ChangeRecord& a, const ChangeRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+std::string Bytes(const ChangeRecord& r) { return {reinterpret_cast<const char*>(&r), sizeof r}; }
 
 // The PC's pending reports, then the device's that are not among them, whole records only.
 bool MergeDeviceReports(const platform::WorkFolder& folder) {
@@ -33,9 +33,10 @@ bool MergeDeviceReports(const platform::WorkFolder& folder) {
         return false;
     }
     std::vector<ChangeRecord> merged = pc;
+    std::unordered_set<std::string> known;
+    for (const ChangeRecord& r : pc) known.insert(Bytes(r));
     for (const ChangeRecord& r : device) {
-        const bool known = std::any_of(pc.begin(), pc.end(), [&](const ChangeRecord& p) { return SameRecord(p, r); });
-        if (!known) merged.push_back(r);
+        if (known.count(Bytes(r)) == 0) merged.push_back(r);
     }
     platform::AtomicFile out;
     const bool written = out.Open(folder.Path(platform::pcfile::kPersonalUpdates)) &&

@@ -139,4 +139,21 @@ TEST_F(DeviceSync, AFaultAtEachDeviceStepLosesNoReport) {
     }
 }
 
+// Reports kept in the working folder (an earlier headless run) and the device's are sent
+// together, each once.
+TEST_F(DeviceSync, ReportsKeptOnThePcAndOnTheDeviceAreSentOnce) {
+    testsupport::RunningAgent agent(true);
+    ASSERT_TRUE(agent.started());
+    setenv("ZARNIK_DEVICE", agent.address().c_str(), 1);
+    Choose(2);
+    std::filesystem::create_directories(work_.file("home"));
+    WriteWholeFile(work_.file("home/poiupdates.upd"), Reports(20));  // records a and b
+    WriteWholeFile(agent.file(std::string(testsupport::kPoisFolder) + "/poiupdates.upd"),
+                   Reports(20).substr(80) + Reports(21).substr(0, 80));  // b again, and c
+    const auto run = RunZarnikSync({"sync"}, work_.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("3 Personal zarniks have been added"), std::string::npos) << run.out;
+    EXPECT_FALSE(testsupport::FileExists(work_.file("home/poiupdates.upd")));
+}
+
 }  // namespace
