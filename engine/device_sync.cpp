@@ -6,6 +6,7 @@
 
 #include "device/device_link.h"
 #include "engine/change_record.h"
+#include "engine/text_ids.h"
 #include "platform/atomic_file.h"
 #include "platform/string_table.h"
 #include "service/service_client.h"
@@ -14,12 +15,6 @@ namespace engine {
 
 namespace {
 
-constexpr unsigned kTitleText = 126;
-constexpr unsigned kOkButtonText = 128;
-constexpr unsigned kUploadingText = 151;
-constexpr unsigned kUploadFailedSummaryText = 155;
-constexpr unsigned kSummaryText = 156;
-constexpr unsigned kSummaryCaptionText = 180;
 constexpr const char* kDeviceCopy = ".\\device.upd";  // private: never the user's own file
 
 std::string Bytes(const ChangeRecord& r) { return {reinterpret_cast<const char*>(&r), sizeof r}; }
@@ -82,8 +77,8 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
     link.ClearDeviceFile(link.personalUpdatesPath);
 
     progress.Show();
-    progress.SetTitle(texts.Text(kTitleText));
-    progress.SetStep(texts.Text(kUploadingText));
+    progress.SetTitle(texts.Text(text::kRunningTitle));
+    progress.SetStep(texts.Text(text::kUploadingToDevice));
     progress.Repaint();
     std::uint32_t personal = 0;
     client.CountLocalCache(result.camerasInCache, personal);
@@ -96,10 +91,10 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
     const long long changes = static_cast<long long>(c.changesAdded) + c.changesUpdated + c.changesDeleted;
     const std::string summary =
         result.cameraFileCopied
-            ? platform::FormatNumbers(texts.Text(kSummaryText),
+            ? platform::FormatNumbers(texts.Text(text::kSummary),
                                       {changes, c.personalStored, c.personalAccepted, result.camerasInCache})
-            : platform::FormatNumbers(texts.Text(kUploadFailedSummaryText), {changes, c.personalStored, c.personalAccepted});
-    information.ShowInformation(texts.Text(kSummaryCaptionText), texts.Text(kOkButtonText), summary);
+            : platform::FormatNumbers(texts.Text(text::kUploadFailedSummary), {changes, c.personalStored, c.personalAccepted});
+    information.ShowInformation(texts.Text(text::kSummaryCaption), texts.Text(text::kOkButton), summary);
     folder.Delete(platform::pcfile::kCameraFile);
     EndOnDevice(link);
     return result;

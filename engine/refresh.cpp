@@ -3,20 +3,16 @@
 #include "device/device_link.h"
 #include "engine/change_record.h"
 #include "engine/synchronisation.h"
-#include "service/camera_file/writer.h"
+#include "engine/text_ids.h"
 #include "platform/string_table.h"
+#include "service/camera_file/writer.h"
 #include "service/service_client.h"
 
 namespace engine {
 
 namespace {
-constexpr unsigned kDeviceNotConnectedText = 118;
-constexpr unsigned kDeviceUnreadableText = 152;
-constexpr unsigned kDeviceInfoText = 170;
 constexpr const char* kCameraCopy = ".\\refresh.mtc";
 constexpr const char* kUpdatesCopy = ".\\refresh.upd";
-constexpr unsigned kFullSynchronisationText = 159;
-constexpr unsigned kPcInfoText = 171;
 }  // namespace
 
 DeviceSummary QueryDeviceSummary(CDeviceLink& link, const platform::WorkFolder& folder,
@@ -24,7 +20,7 @@ DeviceSummary QueryDeviceSummary(CDeviceLink& link, const platform::WorkFolder& 
     DeviceSummary summary;
     link.Initialize(0);
     if (link.Connect() != 1) {
-        summary.text = texts.Text(kDeviceNotConnectedText);
+        summary.text = texts.Text(text::kDeviceNotConnected);
         return summary;
     }
     summary.connected = true;
@@ -37,9 +33,9 @@ DeviceSummary QueryDeviceSummary(CDeviceLink& link, const platform::WorkFolder& 
         const std::uint32_t changes = link.CopyFromDevice(link.personalUpdatesPath, kUpdatesCopy) == 1
                                           ? CountChangeRecords(folder.Path(kUpdatesCopy))
                                           : 0;
-        summary.text = platform::FormatNumbers(texts.Text(kDeviceInfoText), {cameras, changes});
+        summary.text = platform::FormatNumbers(texts.Text(text::kDeviceInfo), {cameras, changes});
     } else {
-        summary.text = texts.Text(kDeviceUnreadableText);
+        summary.text = texts.Text(text::kDeviceUnreadable);
     }
     folder.Delete(kCameraCopy);
     folder.Delete(kUpdatesCopy);
@@ -61,13 +57,13 @@ ServiceSummary QueryServiceSummary(CServiceClient& client, const platform::Regis
     summary.answered = true;
     if (changes == -1) {
         summary.fullRetrievalDue = true;
-        summary.deviceText = texts.Text(kFullSynchronisationText);
+        summary.deviceText = texts.Text(text::kFullSynchronisationDue);
         return summary;
     }
     std::uint32_t total = 0;
     std::uint32_t personal = 0;
     client.CountLocalCache(total, personal);
-    summary.pcText = platform::FormatText(texts.Text(kPcInfoText), {date},
+    summary.pcText = platform::FormatText(texts.Text(text::kPcInfo), {date},
                                           {static_cast<long long>(total) - personal, personal, changes});
     return summary;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "engine/text_ids.h"
 #include "platform/fixed_text.h"
 #include "platform/string_table.h"
 #include "service/service_client.h"
@@ -10,19 +11,13 @@ namespace engine {
 
 namespace {
 
-constexpr unsigned kOkButtonText = 128;
-constexpr unsigned kStartupTitleText = 158;
-constexpr unsigned kUpdateCaptionText = 164;
-constexpr unsigned kAlertCaptionText = 172;
-constexpr unsigned kInformationStepText = 173;
-constexpr unsigned kConnectionProblemText = 175;
 constexpr std::size_t kAlertTextLimit = 1024;
 
 void FetchInformationMessages(CServiceClient& client, const platform::StringTable& texts, const char* language,
                               IProgressSink& progress) {
     progress.Show();
-    progress.SetTitle(texts.Text(kStartupTitleText));
-    progress.SetStep(texts.Text(kInformationStepText));
+    progress.SetTitle(texts.Text(text::kStartupTitle));
+    progress.SetStep(texts.Text(text::kRetrievingInformation));
     progress.Repaint();
     // Every start fetches all current messages anew.
     client.folder().Delete(platform::pcfile::kInfoCache);
@@ -56,8 +51,8 @@ StartupExchangesResult RunStartupExchanges(CServiceClient& client, const platfor
     outcome.lastAlertId = lastAlertId;
     if (client.PingServer() != service::Result::kOk) {
         client.CloseHandles();
-        information.ShowInformation(texts.Text(kAlertCaptionText), texts.Text(kOkButtonText),
-                                    texts.Text(kConnectionProblemText));
+        information.ShowInformation(texts.Text(text::kAlertCaption), texts.Text(text::kOkButton),
+                                    texts.Text(text::kConnectionProblem));
         return outcome;
     }
     outcome.serviceAnswered = true;
@@ -69,7 +64,7 @@ StartupExchangesResult RunStartupExchanges(CServiceClient& client, const platfor
            identifier != -1) {
         // Stored first: an alert the user has seen must not come again, even if start-up stops here.
         platform::SaveAlertId(identifier);
-        information.ShowInformation(texts.Text(kAlertCaptionText), texts.Text(kOkButtonText), text);
+        information.ShowInformation(texts.Text(text::kAlertCaption), texts.Text(text::kOkButton), text);
         outcome.lastAlertId = identifier;
         ++outcome.alertsShown;
     }
@@ -81,7 +76,7 @@ StartupExchangesResult RunStartupExchanges(CServiceClient& client, const platfor
     std::string address;
     std::string message;
     if (client.CheckVersion(kToolVersion, address, message) == service::Result::kOk && !address.empty()) {
-        information.ShowInformation(texts.Text(kUpdateCaptionText), texts.Text(kOkButtonText), message);
+        information.ShowInformation(texts.Text(text::kUpdateCaption), texts.Text(text::kOkButton), message);
         outcome.updateAddress = address;
     }
     client.CloseHandles();

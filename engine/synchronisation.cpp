@@ -7,6 +7,7 @@
 #include "engine/cached_camera_index.h"
 #include "engine/change_list.h"
 #include "engine/change_record.h"
+#include "engine/text_ids.h"
 #include "platform/atomic_file.h"
 #include "platform/pc_files.h"
 #include "platform/string_table.h"
@@ -19,10 +20,6 @@ namespace engine {
 namespace {
 
 using service::Result;
-
-constexpr unsigned kTitleText = 126;
-constexpr unsigned kFirstStepText = 144;
-constexpr unsigned kFirstErrorText = 129;
 
 enum SyncStep { kLogon, kFullRetrieval, kFirstStep, kDeviceChanges, kUpload, kSecondStep, kCameraFile };
 
@@ -59,7 +56,7 @@ private:
 };
 
 void Synchronisation::ShowStep(SyncStep step) {
-    progress_.SetStep(texts_.Text(kFirstStepText + step));
+    progress_.SetStep(texts_.Text(text::kFirstStep + step));
     progress_.Repaint();
 }
 
@@ -160,17 +157,18 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
     if (std::strlen(client_.base_url()) < 5) return static_cast<std::uint32_t>(service::Code(Result::kNoServiceAddress));
     platform::RemoveLeftoverTemporaries(folder_.root());
     const bool unfinishedBefore = folder_.SizeOf(platform::pcfile::kUnfinishedMarker) >= 0;
-    client_.LoadLocalCache();
+    // After an unfinished run everything is retrieved again: the old cache would only be dropped.
+    if (!unfinishedBefore) client_.LoadLocalCache();
     progress_.Show();
     shown_ = true;
-    progress_.SetTitle(texts_.Text(kTitleText));
+    progress_.SetTitle(texts_.Text(text::kRunningTitle));
     ShowStep(kLogon);
     if (!unfinishedBefore && !platform::WriteMarkerFile(folder_.Path(platform::pcfile::kUnfinishedMarker))) {
         return Fail(Result::kLocalCacheFailed);
     }
 
     const Result logon = client_.LogOn(who, version);
-    if (logon == Result::kFullRetrievalDemanded || (logon == Result::kOk && unfinishedBefore)) {
+    if (logon == Result::kFullRetrievalDemanded) {
         client_.ReleaseRecords();
     } else if (logon != Result::kOk) {
         // Nothing was downloaded: a refused logon is no reason for a full retrieval next time.
@@ -214,7 +212,7 @@ std::uint32_t RunSynchronisation(CServiceClient& client, IProgressSink& progress
 }
 
 std::string ErrorTextForCode(std::uint32_t code, const platform::StringTable& texts) {
-    if (code >= 10000 && code <= 10014) return texts.Text(kFirstErrorText + (code - 10000));
+    if (code >= 10000 && code <= 10014) return texts.Text(text::kFirstError + (code - 10000));
     if (code == 1) {
         return "The connection to the service failed during the synchronisation. Nothing was lost: your personal "
                "updates stay on the device and are sent again at the next synchronisation.";

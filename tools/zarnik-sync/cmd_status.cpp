@@ -8,6 +8,7 @@
 #include "device/device_link.h"
 #include "engine/refresh.h"
 #include "engine/startup.h"
+#include "engine/text_ids.h"
 #include "options.h"
 #include "platform/folder_lock.h"
 #include "platform/registry_store.h"
@@ -21,8 +22,6 @@ namespace zsync {
 
 namespace {
 
-constexpr unsigned kDeviceNotConnectedText = 118;
-
 // The device box of the Synchronise page: its counts, or why there are none.
 void PrintDevice(const platform::WorkFolder& folder, const platform::StoredSettings& stored,
                  const platform::StringTable& texts) {
@@ -31,7 +30,7 @@ void PrintDevice(const platform::WorkFolder& folder, const platform::StoredSetti
     const bool usable =
         stored.deviceSet && link.LoadProfile(stored.device) == 1 && link.transport != device::TransportKind::kNone;
     if (!usable) {
-        std::printf("Device: %s\n", texts.Text(kDeviceNotConnectedText).c_str());
+        std::printf("Device: %s\n", texts.Text(engine::text::kDeviceNotConnected).c_str());
         return;
     }
     const engine::DeviceSummary summary = engine::QueryDeviceSummary(link, folder, texts);

@@ -3,11 +3,12 @@
 #include <filesystem>
 
 #include "commands.h"
-#include "engine/synchronisation.h"
-#include "options.h"
 #include "device/device_link.h"
 #include "engine/app_config.h"
 #include "engine/device_sync.h"
+#include "engine/synchronisation.h"
+#include "engine/text_ids.h"
+#include "options.h"
 #include "platform/folder_lock.h"
 #include "platform/pc_files.h"
 #include "platform/registry_store.h"
@@ -23,8 +24,6 @@ namespace zsync {
 namespace {
 
 constexpr const char* kSyncVersion = "2.0";
-constexpr unsigned kDeviceNotConnectedText = 118;
-
 
 // The Synchronise page's summary (text 156) ends with the cameras copied to the device; here no
 // device is involved and the camera file stays in the working folder, so the summary says so.
@@ -69,7 +68,7 @@ int SyncWithDevice(const platform::WorkFolder& folder, CServiceClient& client, c
     TerminalInformation information(stdout);
     const engine::DeviceSyncResult result =
         engine::SynchroniseWithServer(client, link, progress, messages, information, texts, who);
-    if (!result.connected) return Fail(kExitFailed, texts.Text(kDeviceNotConnectedText));
+    if (!result.connected) return Fail(kExitFailed, texts.Text(engine::text::kDeviceNotConnected));
     if (!result.reportsCopied) {
         return Fail(kExitFailed, "the personal updates could not be copied from the device; nothing was changed");
     }
