@@ -1,0 +1,95 @@
+#include "ui/sync_status.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+#include "ui/dialog_units.h"
+#include "ui/fonts.h"
+
+namespace {
+
+constexpr int kWaitForScreenMs = 200;
+constexpr int kEventsEveryMs = 100;
+
+QLabel* Line(QWidget* parent, QRect where) {
+    auto* line = new QLabel(parent);
+    line->setGeometry(where);
+    line->setFont(ui::TitleFont());
+    line->setTextFormat(Qt::PlainText);
+    line->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    line->setWordWrap(true);
+    return line;
+}
+
+}  // namespace
+
+CSyncStatus::CSyncStatus()
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      title_(Line(this, ui::DluRect(59, 7, 221, 24))),
+      step_(Line(this, ui::DluRect(14, 46, 311, 25))) {
+    setFixedSize(ui::DluSize(339, 97));
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    setWindowTitle(QStringLiteral("Zarnik"));
+}
+
+CSyncStatus::~CSyncStatus() { Close(); }
+
+void CSyncStatus::Show() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) {
+        QRect place(QPoint(), size());
+        place.moveCenter(screen->availableGeometry().center());
+        move(place.topLeft());
+    }
+    show();
+    raise();
+    activateWindow();
+    QElapsedTimer waited;
+    waited.start();
+    while (!windowHandle()->isExposed() && waited.elapsed() < kWaitForScreenMs)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    sinceEvents_.start();
+    Repaint();
+}
+
+void CSyncStatus::SetTitle(const std::string& text) {
+    title_->setText(QString::fromStdString(text));
+    Repaint();
+}
+
+void CSyncStatus::SetStep(const std::string& text) {
+    step_->setText(QString::fromStdString(text));
+    Repaint();
+}
+
+void CSyncStatus::Repaint() {
+    if (!isVisible()) return;
+    repaint();
+    KeepDesktopInformed();
+}
+
+void CSyncStatus::KeepDesktopInformed() {
+    // The caller blocks the window's thread; answering the desktop now and then keeps it from
+    // marking the tool as hung. User input stays queued until the operation ends.
+    if (!sinceEvents_.isValid() || sinceEvents_.elapsed() >= kEventsEveryMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        sinceEvents_.start();
+    }
+}
+
+void CSyncStatus::Close() { hide(); }
+
+QString CSyncStatus::titleText() const { return title_->text(); }
+QString CSyncStatus::stepText() const { return step_->text(); }
+
+void CSyncStatus::paintEvent(QPaintEvent* /*event*/) {
+    ++paints_;
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}

@@ -1,0 +1,38 @@
+#include "ui/texts.h"
+
+#include "platform/string_table.h"
+
+namespace ui {
+namespace {
+
+const platform::StringTable* current = nullptr;
+
+const platform::StringTable& English() {
+    static const platform::StringTable english = [] {
+        platform::StringTable table;
+        table.Load(platform::LanguagePackFolder(), platform::kEnglishLocale);
+        return table;
+    }();
+    return english;
+}
+
+}  // namespace
+
+const platform::StringTable& Texts() { return current != nullptr ? *current : English(); }
+void SetTexts(const platform::StringTable* table) { current = table; }
+std::string Text(unsigned id) { return Texts().Text(id); }
+
+}  // namespace ui
+
+#include <QStringDecoder>
+
+namespace ui {
+
+QString FromOutside(const std::string& text) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = utf8.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    if (!utf8.hasError()) return decoded;
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace ui

@@ -1,0 +1,54 @@
+#include "ui/transparent_static.h"
+
+#include <QMouseEvent>
+
+#include "ui/fonts.h"
+
+CTransparentStatic::CTransparentStatic(QWidget* parent, Border border) : QLabel(parent) {
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_TranslucentBackground, false);
+    setTextFormat(Qt::PlainText);
+    setTextInteractionFlags(Qt::NoTextInteraction);
+    setOpenExternalLinks(false);
+    setWordWrap(true);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setFont(ui::TemplateFont());
+    if (border == Border::kSunken) {
+        // The edge only: the inside stays see-through.
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        setLineWidth(1);
+        setMargin(2);
+    }
+    SetTextColour(colour_);
+}
+
+void CTransparentStatic::SetTextColour(QColor colour) {
+    colour_ = colour;
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, colour);
+    setPalette(colours);
+    update();
+}
+
+void CTransparentStatic::SetText(const std::string& text) {
+    setText(QString::fromStdString(text));
+    // The label has no background of its own: its parent repaints the area first.
+    if (parentWidget() != nullptr) parentWidget()->update(geometry());
+}
+
+void CClickableStatic::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QLabel::mousePressEvent(event);
+}
+
+void CClickableStatic::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        event->accept();
+        emit clicked();
+        return;
+    }
+    QLabel::mouseReleaseEvent(event);
+}
