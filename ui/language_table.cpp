@@ -1,0 +1,37 @@
+#include "ui/language_table.h"
+
+#include <QProcess>
+#include <QString>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/resources.h"
+#include "platform/string_table.h"
+
+namespace ui {
+
+int LanguageIndex(const std::string& locale) {
+    for (std::size_t i = 0; i < kLanguageTable.size(); ++i)
+        if (locale == kLanguageTable[i].locale) return static_cast<int>(i);
+    return -1;
+}
+
+std::string HelpPagePath(const std::string& locale) {
+    const int index = LanguageIndex(locale);
+    const char* help = index >= 0 ? kLanguageTable[static_cast<std::size_t>(index)].help : kLanguageTable[0].help;
+    return platform::ResourceFolder() + "/help/" + help + ".html";
+}
+
+bool LanguagePackExists(const LanguageEntry& entry) {
+    if (std::string(entry.locale) == platform::kEnglishLocale) return true;
+    std::error_code error;
+    return std::filesystem::is_regular_file(platform::LanguagePackFolder() + "/" + entry.locale + ".txt", error);
+}
+
+bool OpenWithDesktop(const std::string& argument) {
+    const char* opener = std::getenv("ZARNIK_OPENER");
+    const QString program = opener != nullptr && *opener != '\0' ? QString::fromLocal8Bit(opener) : QStringLiteral("xdg-open");
+    return QProcess::startDetached(program, {QString::fromStdString(argument)});
+}
+
+}  // namespace ui
