@@ -4,6 +4,8 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -17,10 +19,15 @@ namespace {
 // Replies are buffered only this far ahead of the reader; past it the transfer pauses.
 constexpr std::size_t kMaxBuffered = std::size_t{256} * 1024;
 
+std::atomic<long> g_connectSeconds{30};
+std::atomic<long> g_silentSeconds{60};
+thread_local std::string t_lastError;
+
 struct SessionState {
     CURLM* multi = nullptr;
     CURLSH* share = nullptr;
     std::string agent;
+    TransferObserver observer;
 
     ~SessionState() {
         if (multi) curl_multi_cleanup(multi);
@@ -83,6 +90,16 @@ struct RequestHandle : Handle {
     CURLcode result = CURLE_OK;
     std::vector<char> data;
     std::size_t head = 0;
+    // What the user is told: the transport's account of a failure, and the transfer's progress.
+    char errorText[CURL_ERROR_SIZE] = {};
+    std::string path;
+    std::string host;
+    std::chrono::steady_clock::time_point sent;
+    long silentSeconds = 60;
+    bool reportedEnd = false;
+
+    void Report(bool finished);
+    void NoteFailure();
 };
 
 std::once_flag g_curlInit;
@@ -136,7 +153,10 @@ bool HostResolves(const std::string& host) {
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) return false;
+    if (const int error = getaddrinfo(host.c_str(), nullptr, &hints, &found); error != 0) {
+        t_lastError = "cannot find the host " + host + ": " + gai_strerror(error);
+        return false;
+    }
     freeaddrinfo(found);
     return true;
 }
@@ -152,9 +172,58 @@ bool RequestHandle::Pump() {
         if (owner) {
             owner->done = true;
             owner->result = msg->data.result;
+            owner->Report(true);
         }
     }
     return true;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void RequestHandle::Report(bool finished) {
+    if (!session->observer || reportedEnd) return;
+    reportedEnd = finished;
+    TransferState state;
+    state.path = path;
+    curl_off_t received = 0;
+    curl_off_t expected = -1;
+    curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+    state.received = received > 0 ? static_cast<std::uint64_t>(received) : 0;
+    state.expected = expected > 0 ? static_cast<std::uint64_t>(expected) : 0;
+    state.seconds = SecondsSince(sent);
+    state.finished = finished;
+    session->observer(state);
+}
+
+// A failed transfer in words: curl's own text, with a timeout told as what the user sees of it.
+void RequestHandle::NoteFailure() {
+    const std::string detail = errorText[0] != '\0' ? errorText : curl_easy_strerror(result);
+    if (result != CURLE_OPERATION_TIMEDOUT) {
+        t_lastError = detail;
+        return;
+    }
+    long connectSeconds = 0;
+    curl_off_t connected = 0;
+    curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
+    char text[256];
+    if (connected == 0) {
+        connectSeconds = g_connectSeconds.load();
+        std::snprintf(text, sizeof text, "timed out after %.0f s: no connection to %s port 80 within %ld s",
+                      SecondsSince(sent), host.c_str(), connectSeconds);
+    } else {
+        std::snprintf(text, sizeof text,
+                      "timed out after %.0f s: the service at %s accepted the connection but sent nothing for %ld s",
+                      SecondsSince(sent), host.c_str(), silentSeconds);
+    }
+    t_lastError = text;
+}
+
+int CurlProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    static_cast<RequestHandle*>(user)->Report(false);
+    return 0;
 }
 
 void RequestHandle::Wait(int waitMs) {
@@ -170,7 +239,10 @@ HINTERNET InternetOpen(const char* agent) {
     s.agent = agent ? agent : "";
     s.multi = curl_multi_init();
     s.share = curl_share_init();
-    if (!s.multi || !s.share) return nullptr;
+    if (!s.multi || !s.share) {
+        t_lastError = "the transfer library could not be started";
+        return nullptr;
+    }
     curl_share_setopt(s.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
     curl_share_setopt(s.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
     return session.release();
@@ -180,7 +252,10 @@ bool InternetCrackUrl(const char* url, std::string& host, std::string& path) {
     if (url == nullptr) return false;
     const std::string text(url);
     const size_t scheme = text.find("://");
-    if (scheme == std::string::npos || scheme == 0) return false;
+    if (scheme == std::string::npos || scheme == 0) {
+        t_lastError = "the address \"" + text + "\" is no http://HOST/... address";
+        return false;
+    }
     const size_t start = scheme + 3;
     size_t end = text.find_first_of("/?#", start);
     if (end == std::string::npos) end = text.size();
@@ -193,7 +268,10 @@ bool InternetCrackUrl(const char* url, std::string& host, std::string& path) {
     } else {
         host = authority.substr(0, authority.find(':'));
     }
-    if (host.empty() || host.find_first_of(" \t\r\n") != std::string::npos) return false;
+    if (host.empty() || host.find_first_of(" \t\r\n") != std::string::npos) {
+        t_lastError = "the address \"" + text + "\" names no host";
+        return false;
+    }
     path = end < text.size() ? text.substr(end) : "/";
     if (path[0] != '/') path.insert(0, "/");
     return true;
@@ -216,7 +294,13 @@ HINTERNET HttpOpenRequest(HINTERNET connection, const char* verb, const char* pa
     auto r = std::make_unique<RequestHandle>();
     r->session = c->session;
     r->easy = curl_easy_init();
-    if (!r->easy) return nullptr;
+    if (!r->easy) {
+        t_lastError = "the transfer library could not make a request";
+        return nullptr;
+    }
+    r->path = path && *path ? path : "/";
+    r->host = c->host;
+    r->silentSeconds = g_silentSeconds.load();
     const bool v6 = c->host.find(':') != std::string::npos;
     const std::string url = "http://" + (v6 ? "[" + c->host + "]" : c->host) + (path && *path ? path : "/");
     CURL* e = r->easy;
@@ -226,9 +310,15 @@ HINTERNET HttpOpenRequest(HINTERNET connection, const char* verb, const char* pa
     curl_easy_setopt(e, CURLOPT_SHARE, c->session->share);
     curl_easy_setopt(e, CURLOPT_COOKIEFILE, "");
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, g_connectSeconds.load());
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, r->silentSeconds);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, r->errorText);
+    if (c->session->observer) {
+        curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, CurlProgress);
+        curl_easy_setopt(e, CURLOPT_XFERINFODATA, r.get());
+        curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    }
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, r.get());
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
@@ -275,13 +365,22 @@ bool HttpSendRequest(HINTERNET request, const char* body, std::size_t length) {
         curl_easy_setopt(r->easy, CURLOPT_COPYPOSTFIELDS, body ? body : "");
     }
     curl_easy_setopt(r->easy, CURLOPT_HTTPHEADER, r->headers);
-    if (curl_multi_add_handle(r->session->multi, r->easy) != CURLM_OK) return false;
+    if (curl_multi_add_handle(r->session->multi, r->easy) != CURLM_OK) {
+        t_lastError = "the transfer library could not start the request";
+        return false;
+    }
     r->added = true;
+    r->sent = std::chrono::steady_clock::now();
     while (!r->headersDone && !r->done) {
-        if (!r->Pump()) return false;
+        if (!r->Pump()) {
+            t_lastError = "the transfer library failed";
+            return false;
+        }
         if (!r->headersDone) r->Wait(1000);
     }
-    return r->headersDone || r->result == CURLE_OK;
+    if (r->headersDone || r->result == CURLE_OK) return true;
+    r->NoteFailure();
+    return false;
 }
 
 bool InternetReadFile(HINTERNET request, void* buffer, std::uint32_t toRead, std::uint32_t* read) {
@@ -294,11 +393,18 @@ bool InternetReadFile(HINTERNET request, void* buffer, std::uint32_t toRead, std
             curl_easy_pause(r->easy, CURLPAUSE_CONT);
             continue;
         }
-        if (!r->Pump()) return false;
+        if (!r->Pump()) {
+            t_lastError = "the transfer library failed";
+            return false;
+        }
         if (r->Available() < toRead) r->Wait(1000);
     }
     const std::size_t n = std::min<std::size_t>(toRead, r->Available());
-    if (n == 0) return r->result == CURLE_OK;
+    if (n == 0) {
+        if (r->result == CURLE_OK) return true;
+        r->NoteFailure();
+        return false;
+    }
     std::memcpy(buffer, r->data.data() + r->head, n);
     r->head += n;
     if (r->head == r->data.size()) {
@@ -307,6 +413,25 @@ bool InternetReadFile(HINTERNET request, void* buffer, std::uint32_t toRead, std
     }
     *read = static_cast<std::uint32_t>(n);
     return true;
+}
+
+void SetTransferObserver(HINTERNET session, TransferObserver observer) {
+    if (auto* s = As<SessionHandle>(session, Handle::Kind::kSession)) s->state->observer = std::move(observer);
+}
+
+void SetTimeouts(int connectSeconds, int silentSeconds) {
+    if (connectSeconds >= 1) g_connectSeconds = connectSeconds;
+    if (silentSeconds >= 1) g_silentSeconds = silentSeconds;
+}
+
+std::string LastErrorText() { return t_lastError; }
+
+int HttpStatus(HINTERNET request) {
+    auto* r = As<RequestHandle>(request, Handle::Kind::kRequest);
+    if (!r || !r->added) return 0;
+    long status = 0;
+    curl_easy_getinfo(r->easy, CURLINFO_RESPONSE_CODE, &status);
+    return static_cast<int>(status);
 }
 
 bool InternetCloseHandle(HINTERNET handle) {

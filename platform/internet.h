@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The Internet layer the service client is written against: a session, a connection to one
@@ -38,5 +39,35 @@ bool HttpSendRequest(HINTERNET request, const char* body, std::size_t length);
 bool InternetReadFile(HINTERNET request, void* buffer, std::uint32_t toRead, std::uint32_t* read);
 
 bool InternetCloseHandle(HINTERNET handle);
+
+// ---- what the user is told while and after a transfer ------------------------------------------
+
+// How far the reply of one request has come.
+struct TransferState {
+    std::string path;            // the request's URL path
+    std::uint64_t received = 0;  // reply body bytes arrived so far
+    std::uint64_t expected = 0;  // the length the reply announced; 0 when it announced none
+    double seconds = 0;          // since the request was sent
+    bool finished = false;       // the transfer ended (whole or not): the last report of it
+};
+using TransferObserver = std::function<void(const TransferState&)>;
+
+// Every request opened on the session from now on reports to the observer, on the caller's
+// thread, from within the calls that move its transfer on (send and read); an empty observer
+// stops the reports.
+void SetTransferObserver(HINTERNET session, TransferObserver observer);
+
+// How long a connection may take to open, and how long a reply may stay silent before the
+// request fails as timed out; for the requests opened afterwards in this process. Values below
+// one second keep the limit as it was. The defaults are 30 and 60 seconds.
+void SetTimeouts(int connectSeconds, int silentSeconds);
+
+// Why the call of this thread that failed last failed, in words for the user: the host that
+// does not resolve, the transport's own account (refused, reset, timed out, and after how
+// long). Empty when no call has failed, or the failure has no more to say.
+std::string LastErrorText();
+
+// The HTTP status of a request's reply; 0 before its headers arrived.
+int HttpStatus(HINTERNET request);
 
 }  // namespace platform::inet

@@ -95,7 +95,12 @@ bool Unescape(const std::string& line, size_t& pos, std::string& out) {
 
 std::string FormatValue(const Value& v) {
     std::string line = "\"" + Escape(v.name) + "\"=";
-    if (v.type == kRegSz) return line + "sz:\"" + Escape(v.bytes) + "\"";
+    // A text is written as the user would type it: its one terminator is implied, never spelt
+    // out. A text value that is not exactly one terminated text keeps every byte in hex.
+    const std::size_t nul = v.bytes.find('\0');
+    if (v.type == kRegSz && nul != std::string::npos && nul + 1 == v.bytes.size()) {
+        return line + "sz:\"" + Escape(v.bytes.substr(0, nul)) + "\"";
+    }
     if (v.type == kRegDword && v.bytes.size() == 4) {
         std::uint32_t n;
         std::memcpy(&n, v.bytes.data(), 4);
@@ -122,7 +127,10 @@ bool ParseValue(const std::string& line, Value& v) {
     if (rest.rfind("sz:", 0) == 0) {
         size_t p = 3;
         v.type = kRegSz;
-        return Unescape(rest, p, v.bytes);
+        if (!Unescape(rest, p, v.bytes)) return false;
+        // Older stores spelt the terminator out; both forms hold the same text.
+        if (v.bytes.empty() || v.bytes.back() != '\0') v.bytes.push_back('\0');
+        return true;
     }
     if (rest.rfind("dword:", 0) == 0) {
         char* end = nullptr;

@@ -1,5 +1,6 @@
 #include "service/service_client.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -52,21 +53,66 @@ Result CServiceClient::OpenStandaloneRequest(const char* verb, const char* path,
     return OpenStandaloneRequestAt(FullUrl(path), verb, body);
 }
 
+void CServiceClient::SetTransferObserver(platform::inet::TransferObserver observer) {
+    transferObserver_ = std::move(observer);
+    if (session_) inet::SetTransferObserver(session_, transferObserver_);
+}
+
+// The port written in an address is never used; a user who wrote one is told so, since the
+// failure would otherwise make no sense to them.
+void CServiceClient::NoteTransportFailure(const char* step, const std::string& url) {
+    failureCause_ = std::string(step) + " " + url;
+    if (const std::string why = inet::LastErrorText(); !why.empty()) failureCause_ += ": " + why;
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string::npos) return;
+    const std::size_t start = scheme + 3;
+    const std::string authority = url.substr(start, url.find_first_of("/?#", start) - start);
+    const std::size_t colon = authority.rfind(':');
+    if (colon != std::string::npos && authority.find(']', colon) == std::string::npos &&
+        authority.substr(colon + 1) != "80") {
+        failureCause_ += " (the address names port " + authority.substr(colon + 1) +
+                         ", but the service is always reached on port 80)";
+    }
+}
+
+void CServiceClient::NoteFileFailure(const std::string& path, int error) {
+    failureCause_ = "cannot write " + path + (error != 0 ? std::string(": ") + std::strerror(error) : std::string());
+}
+
 Result CServiceClient::OpenStandaloneRequestAt(const std::string& url, const char* verb, const char* body) {
     CloseHandles();
     session_ = inet::InternetOpen(kAgentName);
-    if (!session_) return Result::kOpenSessionFailed;
+    if (!session_) {
+        NoteTransportFailure("opening a session for", url);
+        return Result::kOpenSessionFailed;
+    }
+    if (transferObserver_) inet::SetTransferObserver(session_, transferObserver_);
     std::string host;
     std::string urlPath;
-    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) return Result::kCrackUrlFailed;
+    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) {
+        NoteTransportFailure("reading the address", url);
+        return Result::kCrackUrlFailed;
+    }
     connection_ = inet::InternetConnect(session_, host.c_str(), kServicePort);
-    if (!connection_) return Result::kConnectFailed;
+    if (!connection_) {
+        NoteTransportFailure("connecting for", url);
+        return Result::kConnectFailed;
+    }
     request_ = inet::HttpOpenRequest(connection_, verb, urlPath.c_str());
-    if (!request_) return Result::kOpenRequestFailed;
+    if (!request_) {
+        NoteTransportFailure("opening the request", url);
+        return Result::kOpenRequestFailed;
+    }
     const bool post = verb && std::strcmp(verb, "POST") == 0;
-    if (post && !inet::HttpAddRequestHeaders(request_, kFormHeader)) return Result::kAddHeaderFailed;
+    if (post && !inet::HttpAddRequestHeaders(request_, kFormHeader)) {
+        NoteTransportFailure("adding the header to", url);
+        return Result::kAddHeaderFailed;
+    }
     const char* data = body ? body : "";
-    if (!inet::HttpSendRequest(request_, data, std::strlen(data))) return Result::kSendFailed;
+    if (!inet::HttpSendRequest(request_, data, std::strlen(data))) {
+        NoteTransportFailure("sending", url);
+        return Result::kSendFailed;
+    }
     return Result::kOk;
 }
 
@@ -74,17 +120,29 @@ Result CServiceClient::OpenSessionRequest(const char* verb, const char* path, co
     const std::string url = FullUrl(path);
     std::string host;
     std::string urlPath;
-    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) return Result::kSessionTransportFailed;
+    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) {
+        NoteTransportFailure("reading the address", url);
+        return Result::kSessionTransportFailed;
+    }
     if (request_) {
         inet::InternetCloseHandle(request_);
         request_ = nullptr;
     }
     request_ = inet::HttpOpenRequest(connection_, verb, urlPath.c_str());
-    if (!request_) return Result::kSessionTransportFailed;
+    if (!request_) {
+        NoteTransportFailure("opening the request", url);
+        return Result::kSessionTransportFailed;
+    }
     const bool post = verb && std::strcmp(verb, "POST") == 0;
-    if (post && !inet::HttpAddRequestHeaders(request_, kFormHeader)) return Result::kSessionTransportFailed;
+    if (post && !inet::HttpAddRequestHeaders(request_, kFormHeader)) {
+        NoteTransportFailure("adding the header to", url);
+        return Result::kSessionTransportFailed;
+    }
     const char* data = post && body ? body : "";
-    if (!inet::HttpSendRequest(request_, data, std::strlen(data))) return Result::kSessionTransportFailed;
+    if (!inet::HttpSendRequest(request_, data, std::strlen(data))) {
+        NoteTransportFailure("sending", url);
+        return Result::kSessionTransportFailed;
+    }
     return Result::kOk;
 }
 
@@ -92,7 +150,11 @@ bool CServiceClient::ReadPiece(ReplyPiece& piece) {
     piece.length = 0;
     piece.text[0] = '\0';
     std::uint32_t got = 0;
-    if (!inet::InternetReadFile(request_, piece.text, ReplyPiece::kMaxLength, &got)) return false;
+    if (!inet::InternetReadFile(request_, piece.text, ReplyPiece::kMaxLength, &got)) {
+        failureCause_ = "reading the reply";
+        if (const std::string why = inet::LastErrorText(); !why.empty()) failureCause_ += ": " + why;
+        return false;
+    }
     piece.length = got;
     piece.text[got] = '\0';
     return true;

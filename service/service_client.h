@@ -104,6 +104,16 @@ public:
 
     bool has_session() const { return session_ != nullptr; }
 
+    // ---- what the user is told beside a result code -------------------------------------------
+    // Why the request that failed last failed, in one line: the transport's own account (refused,
+    // unknown host, timed out and after how long), the HTTP status of a reply that was not
+    // understood and where it was logged, the file that could not be written and why. Empty
+    // when nothing more is known. A request that succeeds leaves it as it was.
+    const std::string& failure_cause() const { return failureCause_; }
+    // Reports the progress of every request sent from now on (on this thread, while the request
+    // is sent and read); an empty observer stops the reports.
+    void SetTransferObserver(platform::inet::TransferObserver observer);
+
 private:
     enum class ListStart { kOkFirst, kPrefixFirst };
     // A start-up request: every field of the reply goes to the visitor (text, characters kept,
@@ -114,6 +124,9 @@ private:
     service::Result ReadCameraList(const char* requestName, const char* prefix, ListStart start, service::ListKind kind,
                                 const std::function<bool(const service::CameraRecord&)>& store);
     std::string FullUrl(const char* path) const;
+    // Notes the transport's account of a failed step, with what is worth knowing about the URL.
+    void NoteTransportFailure(const char* step, const std::string& url);
+    void NoteFileFailure(const std::string& path, int error);
 
     platform::WorkFolder folder_;
     std::int32_t infoCount_ = 0;
@@ -126,4 +139,6 @@ private:
     std::vector<service::CameraRecord> mutationRecords_;
     std::int32_t infoIndex_ = 0;
     std::FILE* infoFile_ = nullptr;
+    std::string failureCause_;
+    platform::inet::TransferObserver transferObserver_;
 };

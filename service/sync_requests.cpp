@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -26,7 +27,11 @@ Result CServiceClient::MapErrorReply(const char* reply, const char* requestName)
     if (std::strncmp(reply, "ERROR:Not_Logged_In!", 20) == 0) return Result::kNotLoggedIn;
     if (std::strncmp(reply, "ERROR:User_Not_Fou", 18) == 0) return Result::kUserNotFound;
     if (std::strncmp(reply, "ERROR:Logon_Credentials_Not", 27) == 0) return Result::kCredentialsNotFound;
+    const int status = request_ ? platform::inet::HttpStatus(request_) : 0;
     WriteErrorLog(reply, requestName);
+    failureCause_ = std::string("the service's reply to ") + (requestName ? requestName : "a request") +
+                    " was not understood" + (status != 0 ? " (HTTP status " + std::to_string(status) + ")" : "") +
+                    "; details in " + folder_.Path(platform::pcfile::kErrorLog);
     return Result::kUnknownReply;
 }
 
@@ -107,7 +112,12 @@ Result CServiceClient::ReadCameraList(const char* requestName, const char* prefi
         });
     });
     if (!read) return Result::kSessionTransportFailed;
-    if (storeFailed) return Result::kLocalCacheFailed;
+    if (storeFailed) {
+        const int error = errno;
+        failureCause_ = std::string("cannot store the list ") + requestName + " in " + folder_.root() + ": " +
+                        std::strerror(error);
+        return Result::kLocalCacheFailed;
+    }
     return code;
 }
 
@@ -115,21 +125,29 @@ Result CServiceClient::ReadCameraList(const char* requestName, const char* prefi
 // gives the failure back: a partial cache must never pass for a complete one.
 Result CServiceClient::FetchMutationList() {
     service::CacheFileWriter file;
-    if (!file.Open(folder_.Path(platform::pcfile::kMutationCache))) return Result::kLocalCacheFailed;
+    if (!file.Open(folder_.Path(platform::pcfile::kMutationCache))) {
+        NoteFileFailure(folder_.Path(platform::pcfile::kMutationCache), errno);
+        return Result::kLocalCacheFailed;
+    }
     Result code = OpenSessionRequest(nullptr, "POIDataBase/mut.php", nullptr);
     if (code == Result::kOk) {
         code = ReadCameraList("MUT", "MUT:", ListStart::kOkFirst, service::ListKind::kMutation,
                               [&](const CameraRecord& r) { return file.Add(r); });
     }
     if (code != Result::kOk) return code;
-    return file.Commit() ? Result::kOk : Result::kLocalCacheFailed;
+    if (file.Commit()) return Result::kOk;
+    NoteFileFailure(folder_.Path(platform::pcfile::kMutationCache), errno);
+    return Result::kLocalCacheFailed;
 }
 
 // The records written are kept in memory as well: the synchronisation goes on with them instead
 // of reading the new cache back.
 Result CServiceClient::FetchOfficialList() {
     service::CacheFileWriter file;
-    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) return Result::kLocalCacheFailed;
+    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) {
+        NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
+        return Result::kLocalCacheFailed;
+    }
     LoadMutationCache();
     const service::MutationFilter filter(mutationRecords_);
     std::vector<CameraRecord> written;
@@ -147,7 +165,10 @@ Result CServiceClient::FetchOfficialList() {
                               });
     }
     if (code != Result::kOk) return code;
-    if (!file.Commit()) return Result::kLocalCacheFailed;
+    if (!file.Commit()) {
+        NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
+        return Result::kLocalCacheFailed;
+    }
     localRecords_ = std::move(written);
     localMirrorsFile_ = true;
     return Result::kOk;
@@ -155,7 +176,10 @@ Result CServiceClient::FetchOfficialList() {
 
 Result CServiceClient::FetchPersonalList() {
     service::CacheAppender file;
-    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) return Result::kLocalCacheFailed;
+    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) {
+        NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
+        return Result::kLocalCacheFailed;
+    }
     const std::size_t before = localRecords_.size();
     Result code = OpenSessionRequest(nullptr, "POIDataBase/per.php", nullptr);
     if (code == Result::kOk) {
@@ -165,7 +189,10 @@ Result CServiceClient::FetchPersonalList() {
                                   return file.Add(r);
                               });
     }
-    if (code == Result::kOk && !file.Commit()) code = Result::kLocalCacheFailed;
+    if (code == Result::kOk && !file.Commit()) {
+        NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
+        code = Result::kLocalCacheFailed;
+    }
     if (code != Result::kOk && localMirrorsFile_) localRecords_.resize(before);
     return code;
 }
@@ -190,7 +217,10 @@ Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates,
     service::ChangeMerge merge(localRecords_, folder_);
     // Without the delta file every new camera of the download would be dropped while the service
     // counts them as delivered: fail before asking for them.
-    if (!merge.OpenDelta()) return Result::kLocalCacheFailed;
+    if (!merge.OpenDelta()) {
+        NoteFileFailure(folder_.Path(platform::pcfile::kDeltaFile), errno);
+        return Result::kLocalCacheFailed;
+    }
     Result code = OpenSessionRequest(nullptr, "POIDataBase/D0Sync.php", nullptr);
     std::int32_t counts[3] = {0, 0, 0};
     if (code == Result::kOk) {
@@ -220,6 +250,7 @@ Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates,
     // Changes the service has handed over must reach the cache; if it cannot be written the
     // synchronisation fails and the old cache stays.
     if (!merge.Finish(localMirrorsFile_)) {
+        NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
         localMirrorsFile_ = false;  // the merge has marked records deleted in memory
         return Result::kLocalCacheFailed;
     }

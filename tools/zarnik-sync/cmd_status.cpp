@@ -9,7 +9,8 @@
 #include "engine/refresh.h"
 #include "engine/startup.h"
 #include "engine/text_ids.h"
-#include "options.h"
+#include "engine/transfer_feedback.h"
+#include "platform/internet.h"
 #include "platform/folder_lock.h"
 #include "platform/registry_store.h"
 #include "platform/settings.h"
@@ -56,10 +57,9 @@ void PrintInformationMessages(CServiceClient& client) {
 
 }  // namespace
 
-int RunStatus(const Args& args) {
-    ParsedArgs parsed;
+int RunStatus(int timeoutSeconds, const Verbosity& verbosity) {
+    if (timeoutSeconds > 0) platform::inet::SetTimeouts(timeoutSeconds, timeoutSeconds);
     std::string error;
-    if (!ParseArgs(args, {}, {}, parsed, error)) return Fail(kExitUsage, error);
     platform::WorkFolder folder;
     platform::FolderLock lock;  // the information cache and "AlertID" are rewritten
     AppConfig config;
@@ -70,11 +70,15 @@ int RunStatus(const Args& args) {
 
     CServiceClient client(folder);
     client.SetBaseUrl(config.baseUrl);
-    TerminalProgress progress(stderr);
+    TerminalProgress progress(stderr, verbosity);
+    engine::ReportTransfers(client, &progress);
     TerminalInformation information(stdout);
     const engine::StartupExchangesResult startup = engine::RunStartupExchanges(
         client, texts, config.language, stored.alertId, std::time(nullptr), progress, information);
-    if (!startup.serviceAnswered) return kExitFailed;
+    if (!startup.serviceAnswered) {
+        if (!client.failure_cause().empty()) std::fprintf(stderr, "Cause: %s\n", client.failure_cause().c_str());
+        return kExitFailed;
+    }
     PrintInformationMessages(client);
     if (!startup.updateAddress.empty()) std::printf("Update available at %s\n", startup.updateAddress.c_str());
 
@@ -85,8 +89,12 @@ int RunStatus(const Args& args) {
         return kExitOk;
     }
     const engine::ServiceSummary summary = engine::QueryServiceSummary(client, who, texts);
+    engine::ReportTransfers(client, nullptr);
     if (!summary.deviceText.empty()) std::printf("%s\n", summary.deviceText.c_str());
     if (!summary.pcText.empty()) std::printf("%s\n", summary.pcText.c_str());
+    if (!summary.answered && !client.failure_cause().empty()) {
+        std::fprintf(stderr, "Cause: %s\n", client.failure_cause().c_str());
+    }
     return summary.answered ? kExitOk : kExitFailed;
 }
 

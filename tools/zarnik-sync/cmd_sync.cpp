@@ -8,7 +8,8 @@
 #include "engine/device_sync.h"
 #include "engine/synchronisation.h"
 #include "engine/text_ids.h"
-#include "options.h"
+#include "engine/transfer_feedback.h"
+#include "platform/internet.h"
 #include "platform/folder_lock.h"
 #include "platform/pc_files.h"
 #include "platform/registry_store.h"
@@ -48,9 +49,14 @@ void PrintSummary(const platform::WorkFolder& folder, const engine::SyncCounts& 
 
 }  // namespace
 
+// The line under the message of a failure: what went wrong underneath, when it is known.
+void PrintCause(const CServiceClient& client) {
+    if (!client.failure_cause().empty()) std::fprintf(stderr, "Cause: %s\n", client.failure_cause().c_str());
+}
+
 // The device road: the device of the chosen model, through its transport.
 int SyncWithDevice(const platform::WorkFolder& folder, CServiceClient& client, const platform::StringTable& texts,
-                   const platform::Registration& who) {
+                   const platform::Registration& who, const Verbosity& verbosity) {
     const platform::StoredSettings stored = platform::ReadStoredSettings();
     if (!stored.deviceSet) {
         return Fail(kExitFailed, "no device model is chosen; set it with 'zarnik-sync settings set --device N'");
@@ -63,23 +69,27 @@ int SyncWithDevice(const platform::WorkFolder& folder, CServiceClient& client, c
     if (link.transport == device::TransportKind::kNone) {
         return Fail(kExitFailed, "device model " + std::to_string(stored.device) + " is not in devices.ini");
     }
-    TerminalProgress progress(stderr);
+    TerminalProgress progress(stderr, verbosity);
+    engine::ReportTransfers(client, &progress);
     TerminalMessages messages(stderr, stdin);
     TerminalInformation information(stdout);
     const engine::DeviceSyncResult result =
         engine::SynchroniseWithServer(client, link, progress, messages, information, texts, who);
+    engine::ReportTransfers(client, nullptr);
     if (!result.connected) return Fail(kExitFailed, texts.Text(engine::text::kDeviceNotConnected));
     if (!result.reportsCopied) {
         return Fail(kExitFailed, "the personal updates could not be copied from the device; nothing was changed");
     }
-    if (result.code != 0) return kExitFailed;  // the message has been shown
+    if (result.code != 0) {  // the message has been shown
+        PrintCause(client);
+        return kExitFailed;
+    }
     return result.cameraFileCopied ? kExitOk : kExitFailed;
 }
 
-int RunSync(const Args& args) {
-    ParsedArgs parsed;
+int RunSync(const SyncCommandOptions& options, const Verbosity& verbosity) {
+    if (options.timeoutSeconds > 0) platform::inet::SetTimeouts(options.timeoutSeconds, options.timeoutSeconds);
     std::string error;
-    if (!ParseArgs(args, {}, {"--pc-only"}, parsed, error)) return Fail(kExitUsage, error);
     platform::WorkFolder folder;
     platform::FolderLock lock;
     AppConfig config;
@@ -92,20 +102,28 @@ int RunSync(const Args& args) {
 
     CServiceClient client(folder);
     client.SetBaseUrl(config.baseUrl);
-    if (!parsed.Has("--pc-only")) return SyncWithDevice(folder, client, texts, who);
-    TerminalProgress progress(stderr);
+    if (verbosity.verbose) {
+        std::fprintf(stderr, "working folder %s\nservice %s\n", folder.root().c_str(), config.baseUrl);
+    }
+    if (!options.pcOnly) return SyncWithDevice(folder, client, texts, who, verbosity);
+    TerminalProgress progress(stderr, verbosity);
+    engine::ReportTransfers(client, &progress);
     engine::SyncCounts counts;
-    engine::SyncOptions options;
-    options.updatesHeldOnlyHere = true;  // no device keeps a copy of the reports
+    engine::SyncOptions syncOptions;
+    syncOptions.updatesHeldOnlyHere = true;  // no device keeps a copy of the reports
     const std::uint32_t code =
-        engine::RunSynchronisation(client, progress, texts, who, kSyncVersion, counts, options);
+        engine::RunSynchronisation(client, progress, texts, who, kSyncVersion, counts, syncOptions);
+    engine::ReportTransfers(client, nullptr);
     if (code != 0) {
         // The synchronisation's failures reach the user as a message with an empty caption.
         TerminalMessages messages(stderr, stdin);
         messages.Show(engine::ErrorTextForCode(code, texts), "", engine::MessageButtons::kOk);
+        PrintCause(client);
         return kExitFailed;
     }
-    PrintSummary(folder, counts, service::CountCameraFileRecords(folder.Path(platform::pcfile::kCameraFile)));
+    if (!verbosity.quiet) {
+        PrintSummary(folder, counts, service::CountCameraFileRecords(folder.Path(platform::pcfile::kCameraFile)));
+    }
     return kExitOk;
 }
 

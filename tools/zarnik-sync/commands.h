@@ -1,28 +1,55 @@
 #pragma once
 #include <string>
-#include <vector>
+
+#include "tools/cli/program_cli.h"
 
 namespace zsync {
 
-using Args = std::vector<std::string>;  // the words after the command name
+using zcli::kExitFailed;
+using zcli::kExitOk;
+using zcli::kExitUsage;
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;
-inline constexpr int kExitUsage = 2;
-
-struct Command {
-    const char* name;
-    const char* synopsis;  // arguments, for the usage text
-    const char* summary;
-    int (*run)(const Args& args);
+// -q/--quiet and -v/--verbose, taken by every command.
+struct Verbosity {
+    bool quiet = false;    // errors only: no progress, no summary
+    bool verbose = false;  // also where the files are, the service asked, every transfer
 };
 
-// One group per file (cmd_<group>.cpp); main.cpp lists them in its command table.
-int RunBuildMtc(const Args& args);
-int RunCountMtc(const Args& args);
-int RunSync(const Args& args);
-int RunStatus(const Args& args);
-int RunSettings(const Args& args);
+struct BuildMtcOptions {
+    std::string cache;  // empty: the working folder's
+    std::string out;    // empty: the working folder's
+};
+
+struct SyncCommandOptions {
+    bool pcOnly = false;
+    int timeoutSeconds = 0;  // 0: the transport's own limits
+};
+
+struct SettingsSetOptions {
+    // Only the values given are stored; each is checked first, and nothing is stored when one
+    // is refused.
+    std::string url, name, serial, email, device, language;
+    bool urlGiven = false, nameGiven = false, serialGiven = false, emailGiven = false, deviceGiven = false,
+         languageGiven = false;
+};
+
+struct ExportOptions {
+    std::string format;  // "gpx" or "csv"
+    bool personalOnly = false;
+    std::string out;     // empty: standard output
+    std::string cache;   // empty: the working folder's local.cache
+};
+
+// One group per file (cmd_<group>.cpp); main.cpp builds the command line and calls them.
+int RunBuildMtc(const BuildMtcOptions& options, const Verbosity& verbosity);
+int RunCountMtc(const std::string& file, const Verbosity& verbosity);
+int RunSync(const SyncCommandOptions& options, const Verbosity& verbosity);
+int RunStatus(int timeoutSeconds, const Verbosity& verbosity);
+int RunSettingsShow(const Verbosity& verbosity);
+int RunSettingsSet(const SettingsSetOptions& options, const Verbosity& verbosity);
+int RunSettingsUnset(const std::string& name, const Verbosity& verbosity);
+int RunExport(const ExportOptions& options, const Verbosity& verbosity);
+int RunImportReports(const std::string& file, const Verbosity& verbosity);
 
 // Prints "zarnik-sync: <message>" on stderr and gives the status to exit with.
 int Fail(int status, const std::string& message);

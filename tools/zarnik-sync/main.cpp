@@ -1,61 +1,159 @@
 // zarnik-sync: the headless tool. Each command lives in a cmd_<group>.cpp; this file only
-// finds the command and runs it.
+// describes the command line and runs the command chosen.
 #include <cstdio>
-#include <cstring>
+#include <functional>
 #include <string>
 
 #include "commands.h"
 
 namespace zsync {
 
-namespace {
-
-const Command kCommands[] = {
-    {"build-mtc", "[--cache F] [--out F]",
-     "build the speed-camera file from a camera cache (default .\\local.cache -> .\\zarniks.mtc)", RunBuildMtc},
-    {"count-mtc", "F", "print the number of cameras in the speed-camera file F", RunCountMtc},
-    {"sync", "[--pc-only]",
-     "synchronise the device of the chosen model with the service; with --pc-only the working folder "
-     "($ZARNIK_HOME) alone: .\\poiupdates.upd in, .\\zarniks.mtc out",
-     RunSync},
-    {"status", "",
-     "the start-up exchanges with the service (alerts, information messages, version) and the counts of "
-     "the service and the PC",
-     RunStatus},
-    {"settings", "[show | set [--url U] [--name N] [--serial S] [--email E] [--device D] [--language L]]",
-     "show or set the registration data, service folder, device model and language", RunSettings},
-};
-
-void PrintUsage(std::FILE* to) {
-    std::fprintf(to, "usage: zarnik-sync COMMAND [ARGUMENTS]\n\ncommands:\n");
-    for (const Command& c : kCommands) std::fprintf(to, "  %s %s\n      %s\n", c.name, c.synopsis, c.summary);
-    std::fprintf(to, "  help\n      show this text\n");
-}
-
-}  // namespace
-
 int Fail(int status, const std::string& message) {
     std::fprintf(stderr, "zarnik-sync: %s\n", message.c_str());
     return status;
 }
 
+namespace {
+
+void AddVerbosity(CLI::App* command, Verbosity& verbosity) {
+    command->add_flag("-q,--quiet", verbosity.quiet, "print errors only");
+    command->add_flag("-v,--verbose", verbosity.verbose, "also print where the files are and every transfer");
+    command->get_option("--quiet")->excludes("--verbose");
+}
+
+CLI::App* AddCommand(CLI::App& app, const char* name, const char* description, Verbosity& verbosity) {
+    CLI::App* command = app.add_subcommand(name, description);
+    AddVerbosity(command, verbosity);
+    return command;
+}
+
+void AddTimeout(CLI::App* command, int& seconds) {
+    command->add_option("--timeout", seconds,
+                        "give up on a service that does not answer for SECONDS (default: 30 to connect, 60 "
+                        "without a byte)")
+        ->check(CLI::Range(1, 3600))
+        ->type_name("SECONDS");
+}
+
+}  // namespace
+
 }  // namespace zsync
 
 int main(int argc, char** argv) {
     using namespace zsync;
+    CLI::App app{"zarnik-sync: keeps the speed cameras of a navigation device up to date from the camera "
+                 "database service, without a window. The PC files live in the working folder: $ZARNIK_HOME, "
+                 "else $XDG_DATA_HOME/zarnik, else ~/.local/share/zarnik.",
+                 "zarnik-sync"};
+    zcli::Describe(app);
+    app.require_subcommand(1);
+
+    Verbosity verbosity;
+    std::function<int()> run;
+
+    BuildMtcOptions build;
+    CLI::App* buildMtc = AddCommand(app, "build-mtc",
+                                    "build the speed-camera file from a camera cache (default: the working "
+                                    "folder's local.cache into its zarniks.mtc)",
+                                    verbosity);
+    buildMtc->add_option("--cache", build.cache, "the camera cache to read")->type_name("FILE");
+    buildMtc->add_option("--out", build.out, "the speed-camera file to write")->type_name("FILE");
+    buildMtc->callback([&] { run = [&] { return RunBuildMtc(build, verbosity); }; });
+
+    std::string countFile;
+    CLI::App* countMtc = AddCommand(
+        app, "count-mtc", "print the number of cameras in a speed-camera file (default: the working folder's "
+                          "zarniks.mtc)",
+        verbosity);
+    countMtc->add_option("FILE", countFile, "the speed-camera file");
+    countMtc->callback([&] { run = [&] { return RunCountMtc(countFile, verbosity); }; });
+
+    SyncCommandOptions sync;
+    CLI::App* syncCommand = AddCommand(
+        app, "sync",
+        "synchronise the device of the chosen model with the service: its reports in, the camera cache "
+        "brought up to date, the new speed-camera file out",
+        verbosity);
+    syncCommand->add_flag("--pc-only", sync.pcOnly,
+                          "no device: the working folder alone (poiupdates.upd in, zarniks.mtc out)");
+    AddTimeout(syncCommand, sync.timeoutSeconds);
+    syncCommand->callback([&] { run = [&] { return RunSync(sync, verbosity); }; });
+
+    int statusTimeout = 0;
+    CLI::App* status = AddCommand(app, "status",
+                                  "the start-up exchanges with the service (alerts, information messages, "
+                                  "version) and the counts of the device, the service and the PC",
+                                  verbosity);
+    AddTimeout(status, statusTimeout);
+    status->callback([&] { run = [&] { return RunStatus(statusTimeout, verbosity); }; });
+
+    CLI::App* settings = AddCommand(
+        app, "settings", "show the registration data, service folder, device model and language (or set, unset them)",
+        verbosity);
+    settings->require_subcommand(0, 1);
+    settings->callback([&] {
+        if (!run) run = [&] { return RunSettingsShow(verbosity); };
+    });
+    CLI::App* show = AddCommand(*settings, "show", "show the settings (the default)", verbosity);
+    show->callback([&] { run = [&] { return RunSettingsShow(verbosity); }; });
+
+    SettingsSetOptions set;
+    CLI::App* setCommand = AddCommand(*settings, "set", "check and store the values given; nothing is stored when "
+                                                        "one is refused",
+                                      verbosity);
+    setCommand->add_option("--url", set.url, "web folder of the server-address file: http://HOST/FOLDER/")
+        ->type_name("URL");
+    setCommand->add_option("--name", set.name, "registration name (at most 255 bytes)")->type_name("TEXT");
+    setCommand->add_option("--serial", set.serial, "serial number (at most 255 bytes)")->type_name("TEXT");
+    setCommand->add_option("--email", set.email, "e-mail address (at most 255 bytes)")->type_name("TEXT");
+    setCommand->add_option("--device", set.device, "device model: its line in devices.ini counting from 0, or its name")
+        ->type_name("N|NAME");
+    setCommand->add_option("--language", set.language, "language code with a language pack (1033 English)")
+        ->type_name("CODE");
+    setCommand->callback([&] {
+        set.urlGiven = setCommand->count("--url") > 0;
+        set.nameGiven = setCommand->count("--name") > 0;
+        set.serialGiven = setCommand->count("--serial") > 0;
+        set.emailGiven = setCommand->count("--email") > 0;
+        set.deviceGiven = setCommand->count("--device") > 0;
+        set.languageGiven = setCommand->count("--language") > 0;
+        run = [&] { return RunSettingsSet(set, verbosity); };
+    });
+
+    std::string unsetName;
+    CLI::App* unset = AddCommand(*settings, "unset", "clear one value", verbosity);
+    unset->add_option("NAME", unsetName, "url, name, serial, email, device or language")->required();
+    unset->callback([&] { run = [&] { return RunSettingsUnset(unsetName, verbosity); }; });
+
+    ExportOptions exportOptions;
+    CLI::App* exportCommand = AddCommand(
+        app, "export", "write the cameras of the local cache for map programs: GPX 1.1 waypoints or CSV", verbosity);
+    exportCommand->add_option("--format", exportOptions.format, "gpx or csv")
+        ->required()
+        ->check(CLI::IsMember({"gpx", "csv"}));
+    exportCommand->add_flag("--personal", exportOptions.personalOnly, "only your personal cameras");
+    exportCommand->add_option("--out", exportOptions.out, "the file to write (default: standard output)")
+        ->type_name("FILE");
+    exportCommand->add_option("--cache", exportOptions.cache, "the camera cache to read (default: the working "
+                                                              "folder's local.cache)")
+        ->type_name("FILE");
+    exportCommand->callback([&] { run = [&] { return RunExport(exportOptions, verbosity); }; });
+
+    std::string reportsFile;
+    CLI::App* import = AddCommand(app, "import-reports",
+                                  "add your own new cameras from a GPX or CSV file to the working folder's "
+                                  "poiupdates.upd; the next synchronisation sends them",
+                                  verbosity);
+    import->add_option("FILE", reportsFile, "a .gpx or .csv file (as export writes them)")->required();
+    import->callback([&] { run = [&] { return RunImportReports(reportsFile, verbosity); }; });
+
     if (argc < 2) {
-        PrintUsage(stderr);
+        std::fputs(app.help().c_str(), stderr);
         return kExitUsage;
     }
-    const std::string name = argv[1];
-    if (name == "help" || name == "--help" || name == "-h") {
-        PrintUsage(stdout);
-        return kExitOk;
+    if (argv[1][0] != '-' && app.get_subcommands([&](CLI::App* c) { return c->get_name() == argv[1]; }).empty()) {
+        return Fail(kExitUsage, std::string("unknown command ") + argv[1] + "; 'zarnik-sync --help' lists them");
     }
-    for (const Command& c : kCommands) {
-        if (name == c.name) return c.run(Args(argv + 2, argv + argc));
-    }
-    Fail(kExitUsage, "unknown command " + name);
-    PrintUsage(stderr);
-    return kExitUsage;
+    if (const int status = zcli::Parse(app, argc, argv); status >= 0) return status;
+    return run ? run() : kExitUsage;
 }

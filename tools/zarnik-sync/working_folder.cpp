@@ -1,25 +1,25 @@
 #include "working_folder.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "engine/startup.h"
 #include "platform/fixed_text.h"
 #include "platform/registry_store.h"
+#include "platform/user_folders.h"
 #include "service/service_client.h"
 
 namespace zsync {
 
+bool NameWorkingFolder(platform::WorkFolder& workFolder, std::string& error) {
+    std::string folder;
+    if (!platform::DefaultWorkFolderPath(folder, error)) return false;
+    workFolder = platform::WorkFolder(folder);
+    return true;
+}
+
 bool OpenWorkingFolder(platform::WorkFolder& workFolder, std::string& error) {
     std::string folder;
-    if (const char* home = std::getenv("ZARNIK_HOME"); home && *home) {
-        folder = home;
-    } else {
-        const char* user = std::getenv("HOME");
-        folder = std::string(user && *user ? user : ".") + "/.local/share/zarnik";
-    }
+    if (!platform::DefaultWorkFolderPath(folder, error)) return false;
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec || !std::filesystem::is_directory(folder, ec)) {
@@ -46,7 +46,8 @@ bool LoadStartupSettings(const platform::WorkFolder& folder, AppConfig& config, 
 bool OpenForService(platform::WorkFolder& folder, platform::FolderLock& lock, AppConfig& config,
                     platform::StringTable& texts, std::string& error) {
     if (!OpenWorkingFolder(folder, error) || !lock.Acquire(folder.root(), error)) return false;
-    error = platform::SettingsStoreProblem();
+    error = platform::SettingsStoreLocationProblem();
+    if (error.empty()) error = platform::SettingsStoreProblem();
     if (!error.empty()) return false;
     if (!LoadStartupSettings(folder, config, texts, true)) {
         error = "no language pack found";

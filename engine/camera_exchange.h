@@ -1,0 +1,64 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// Cameras out to map programs and the user's own reports in from them. The export writes the
+// cameras of a camera cache as GPX 1.1 waypoints or as CSV; the import reads such a file and
+// appends each waypoint or row to the personal-updates file as an added camera, which the next
+// synchronisation sends through the duplicate test like any report made on the device.
+namespace engine {
+
+enum class ExchangeFormat : std::int32_t { kGpx = 0, kCsv = 1 };
+
+// The namespace of the GPX extension elements that carry what GPX has no place for.
+inline constexpr const char* kGpxExtensionNamespace = "urn:zarnik:camera:1";
+// The CSV header line (without its line end); positions in decimal degrees.
+inline constexpr const char* kCsvHeader = "latitude,longitude,name,direction,category,extra,id,personal";
+
+// Gives false when the bytes could not be written; the export then stops.
+using ExportSink = std::function<bool(const char* data, std::size_t size)>;
+
+enum class ExportResult : std::int32_t {
+    kWritten = 0,
+    kCacheUnreadable = 1,  // the cache could not be opened or read
+    kWriteFailed = 2,      // the sink refused bytes
+};
+
+struct ExportSummary {
+    std::size_t cameras = 0;  // cameras written
+    int error = 0;            // errno of an unreadable cache
+};
+
+// Streams the cameras of the cache file to the sink in bounded pieces (memory stays the same
+// for any cache size); personalOnly keeps the user's personal cameras (flag 0). A trailing
+// partial record is ignored, as every reader of the cache does. On failure the sink has been
+// given part of the output: the caller discards it (the CLI writes through an atomic file).
+ExportResult ExportCameras(const std::string& cachePath, ExchangeFormat format, bool personalOnly,
+                           const ExportSink& sink, ExportSummary& summary);
+
+enum class ImportResult : std::int32_t {
+    kAppended = 0,
+    kUnreadable = 1,       // the reports file could not be opened or read
+    kBadFile = 2,          // a line that is no camera, or a value out of range; see line and problem
+    kUpdatesDamaged = 3,   // the personal-updates file ends in a partial record
+    kWriteFailed = 4,      // the personal-updates file could not be written
+};
+
+struct ImportSummary {
+    std::size_t appended = 0;  // records appended
+    std::size_t line = 0;      // the line of the file a bad file is bad at
+    std::string problem;       // what is wrong there, or the system's reason
+};
+
+// Reads the GPX or CSV file (by its content: an XML document is GPX, anything else CSV) and
+// appends one "add" record per waypoint or row to the personal-updates file (created when
+// missing). The file is checked whole before anything lasts: on every failure the
+// personal-updates file is exactly as it was. Lines and waypoints longer than 64 KiB are bad.
+// A GPX waypoint needs lat and lon; without our extension elements its direction is -1 (every
+// direction) and its category and extra value 0. A CSV file needs a header line naming at least
+// latitude and longitude (lat, lon, lng are taken too); the other columns are optional.
+ImportResult ImportReports(const std::string& reportsPath, const std::string& updatesPath, ImportSummary& summary);
+
+}  // namespace engine

@@ -1,0 +1,44 @@
+#pragma once
+// What the three programs share on their command lines: the exit statuses, the --version flag
+// and the footer that documents them, and one way of reporting usage errors.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <string>
+
+namespace zcli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+inline constexpr const char* kExitStatusFooter =
+    "Exit status: 0 success, 1 failure, 2 usage error (unknown command or option, missing or bad value).\n";
+
+// The version flag and the exit-status footer; call before adding subcommands, which inherit
+// the footer.
+inline void Describe(CLI::App& app) {
+    app.set_version_flag("--version", std::string(ZARNIK_VERSION));
+    app.footer(kExitStatusFooter);
+}
+
+// Parses the command line. Gives -1 when the program is to go on; otherwise the status to exit
+// with: 0 after --help or --version (printed on standard output), 2 after a usage error
+// (printed on standard error with the program's name and a pointer to --help).
+inline int Parse(CLI::App& app, int argc, char** argv) {
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "%s: %s\nRun '%s --help' for the commands and options.\n", app.get_name().c_str(),
+                     e.what(), app.get_name().c_str());
+        return kExitUsage;
+    }
+    return -1;
+}
+
+}  // namespace zcli
