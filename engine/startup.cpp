@@ -61,7 +61,8 @@ StartupExchangesResult RunStartupExchanges(CServiceClient& client, const platfor
     std::int32_t identifier = -1;
     while (client.FetchAlert(AlertRequestBody(outcome.lastAlertId, now, language).c_str(), text, kAlertTextLimit,
                              identifier) == service::Result::kOk &&
-           identifier != -1) {
+           identifier != -1 && identifier != outcome.lastAlertId) {
+        // A service that answers with the alert just shown would otherwise be asked forever.
         // Stored first: an alert the user has seen must not come again, even if start-up stops here.
         platform::SaveAlertId(identifier);
         information.ShowInformation(texts.Text(text::kAlertCaption), texts.Text(text::kOkButton), text);

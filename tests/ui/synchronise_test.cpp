@@ -1,0 +1,179 @@
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+#include <cstring>
+#include <filesystem>
+
+#include "device/device_link.h"
+#include "engine/app_config.h"
+#include "platform/settings.h"
+#include "service/camera_file/writer.h"
+#include "tests/devicekit/running_agent.h"
+#include "tests/ui/peers.h"
+#include "ui/info_pages.h"
+#include "ui/synchronise_page.h"
+#include "ui/transparent_static.h"
+
+namespace {
+
+using testsupport::FileExists;
+using testsupport::ReadWholeFile;
+using testsupport::WriteWholeFile;
+
+// New cameras far from every other, a different place for each batch.
+std::string Reports(int batch) {
+    std::string bytes;
+    for (int i = 0; i < 2; ++i) {
+        char record[80] = {};
+        const std::int32_t fields[] = {-20000000 - i * 100000, 30000000 + batch * 1000000, 3, 0, 90};
+        std::memcpy(record, fields, sizeof fields);
+        bytes.append(record, sizeof record);
+    }
+    return bytes;
+}
+
+// Answers every modal window that opens while an operation runs and keeps what it said.
+class ModalAnswers : public QObject {
+public:
+    ModalAnswers() {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* info = qobject_cast<CVyoInfo*>(modal); info != nullptr && info->isVisible()) {
+                seen << "info:" + info->titleLabel()->text() + ":" + info->textLabel()->text();
+                info->button()->click();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal); box != nullptr && box->isVisible()) {
+                seen << "box:" + box->windowTitle() + ":" + box->text();
+                box->buttons().front()->click();
+            }
+        });
+        timer_.start(20);
+    }
+    QStringList seen;
+
+private:
+    QTimer timer_;
+};
+
+// A working folder, a registered user, the emulated device of model 2 and the page.
+struct Bench {
+    uitest::LoopbackService service;
+    testsupport::RunningAgent agent{true};
+    testsupport::TempDir work;
+    CDeviceLink link;
+    AppConfig config;
+    std::string pois = agent.file(testsupport::kPoisFolder);
+
+    explicit Bench(bool registered = true) {
+        setenv("ZARNIK_SETTINGS", work.file("settings.reg").c_str(), 1);
+        setenv("ZARNIK_DEVICE", agent.address().c_str(), 1);
+        service.AddUser();
+        for (int i = 0; i < 5; ++i) service.AddOfficial(50000000 + i * 100000, 4000000);
+        platform::Registration who;
+        platform::MakeRegistration(uitest::kName.c_str(), uitest::kSerial.c_str(), uitest::kEmail.c_str(), who);
+        if (registered) platform::SaveRegistration(who, "1033", 2);
+        link.SetWorkFolder(platform::WorkFolder(work.path()));
+        link.LoadProfile(2);
+        theKlxpClient.SetAddress(agent.address().c_str());
+        config.deviceLink = &link;
+        std::snprintf(config.baseUrl, sizeof config.baseUrl, "%s", service.baseUrl().c_str());
+    }
+    std::unique_ptr<CSynchronise> Page() {
+        auto page = std::make_unique<CSynchronise>(nullptr, config, platform::WorkFolder(work.path()));
+        QCoreApplication::processEvents();  // the first refresh, once the page is up
+        return page;
+    }
+};
+
+QString Box(CTransparentStatic* box) { return box->text(); }
+
+}  // namespace
+
+class SynchroniseTest : public QObject {
+    Q_OBJECT
+private slots:
+    void RefreshShowsWhatDeviceAndServiceHold() {
+        {  // a fresh user: the service demands everything, the device has no camera file yet
+            Bench bench;
+            WriteWholeFile(bench.pois + "/poiupdates.upd", Reports(1));
+            auto page = bench.Page();
+            QCOMPARE(Box(page->deviceBox()), QStringLiteral("A full synchronisation will be done !"));
+            QVERIFY(Box(page->pcBox()).isEmpty());
+            QVERIFY(page->synchroniseButton()->isEnabled());
+
+            bench.service.Stop();  // the service's error in the PC box, the button off
+            page->RefreshDeviceAndServerInfo(false);
+            QVERIFY(Box(page->deviceBox()).contains(QStringLiteral("Failed to get info from device")));
+            QVERIFY(!Box(page->pcBox()).isEmpty());
+            QVERIFY(!page->synchroniseButton()->isEnabled());
+            QVERIFY(page->refreshButton()->isEnabled());
+        }
+        {  // no device: nothing asked of the service
+            Bench bench;
+            bench.agent.agent().Stop();
+            auto page = bench.Page();
+            QCOMPARE(Box(page->deviceBox()), QStringLiteral("Device not connected !"));
+            QVERIFY(Box(page->pcBox()).isEmpty());
+            QVERIFY(!page->synchroniseButton()->isEnabled());
+        }
+        {  // no registration: the PC box and the button stay as they were
+            Bench bench(false);
+            auto page = bench.Page();
+            QVERIFY(Box(page->pcBox()).isEmpty());
+        }
+    }
+
+    void SynchronisationSendsReportsAndCopiesTheCameraFile() {
+        Bench bench;
+        const std::string reports = Reports(2);
+        WriteWholeFile(bench.pois + "/poiupdates.upd", reports);
+        // Reports kept by the headless tool in the working folder are sent as well, not lost.
+        WriteWholeFile(bench.work.file("poiupdates.upd"), Reports(3));
+        auto page = bench.Page();
+        QCOMPARE(ReadWholeFile(bench.work.file("poiupdates.upd")), Reports(3));
+        {
+            ModalAnswers answers;
+            page->SynchroniseWithServer();
+            QCOMPARE(answers.seen.size(), 1);
+            QVERIFY2(answers.seen.front().startsWith("info:Synchronization:"), qPrintable(answers.seen.front()));
+            QVERIFY2(answers.seen.front().contains("4 Personal"), qPrintable(answers.seen.front()));
+        }
+        QCOMPARE(ReadWholeFile(bench.pois + "/poiupdates.upd"), std::string());
+        QCOMPARE(service::CountCameraFileRecords(bench.pois + "/zarniks.mtc"), 9);
+        for (const char* stray : {"poiupdates.upd", "zarniks.mtc", "device.upd"})
+            QVERIFY2(!FileExists(bench.work.file(stray)), stray);
+        QVERIFY(Box(page->deviceBox()).contains(QStringLiteral("#Zarniks on device : 9")));
+        QVERIFY(Box(page->pcBox()).contains(QStringLiteral("#Changes found on server : 0")));
+        QVERIFY(bench.agent.device().navigator_running);
+
+        // The camera file cannot be written: the summary says so, the reports are with the service.
+        WriteWholeFile(bench.pois + "/poiupdates.upd", Reports(4));
+        QVERIFY(bench.agent.faults().Arm(devagent::Step::kUpload, devagent::FaultKind::kFail, 3, 10));
+        {
+            ModalAnswers answers;
+            page->SynchroniseWithServer();
+            QCOMPARE(answers.seen.size(), 1);
+            QVERIFY2(answers.seen.front().contains("failed to upload data to device"), qPrintable(answers.seen.front()));
+        }
+        bench.agent.faults().Clear();
+        QCOMPARE(ReadWholeFile(bench.pois + "/poiupdates.upd"), std::string());
+    }
+
+    void RefusedLogonKeepsTheDevicesReports() {
+        Bench bench;
+        platform::Registration stranger;
+        platform::MakeRegistration("Nobody", "0000", "no@example.org", stranger);
+        platform::SaveRegistration(stranger, "1033", 2);
+        const std::string reports = Reports(5);
+        WriteWholeFile(bench.pois + "/poiupdates.upd", reports);
+        auto page = bench.Page();
+        ModalAnswers answers;
+        page->SynchroniseWithServer();
+        QCOMPARE(answers.seen.size(), 1);
+        QVERIFY2(answers.seen.front().startsWith("box::"), qPrintable(answers.seen.front()));
+        QCOMPARE(ReadWholeFile(bench.pois + "/poiupdates.upd"), reports);
+        QVERIFY(bench.agent.device().navigator_running);
+    }
+};
+
+QTEST_MAIN(SynchroniseTest)
+#include "synchronise_test.moc"

@@ -1,0 +1,155 @@
+#include "ui/synchronise_page.h"
+
+#include <QPainter>
+#include <QPushButton>
+
+#include "engine/app_config.h"
+#include "engine/device_sync.h"
+#include "engine/refresh.h"
+#include "engine/text_ids.h"
+#include "platform/settings.h"
+#include "platform/string_table.h"
+#include "service/service_client.h"
+#include "ui/busy.h"
+#include "ui/dialog_units.h"
+#include "ui/fonts.h"
+#include "ui/message_box.h"
+#include "ui/sync_status.h"
+#include "ui/texts.h"
+#include "ui/transparent_static.h"
+
+namespace {
+
+constexpr unsigned kTitleText = 117;
+constexpr unsigned kDeviceHeadingText = 119;
+constexpr unsigned kPcHeadingText = 120;
+constexpr unsigned kSynchroniseText = 124;
+constexpr unsigned kRefreshText = 125;
+constexpr unsigned kRetrievingDeviceInfo = 157;
+
+struct Place {
+    int x, y, width, height;
+};
+// The page's template, in dialog units.
+constexpr Place kTitle{15, 8, 114, 18};
+constexpr Place kDeviceHeading{19, 42, 150, 18};
+constexpr Place kPcHeading{227, 42, 150, 18};
+constexpr Place kDeviceBox{15, 72, 192, 100};
+constexpr Place kPcBox{226, 72, 192, 100};
+constexpr Place kSynchroniseButton{26, 183, 89, 26};
+constexpr Place kRefreshButton{326, 185, 89, 26};
+
+QRect At(Place p) { return ui::DluRect(p.x, p.y, p.width, p.height); }
+
+CTransparentStatic* Heading(QWidget* parent, Place where) {
+    auto* label = new CTransparentStatic(parent);
+    label->setGeometry(At(where));
+    label->setFont(ui::TitleFont());
+    label->SetTextColour(Qt::black);
+    return label;
+}
+
+CTransparentStatic* Box(QWidget* parent, Place where) {
+    auto* box = new CTransparentStatic(parent, CTransparentStatic::Border::kSunken);
+    box->setGeometry(At(where));
+    return box;
+}
+
+QPushButton* Button(QWidget* parent, Place where) {
+    auto* button = new QPushButton(parent);
+    button->setGeometry(At(where));
+    button->setFont(ui::TemplateFont());
+    button->setAutoDefault(false);
+    return button;
+}
+
+void SetBox(CTransparentStatic* box, const std::string& text) { box->setText(ui::FromOutside(text)); }
+
+}  // namespace
+
+CSynchronise::CSynchronise(QWidget* parent, AppConfig& config, const platform::WorkFolder& folder)
+    : CPage(parent),
+      config_(config),
+      client_(std::make_unique<CServiceClient>(folder)),
+      title_(Heading(this, kTitle)),
+      deviceHeading_(Heading(this, kDeviceHeading)),
+      pcHeading_(Heading(this, kPcHeading)),
+      deviceBox_(Box(this, kDeviceBox)),
+      pcBox_(Box(this, kPcBox)),
+      synchronise_(Button(this, kSynchroniseButton)),
+      refresh_(Button(this, kRefreshButton)) {
+    title_->setText(ui::FromOutside(ui::Text(kTitleText)));
+    deviceHeading_->setText(ui::FromOutside(ui::Text(kDeviceHeadingText)));
+    pcHeading_->setText(ui::FromOutside(ui::Text(kPcHeadingText)));
+    synchronise_->setText(ui::FromOutside(ui::Text(kSynchroniseText)));
+    refresh_->setText(ui::FromOutside(ui::Text(kRefreshText)));
+    client_->SetBaseUrl(config_.baseUrl);
+    connect(synchronise_, &QPushButton::clicked, this, [this] {
+        if (!ui::IsBusy()) SynchroniseWithServer();
+    });
+    connect(refresh_, &QPushButton::clicked, this, [this] {
+        if (!ui::IsBusy()) RefreshDeviceAndServerInfo(false);
+    });
+    // The first refresh waits until the main window is up.
+    QMetaObject::invokeMethod(this, [this] { RefreshDeviceAndServerInfo(true); }, Qt::QueuedConnection);
+}
+
+CSynchronise::~CSynchronise() = default;
+
+void CSynchronise::paintEvent(QPaintEvent* event) {
+    CPage::paintEvent(event);
+    // The buttons stand on red; their faces stay the platform's.
+    QPainter painter(this);
+    for (const QPushButton* button : {synchronise_, refresh_}) painter.fillRect(button->geometry(), QColor(255, 0, 0));
+}
+
+void CSynchronise::RefreshDeviceAndServerInfo(bool initial) {
+    ui::BusyScope busy;
+    const platform::StringTable& texts = ui::Texts();
+    CSyncStatus progress;
+    progress.SetStep(texts.Text(kRetrievingDeviceInfo));
+    progress.SetTitle(initial ? texts.Text(engine::text::kStartupTitle) : std::string());
+    progress.Show();
+
+    engine::DeviceSummary device;
+    if (config_.deviceLink != nullptr)
+        device = engine::QueryDeviceSummary(*config_.deviceLink, client_->folder(), texts);
+    if (!device.connected) {
+        SetBox(deviceBox_, texts.Text(engine::text::kDeviceNotConnected));
+        synchronise_->setEnabled(false);
+        return;
+    }
+    SetBox(deviceBox_, device.text);
+    if (!device.read) synchronise_->setEnabled(false);
+
+    platform::Registration who;
+    if (!platform::ReadRegistration(who)) return;
+    const engine::ServiceSummary service = engine::QueryServiceSummary(*client_, who, texts);
+    if (!service.answered) {
+        SetBox(pcBox_, service.pcText);
+        synchronise_->setEnabled(false);
+    } else if (service.fullRetrievalDue) {
+        SetBox(deviceBox_, service.deviceText);
+        synchronise_->setEnabled(true);
+    } else {
+        SetBox(pcBox_, service.pcText);
+        synchronise_->setEnabled(true);
+    }
+}
+
+void CSynchronise::SynchroniseWithServer() {
+    bool ran = false;
+    {
+        ui::BusyScope busy;
+        platform::Registration who;
+        if (!platform::ReadRegistration(who) || config_.deviceLink == nullptr) return;
+        CSyncStatus progress;
+        ui::MessageBoxSink messages;
+        ui::InformationDialogs information;
+        ran = engine::SynchroniseWithServer(*client_, *config_.deviceLink, progress, messages, information,
+                                            ui::Texts(), who)
+                  .reportsCopied;
+    }
+    // Without a device or without its reports nothing happened, and nothing is said.
+    if (ran) RefreshDeviceAndServerInfo(false);
+}

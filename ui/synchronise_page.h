@@ -1,0 +1,46 @@
+#pragma once
+#include <memory>
+
+#include "platform/pc_files.h"
+#include "ui/info_pages.h"
+
+class CServiceClient;
+class CTransparentStatic;
+class QPushButton;
+struct AppConfig;
+
+// The Synchronise page: what the device holds beside what the PC and the service hold, and the
+// button that synchronises. Both procedures are the engine's (the headless tool runs the same);
+// the page only shows. A refresh never shows a message box; it leaves the synchronise button
+// enabled exactly when the service answered and the device could be read or a full retrieval is
+// due. While either runs, the page's clicks do nothing.
+class CSynchronise : public ui::CPage {
+    Q_OBJECT
+public:
+    CSynchronise(QWidget* parent, AppConfig& config, const platform::WorkFolder& folder);
+    ~CSynchronise() override;
+    CSynchronise(const CSynchronise&) = delete;
+    CSynchronise& operator=(const CSynchronise&) = delete;
+
+    void RefreshDeviceAndServerInfo(bool initial);
+    void SynchroniseWithServer();
+
+    CTransparentStatic* deviceBox() const { return deviceBox_; }
+    CTransparentStatic* pcBox() const { return pcBox_; }
+    QPushButton* synchroniseButton() const { return synchronise_; }
+    QPushButton* refreshButton() const { return refresh_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    AppConfig& config_;
+    std::unique_ptr<CServiceClient> client_;
+    CTransparentStatic* title_;
+    CTransparentStatic* deviceHeading_;
+    CTransparentStatic* pcHeading_;
+    CTransparentStatic* deviceBox_;
+    CTransparentStatic* pcBox_;
+    QPushButton* synchronise_;
+    QPushButton* refresh_;
+};
