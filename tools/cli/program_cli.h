@@ -21,6 +21,22 @@ inline void Describe(CLI::App& app) {
     app.footer(kExitStatusFooter);
 }
 
+// For programs made of commands: with no words at all the help goes to standard error, and a
+// first word that is no command is named as such (CLI11 would only say one is required).
+// Gives -1 to go on, else the status to exit with.
+inline int CheckCommandWord(CLI::App& app, int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(app.help().c_str(), stderr);
+        return kExitUsage;
+    }
+    const std::string word = argv[1];
+    if (word.empty() || word[0] == '-') return -1;
+    if (!app.get_subcommands([&](CLI::App* c) { return c->get_name() == word; }).empty()) return -1;
+    std::fprintf(stderr, "%s: unknown command %s; '%s --help' lists them\n", app.get_name().c_str(), word.c_str(),
+                 app.get_name().c_str());
+    return kExitUsage;
+}
+
 // Parses the command line. Gives -1 when the program is to go on; otherwise the status to exit
 // with: 0 after --help or --version (printed on standard output), 2 after a usage error
 // (printed on standard error with the program's name and a pointer to --help).

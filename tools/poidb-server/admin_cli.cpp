@@ -1,9 +1,15 @@
 #include "tools/poidb-server/admin_cli.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <functional>
+#include <limits>
 
 #include "tools/poidb-server/change_list.h"
 #include "tools/poidb-server/sample_data.h"
@@ -18,8 +24,11 @@ namespace {
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
 
-// Reads a required or optional 32-bit option; prints why when it is missing or not a number.
-bool IntOption(const CommandLine& line, const std::string& name, std::int32_t& value, bool required) {
+// Reads a required or optional 32-bit option within [low, high]; prints why when it is missing,
+// not a number, or out of range.
+bool IntOption(const CommandLine& line, const std::string& name, std::int32_t& value, bool required,
+               std::int32_t low = std::numeric_limits<std::int32_t>::min(),
+               std::int32_t high = std::numeric_limits<std::int32_t>::max()) {
     const auto text = line.Text(name);
     if (!text || text->empty()) {
         if (required) std::fprintf(stderr, "poidb-server %s: --%s is required\n", line.command.c_str(), name.c_str());
@@ -28,6 +37,11 @@ bool IntOption(const CommandLine& line, const std::string& name, std::int32_t& v
     if (!ParseInt32(*text, value)) {
         std::fprintf(stderr, "poidb-server %s: --%s must be a whole number, not \"%s\"\n", line.command.c_str(),
                      name.c_str(), text->c_str());
+        return false;
+    }
+    if (value < low || value > high) {
+        std::fprintf(stderr, "poidb-server %s: --%s must lie within %d..%d, not %d\n", line.command.c_str(),
+                     name.c_str(), low, high, value);
         return false;
     }
     return true;
@@ -73,7 +87,7 @@ int AddUser(const CommandLine& line, Database& db) {
     return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
         const auto id = store.AddUser(name, serial, email);
         if (!id) return "user exists already, or a value is empty, too long, or holds a NUL (serial and e-mail may not hold commas)";
-        std::printf("%lld\n", static_cast<long long>(*id));
+        std::printf("user %lld\n", static_cast<long long>(*id));
         return std::nullopt;
     });
 }
@@ -84,8 +98,9 @@ int Sample(const CommandLine& line, Database& db) {
     std::int32_t personal = 0;
     std::int32_t users = 1;
     std::int32_t seed = 1;
-    if (!IntOption(line, "cameras", cameras, true) || !IntOption(line, "mutations", mutations, false) ||
-        !IntOption(line, "personal", personal, false) || !IntOption(line, "users", users, false) ||
+    if (!IntOption(line, "cameras", cameras, true, 0, 10000000) ||
+        !IntOption(line, "mutations", mutations, false, 0, std::max(cameras, 0)) ||
+        !IntOption(line, "personal", personal, false, 0, 100000) || !IntOption(line, "users", users, false, 0, 100000) ||
         !IntOption(line, "seed", seed, false)) {
         return kExitUsage;
     }
@@ -112,14 +127,14 @@ int AddCamera(const CommandLine& line, Database& db) {
     return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
         const auto id = store.AddCamera(camera, std::time(nullptr));
         if (!id) return "cannot add the camera: " + db.LastError();
-        std::printf("%lld\n", static_cast<long long>(*id));
+        std::printf("camera %lld\n", static_cast<long long>(*id));
         return std::nullopt;
     });
 }
 
 int DeleteCamera(const CommandLine& line, Database& db) {
     std::int32_t id = 0;
-    if (!IntOption(line, "id", id, true)) return kExitUsage;
+    if (!IntOption(line, "id", id, true, 1)) return kExitUsage;
     return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
         if (!store.DeleteCamera(id, std::time(nullptr))) return "no camera " + std::to_string(id);
         return std::nullopt;
@@ -131,7 +146,11 @@ int Mutate(const CommandLine& line, Database& db) {
     std::int32_t direction = 0;
     std::int32_t category = 0;
     const bool deleted = line.Has("delete");
-    if (!IntOption(line, "id", id, true) || !IntOption(line, "direction", direction, !deleted) ||
+    if (deleted && (line.Has("direction") || line.Has("category"))) {
+        std::fprintf(stderr, "poidb-server mutate: --delete takes no --direction or --category\n");
+        return kExitUsage;
+    }
+    if (!IntOption(line, "id", id, true, 1) || !IntOption(line, "direction", direction, !deleted) ||
         !IntOption(line, "category", category, !deleted)) {
         return kExitUsage;
     }
@@ -150,13 +169,17 @@ int AddAlert(const CommandLine& line, Database& db) {
     std::int32_t from = 0;
     std::int32_t to = 99991231;
     if (!TextOption(line, "text", text, true) || !TextOption(line, "language", language, false) ||
-        !IntOption(line, "from", from, false) || !IntOption(line, "to", to, false)) {
+        !IntOption(line, "from", from, false, 0, 99991231) || !IntOption(line, "to", to, false, 0, 99991231)) {
+        return kExitUsage;
+    }
+    if (from > to) {
+        std::fprintf(stderr, "poidb-server add-alert: --from %d lies after --to %d\n", from, to);
         return kExitUsage;
     }
     return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
         const auto id = store.AddAlert(text, language, from, to);
         if (!id) return "cannot add the alert: " + db.LastError();
-        std::printf("%lld\n", static_cast<long long>(*id));
+        std::printf("alert %lld\n", static_cast<long long>(*id));
         return std::nullopt;
     });
 }
@@ -168,7 +191,7 @@ int AddMessage(const CommandLine& line, Database& db) {
     return InTransaction(line, db, [&](Store& store) -> std::optional<std::string> {
         const auto id = store.AddMessage(text, language);
         if (!id) return "cannot add the message: " + db.LastError();
-        std::printf("%lld\n", static_cast<long long>(*id));
+        std::printf("message %lld\n", static_cast<long long>(*id));
         return std::nullopt;
     });
 }
@@ -176,7 +199,7 @@ int AddMessage(const CommandLine& line, Database& db) {
 int SetVersion(const CommandLine& line, Database& db) {
     std::int32_t version = 0;
     VersionInfo info;
-    if (!IntOption(line, "version", version, true) || !TextOption(line, "url", info.url, true) ||
+    if (!IntOption(line, "version", version, true, 0) || !TextOption(line, "url", info.url, true) ||
         !TextOption(line, "message", info.message, false)) {
         return kExitUsage;
     }
@@ -198,11 +221,11 @@ int SetServerUrl(const CommandLine& line, Database& db) {
 
 int PruneChanges(const CommandLine& line, Database& db) {
     std::int32_t days = 0;
-    if (!IntOption(line, "days", days, true)) return kExitUsage;
+    if (!IntOption(line, "days", days, true, 0, 36500)) return kExitUsage;
     Store store(db);
     const std::int64_t dropped = store.PruneChanges(std::time(nullptr) - static_cast<std::time_t>(days) * kSecondsPerDay);
     if (dropped < 0) return Fail(line, "cannot prune: " + db.LastError());
-    std::printf("%lld\n", static_cast<long long>(dropped));
+    std::printf("pruned %lld\n", static_cast<long long>(dropped));
     return 0;
 }
 
@@ -241,56 +264,80 @@ std::optional<std::string> CommandLine::Text(const std::string& name) const {
     return it->second;
 }
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args) {
-    CommandLine line;
-    std::size_t i = 0;
-    if (!args.empty() && args[0].rfind("--", 0) != 0) line.command = args[i++];
-    while (i < args.size()) {
-        const std::string& word = args[i++];
-        if (word.rfind("--", 0) != 0 || word.size() == 2) {
-            line.stray.push_back(word);
-            continue;
-        }
-        std::string value;
-        if (i < args.size() && args[i].rfind("--", 0) != 0) value = args[i++];
-        line.options[word.substr(2)] = value;
-    }
-    return line;
-}
-
 int RunAdminCommand(const CommandLine& line) {
     const auto it = Commands().find(line.command);
     if (it == Commands().end()) {
-        std::fprintf(stderr, "poidb-server: unknown command \"%s\"\n%s", line.command.c_str(), UsageText().c_str());
-        return kExitUsage;
-    }
-    if (!line.stray.empty()) {
-        std::fprintf(stderr, "poidb-server %s: unexpected \"%s\"\n", line.command.c_str(), line.stray.front().c_str());
+        std::fprintf(stderr, "poidb-server: unknown command \"%s\"\n", line.command.c_str());
         return kExitUsage;
     }
     std::string path;
     if (!TextOption(line, "db", path, true)) return kExitUsage;
+    bool creates = false;
+    for (const AdminCommand& c : AdminCommands()) {
+        if (line.command == c.name) creates = c.createsDatabase;
+    }
+    // An administration command aimed at a mistyped path must not leave an empty database there.
+    struct stat info {};
+    if (!creates && ::stat(path.c_str(), &info) != 0) {
+        return Fail(line, "no database " + path + " (" + std::strerror(errno) +
+                              "); 'poidb-server sample' or 'poidb-server add-user' creates one");
+    }
     Database db;
     std::string error;
-    if (!OpenStore(db, path, true, error)) return Fail(line, "cannot open database " + path + ": " + error);
+    if (!OpenStore(db, path, creates, error)) return Fail(line, "cannot open database " + path + ": " + error);
     return it->second(line, db);
 }
 
-std::string UsageText() {
-    return "usage: poidb-server COMMAND --db FILE [options]\n"
-           "  serve --address A [--port 80] --db F [--threads N] [--max-body BYTES] [--request-timeout SECONDS]\n"
-           "        [--max-connections N] [--quiet]\n"
-           "  add-user --db F --name N --serial S --email E\n"
-           "  sample --db F --cameras N [--mutations M] [--personal P] [--users U] [--seed S]\n"
-           "  add-camera --db F --lat MICRODEG --lon MICRODEG --name N [--direction D] [--category C] [--extra X]\n"
-           "  delete-camera --db F --id I\n"
-           "  mutate --db F --id I (--delete | --direction D --category C)\n"
-           "  add-alert --db F --text T [--language L] [--from YYYYMMDD] [--to YYYYMMDD]\n"
-           "  add-message --db F --text T [--language L]\n"
-           "  set-version --db F --version V --url U [--message M]\n"
-           "  set-server-url --db F --url U\n"
-           "  prune-changes --db F --days N\n"
-           "  stats --db F\n";
+const std::vector<AdminCommand>& AdminCommands() {
+    static const AdminOption kDb{"db", "FILE", "the database file", true};
+    static const std::vector<AdminCommand> commands{
+        {"add-user", "add a user (creates the database when missing); prints its id", true,
+         {kDb,
+          {"name", "N", "registration name", true},
+          {"serial", "S", "serial number (no commas)", true},
+          {"email", "E", "e-mail address (no commas)", true}}},
+        {"sample", "fill a new database with deterministic sample data (creates it when missing)", true,
+         {kDb,
+          {"cameras", "N", "official cameras, 0 to 10,000,000", true},
+          {"mutations", "M", "mutations of official cameras, 0 to the number of cameras", false},
+          {"personal", "P", "personal cameras of each user, 0 to 100,000", false},
+          {"users", "U", "sample users, 0 to 100,000 (default 1)", false},
+          {"seed", "S", "seed of the generator (default 1)", false}}},
+        {"add-camera", "add an official camera; prints its id", false,
+         {kDb,
+          {"lat", "MICRODEG", "latitude in millionths of a degree, -90000000 to 90000000", true},
+          {"lon", "MICRODEG", "longitude in millionths of a degree, -180000000 to 180000000", true},
+          {"name", "N", "name", true},
+          {"direction", "D", "-1 every, -2 none, 0..360 a heading, 361..720 both ways (default -1)", false},
+          {"category", "C", "category", false},
+          {"extra", "X", "extra value", false}}},
+        {"delete-camera", "remove a camera for good", false, {kDb, {"id", "I", "camera id", true}}},
+        {"mutate", "a mutation of an official camera: new direction and category, or deleted", false,
+         {kDb,
+          {"id", "I", "camera id", true},
+          {"delete", nullptr, "the camera is deleted", false},
+          {"direction", "D", "new direction", false},
+          {"category", "C", "new category", false}}},
+        {"add-alert", "add an alert; prints its id", false,
+         {kDb,
+          {"text", "T", "the alert's text", true},
+          {"language", "L", "language code (default: every language)", false},
+          {"from", "YYYYMMDD", "first day shown (default 0)", false},
+          {"to", "YYYYMMDD", "last day shown (default 99991231)", false}}},
+        {"add-message", "add an information message; prints its id", false,
+         {kDb, {"text", "T", "the message", true}, {"language", "L", "language code", false}}},
+        {"set-version", "the version the version check offers", false,
+         {kDb,
+          {"version", "V", "version number, 0 or more", true},
+          {"url", "U", "where it is downloaded", true},
+          {"message", "M", "the message shown with it", false}}},
+        {"set-server-url", "the service address the server-address file names", false,
+         {kDb, {"url", "U", "the address", true}}},
+        {"prune-changes", "drop change records older than some days; prints how many", false,
+         {kDb, {"days", "N", "age in days, 0 or more", true}}},
+        {"stats", "counts of users, cameras, mutations, changes, reports and the head revision", false, {kDb}},
+    };
+    return commands;
 }
 
 }  // namespace poidb

@@ -4,12 +4,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
+#include <map>
 #include <cstdio>
 #include <limits>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tools/cli/program_cli.h"
 #include "tools/poidb-server/admin_cli.h"
 #include "tools/poidb-server/server.h"
 #include "tools/poidb-server/text_rules.h"
@@ -86,15 +89,71 @@ int Serve(const poidb::CommandLine& line) {
     return served ? 0 : 1;
 }
 
+// Every option becomes a text (or an empty text for a flag), checked by the command itself, so
+// the administration commands keep one way of telling what is wrong with a value.
+struct OptionSlots {
+    std::map<std::string, std::string> values;
+    std::map<std::string, bool> flags;
+};
+
+void AddOptions(CLI::App* command, const std::vector<poidb::AdminOption>& options, OptionSlots& slots) {
+    for (const poidb::AdminOption& option : options) {
+        const std::string name = std::string("--") + option.name;
+        if (option.value == nullptr) {
+            command->add_flag(name, slots.flags[option.name], option.description);
+            continue;
+        }
+        CLI::Option* added = command->add_option(name, slots.values[option.name], option.description);
+        added->type_name(option.value);
+        if (option.required) added->required();
+    }
+}
+
+poidb::CommandLine LineOf(const CLI::App* command, const std::vector<poidb::AdminOption>& options,
+                          const OptionSlots& slots) {
+    poidb::CommandLine line;
+    line.command = command->get_name();
+    for (const poidb::AdminOption& option : options) {
+        if (command->count(std::string("--") + option.name) == 0) continue;
+        line.options[option.name] = option.value == nullptr ? std::string() : slots.values.at(option.name);
+    }
+    return line;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    const poidb::CommandLine line = poidb::ParseCommandLine(args);
-    if (line.command.empty() || line.command == "help" || line.Has("help")) {
-        std::fputs(poidb::UsageText().c_str(), line.command.empty() ? stderr : stdout);
-        return line.command.empty() ? 2 : 0;
+    CLI::App app{"poidb-server: the reference camera database service on SQLite, and its administration.",
+                 "poidb-server"};
+    zcli::Describe(app);
+    app.require_subcommand(1);
+
+    const std::vector<poidb::AdminOption> serveOptions = {
+        {"address", "A", "loopback or other address to listen on", true},
+        {"port", "PORT", "port, 0 to 65535 (default 80; 0 picks one)", false},
+        {"db", "FILE", "the database file (created when missing)", true},
+        {"threads", "N", "worker threads, 1 to 1024", false},
+        {"max-body", "BYTES", "largest request body accepted", false},
+        {"request-timeout", "SECONDS", "longest wait for a request, 1 to 3600", false},
+        {"max-connections", "N", "connections served at once", false},
+        {"quiet", nullptr, "no request log on standard error", false},
+    };
+    std::map<std::string, OptionSlots> slots;
+    std::function<int()> run;
+    CLI::App* serve = app.add_subcommand("serve", "serve the database over HTTP until SIGINT or SIGTERM; each request "
+                                                  "is logged on standard error with its time");
+    AddOptions(serve, serveOptions, slots["serve"]);
+    serve->callback([&] { run = [&] { return Serve(LineOf(serve, serveOptions, slots["serve"])); }; });
+    for (const poidb::AdminCommand& admin : poidb::AdminCommands()) {
+        CLI::App* command = app.add_subcommand(admin.name, admin.description);
+        AddOptions(command, admin.options, slots[admin.name]);
+        command->callback([&run, command, &admin, &slots] {
+            run = [command, &admin, &slots] {
+                return poidb::RunAdminCommand(LineOf(command, admin.options, slots[admin.name]));
+            };
+        });
     }
-    if (line.command == "serve") return Serve(line);
-    return poidb::RunAdminCommand(line);
+    if (const int status = zcli::CheckCommandWord(app, argc, argv); status >= 0) return status;
+    if (const int status = zcli::Parse(app, argc, argv); status >= 0) return status;
+    return run ? run() : zcli::kExitUsage;
 }

@@ -17,7 +17,8 @@ struct RequestInfo {
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 };
 
-// One line on standard error: method, path, user, status, bytes and time taken.
+// One line on standard error: when the request came (UTC), method, path, user, status, bytes
+// and time taken.
 void LogRequest(const RequestInfo& info);
 
 }  // namespace poidb

@@ -147,13 +147,7 @@ int main(int argc, char** argv) {
     import->add_option("FILE", reportsFile, "a .gpx or .csv file (as export writes them)")->required();
     import->callback([&] { run = [&] { return RunImportReports(reportsFile, verbosity); }; });
 
-    if (argc < 2) {
-        std::fputs(app.help().c_str(), stderr);
-        return kExitUsage;
-    }
-    if (argv[1][0] != '-' && app.get_subcommands([&](CLI::App* c) { return c->get_name() == argv[1]; }).empty()) {
-        return Fail(kExitUsage, std::string("unknown command ") + argv[1] + "; 'zarnik-sync --help' lists them");
-    }
+    if (const int status = zcli::CheckCommandWord(app, argc, argv); status >= 0) return status;
     if (const int status = zcli::Parse(app, argc, argv); status >= 0) return status;
     return run ? run() : kExitUsage;
 }

@@ -103,7 +103,7 @@ TEST(ProcessTest, ServesUntilSigtermAndExitsCleanly) {
     const std::string db = dir.file("poi.db");
     const Result added = RunProgram({"add-user", "--db", db, "--name", kName, "--serial", kSerial, "--email", kEmail});
     ASSERT_EQ(added.status, 0);
-    EXPECT_EQ(added.out, "1\n");
+    EXPECT_EQ(added.out, "user 1\n");
 
     std::string address;
     const int fd = testsupport::ListenOnFreeLoopback(80, address);
@@ -152,23 +152,32 @@ TEST(ProcessTest, AdminCommandsCheckTheirArguments) {
     const std::vector<Case> cases = {
         {{}, 2, ""},
         {{"frobnicate", "--db", db}, 2, ""},
+        {{"--version"}, 0, ZARNIK_VERSION "\n"},
+        {{"stats", "--db", db}, 1, ""},                                                   // no database yet
+        {{"add-camera", "--db", db, "--lat", "1", "--lon", "1", "--name", "N"}, 1, ""},   // nor here
+        {{"add-user", "--db", db, "--name", "x", "--serial", "1", "--email", "e", "--bogus"}, 2, ""},
         {{"add-user", "--name", "x", "--serial", "1", "--email", "e"}, 2, ""},           // no --db
         {{"add-user", "--db", db, "--name", "x", "--serial", "1"}, 2, ""},               // no --email
         {{"sample", "--db", db, "--cameras", "ten"}, 2, ""},
+        {{"sample", "--db", db, "--cameras", "50", "--mutations", "51"}, 2, ""},
+        {{"sample", "--db", db, "--cameras", "-1"}, 2, ""},
         {{"sample", "--db", db, "--cameras", "50", "--mutations", "5", "--seed", "3"}, 0, ""},
         {{"sample", "--db", db, "--cameras", "50"}, 1, ""},                               // not empty any more
-        {{"add-camera", "--db", db, "--lat", "52000000", "--lon", "4000000", "--name", "Nieuw"}, 0, "51\n"},
+        {{"add-camera", "--db", db, "--lat", "52000000", "--lon", "4000000", "--name", "Nieuw"}, 0, "camera 51\n"},
         {{"mutate", "--db", db, "--id", "51", "--direction", "10", "--category", "3"}, 0, ""},
         {{"mutate", "--db", db, "--id", "51", "--direction", "10"}, 2, ""},
+        {{"mutate", "--db", db, "--id", "51", "--delete", "--category", "3"}, 2, ""},
         {{"mutate", "--db", db, "--id", "9999", "--delete"}, 1, ""},
         {{"delete-camera", "--db", db, "--id", "51"}, 0, ""},
         {{"delete-camera", "--db", db, "--id", "51"}, 1, ""},
-        {{"add-alert", "--db", db, "--text", "Roadworks", "--from", "20080101"}, 0, "1\n"},
-        {{"add-message", "--db", db, "--text", "Hello", "--language", "1043"}, 0, "1\n"},
+        {{"add-alert", "--db", db, "--text", "Roadworks", "--from", "20080101"}, 0, "alert 1\n"},
+        {{"add-alert", "--db", db, "--text", "Later", "--from", "20090101", "--to", "20080101"}, 2, ""},
+        {{"add-message", "--db", db, "--text", "Hello", "--language", "1043"}, 0, "message 1\n"},
         {{"set-version", "--db", db, "--version", "210", "--url", "http://example.org/"}, 0, ""},
         {{"set-server-url", "--db", db, "--url", "http://poi.example.org/"}, 0, ""},
         {{"add-user", "--db", db, "--name", "x", "--serial", "1,2", "--email", "e"}, 1, ""},
-        {{"prune-changes", "--db", db, "--days", "0"}, 0, "3\n"},  // add, mutate, delete
+        {{"prune-changes", "--db", db, "--days", "-1"}, 2, ""},
+        {{"prune-changes", "--db", db, "--days", "0"}, 0, "pruned 3\n"},  // add, mutate, delete
         {{"stats", "--db", db}, 0, "users 1\nofficial 50\npersonal 0\nmutations 5\nchanges 0\nreports 0\nrevision 3\n"},
         // -3 marks a deleted camera in every client; positions must lie on the globe.
         {{"add-camera", "--db", db, "--lat", "1", "--lon", "1", "--name", "N", "--direction", "-3"}, 1, ""},
@@ -179,7 +188,7 @@ TEST(ProcessTest, AdminCommandsCheckTheirArguments) {
         {{"add-camera", "--db", db, "--lat", "1", "--lon", "-180000001", "--name", "N"}, 1, ""},
         {{"mutate", "--db", db, "--id", "1", "--direction", "-3", "--category", "3"}, 1, ""},
         {{"add-camera", "--db", db, "--lat", "-90000000", "--lon", "180000000", "--name", "Edge", "--direction", "-2"},
-         0, "51\n"},
+         0, "camera 51\n"},
         {{"serve", "--address", "127.0.0.1", "--db", db, "--request-timeout", "0"}, 2, ""},
         {{"serve", "--address", "127.0.0.1", "--db", db, "--max-connections", "100000"}, 2, ""},
     };
