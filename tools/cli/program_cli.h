@@ -50,7 +50,7 @@ inline int Parse(CLI::App& app, int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "%s: %s\nRun '%s --help' for the commands and options.\n", app.get_name().c_str(),
+        std::fprintf(stderr, "%s: %s\nRun '%s --help' for help.\n", app.get_name().c_str(),
                      e.what(), app.get_name().c_str());
         return kExitUsage;
     }

@@ -72,14 +72,14 @@ std::string StopAndReadLog(Child& child, const std::string& log) {
 
 TEST(DevagentProcessTest, ServesAndLogsEachCommand) {
     testsupport::TempDir device, logs;
-    Child child = Spawn({"--root", device.path(), "--listen", "127.0.0.1:0", "--model", "M7", "--navigator", "stopped"},
+    Child child = Spawn({"--root", device.path(), "--listen", "127.0.0.1:0", "--model", "RA", "--navigator", "stopped"},
                         logs.file("stderr.txt"));
     const std::string address = ListeningAddress(child);
     ASSERT_FALSE(address.empty());
 
     klxpwire::ClientSession session;
     ASSERT_EQ(session.Open(address, "test"), klxpwire::Status::kOk);
-    EXPECT_EQ(session.device_model(), "M7");
+    EXPECT_EQ(session.device_model(), "RA");
     EXPECT_EQ(session.CreateProcess("\\My Flash Disk\\VyoMap\\VyoMap\\vyomap.exe", ""), klxpwire::Status::kOk);
     EXPECT_EQ(session.Delete("\\..\\x"), klxpwire::Status::kBadPath);
     session.Close();
@@ -148,6 +148,8 @@ TEST(DevagentProcessTest, RefusesBadOptionsAndNonLoopbackAddresses) {
         {"--root", device.path(), "--bogus"},
         {"--root", device.path(), "--fault", "corrupt move"},
         {"--root", device.path(), "--frame-timeout", "0"},
+        {"--root", device.path(), "--model", "M7"},
+        {"--root", device.path(), "--fail-copies", "many"},
     };
     for (const auto& args : bad) {
         Child child = Spawn(args, logs.file("err.txt"));
