@@ -1,0 +1,508 @@
+#include "ui/settings_pages.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <array>
+#include <cstddef>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "device/device_link.h"
+#include "device/device_profile.h"
+#include "engine/app_config.h"
+#include "engine/synchronisation.h"
+#include "platform/settings.h"
+#include "platform/string_table.h"
+#include "service/service_client.h"
+#include "ui/dialog_units.h"
+#include "ui/fonts.h"
+#include "ui/language_table.h"
+#include "ui/message_box.h"
+#include "ui/texts.h"
+#include "ui/transparent_static.h"
+
+namespace {
+
+const QColor kPureGreen(0, 255, 0);
+constexpr int kFirstRunBitmap = 157;
+
+constexpr unsigned kSettingsTitle = 109;
+constexpr unsigned kDeviceLabelText = 110;
+constexpr unsigned kNameLabelText = 111;
+constexpr unsigned kSerialLabelText = 112;
+constexpr unsigned kEmailLabelText = 113;
+constexpr unsigned kLanguageLabelText = 114;
+constexpr unsigned kTestConnectionText = 115;
+constexpr unsigned kRegistrationNotice = 116;
+constexpr unsigned kErrorCaption = 153;
+constexpr unsigned kConnectionTestFailed = 160;
+constexpr unsigned kConnectionTestDone = 161;
+constexpr unsigned kRestartNeeded = 176;
+constexpr unsigned kRegistrationIncomplete = 181;
+
+const char* const kDevicesIniMissing =
+    "Device config file seems missing, please correct by re-installing application";
+
+// The stored texts are 255 bytes of UTF-8 and a terminator.
+constexpr int kStoredTextBytes = static_cast<int>(platform::kSettingsTextSize) - 1;
+
+int listPause = 200;
+
+// Where everything stands, in dialog units. The first-run dialog is 445 x 231 and its picture
+// carries the help badge at 358,10 (73 x 28), the page is 457 x 245; both titles stand at 15,8
+// like every page's. Labels are wide enough for the German texts at the template font, and the
+// notice wraps within its box in every language of the table.
+struct Place {
+    int x, y, width, height;
+};
+enum Slot : std::size_t {
+    kTitle,
+    kNotice,
+    kNameLabel,
+    kNameEdit,
+    kSerialLabel,
+    kSerialEdit,
+    kEmailLabel,
+    kEmailEdit,
+    kLanguageLabel,
+    kLanguageList,
+    kDeviceLabel,
+    kDeviceList,
+    kOkOrTest,  // OK in the first-run dialog, Test connection on the page
+    kExit,      // first-run dialog only
+    kHelp,      // first-run dialog only: the invisible hotspot over the picture's badge
+    kSlotCount,
+};
+struct LayoutRow {
+    Slot slot;
+    Place firstRun;
+    Place page;
+};
+constexpr LayoutRow kLayout[] = {
+    {kTitle, {15, 8, 150, 18}, {15, 8, 150, 18}},
+    {kNotice, {20, 42, 405, 30}, {20, 34, 417, 34}},
+    {kNameLabel, {20, 78, 110, 14}, {20, 76, 120, 14}},
+    {kNameEdit, {135, 78, 220, 14}, {145, 76, 230, 14}},
+    {kSerialLabel, {20, 98, 110, 14}, {20, 96, 120, 14}},
+    {kSerialEdit, {135, 98, 220, 14}, {145, 96, 230, 14}},
+    {kEmailLabel, {20, 118, 110, 14}, {20, 116, 120, 14}},
+    {kEmailEdit, {135, 118, 220, 14}, {145, 116, 230, 14}},
+    {kLanguageLabel, {20, 138, 110, 14}, {20, 136, 120, 14}},
+    {kLanguageList, {135, 138, 220, 14}, {145, 136, 230, 14}},
+    {kDeviceLabel, {20, 158, 110, 14}, {20, 156, 120, 14}},
+    {kDeviceList, {135, 158, 220, 14}, {145, 156, 230, 14}},
+    {kOkOrTest, {290, 196, 60, 20}, {145, 182, 100, 20}},
+    {kExit, {365, 196, 60, 20}, {0, 0, 0, 0}},
+    {kHelp, {358, 10, 73, 28}, {0, 0, 0, 0}},
+};
+static_assert(std::size(kLayout) == kSlotCount);
+
+enum class Window { kFirstRun, kPage };
+
+constexpr Place PlaceOf(Window window, Slot slot) {
+    return window == Window::kFirstRun ? kLayout[slot].firstRun : kLayout[slot].page;
+}
+
+QRect Where(Window window, Slot slot) {
+    const Place p = PlaceOf(window, slot);
+    return ui::DluRect(p.x, p.y, p.width, p.height);
+}
+
+// The program's own English texts, whatever language is loaded: the first-run dialog runs
+// before start-up loads one.
+const platform::StringTable& English() {
+    static const platform::StringTable english = [] {
+        platform::StringTable table;
+        table.Load(platform::LanguagePackFolder(), platform::kEnglishLocale);
+        return table;
+    }();
+    return english;
+}
+
+int Utf8Size(const QString& text) { return static_cast<int>(text.toUtf8().size()); }
+
+// The longest start of text that is at most limit bytes of UTF-8, never half a character.
+QString CutToBytes(const QString& text, int limit) {
+    int bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const QChar c = text[i];
+        const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const int size = pair ? 4 : c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 ? 2 : 3;
+        if (bytes + size > limit) break;
+        bytes += size;
+        i += pair ? 2 : 1;
+    }
+    return text.left(i);
+}
+
+// A change (typing, pasting, replacing a selection) that makes a field longer than the store
+// takes keeps as much of what came in as fits, cut between characters; the rest of the field
+// stays as it was. Gives the fitted text and where the cursor goes.
+QString FitChange(const QString& before, const QString& after, int& cursor) {
+    qsizetype head = 0;
+    while (head < before.size() && head < after.size() && before[head] == after[head]) ++head;
+    if (head > 0 && after[head - 1].isHighSurrogate()) --head;
+    qsizetype tail = 0;
+    while (tail < before.size() - head && tail < after.size() - head &&
+           before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+        ++tail;
+    if (tail > 0 && after[after.size() - tail].isLowSurrogate()) --tail;
+    const QString inserted = after.mid(head, after.size() - head - tail);
+    const int budget = kStoredTextBytes - Utf8Size(after.left(head)) - Utf8Size(after.right(tail));
+    if (budget < 0) {  // the field was already too long (put there by the program): cut the end
+        QString cut = CutToBytes(after, kStoredTextBytes);
+        cursor = static_cast<int>(cut.size());
+        return cut;
+    }
+    const QString kept = CutToBytes(inserted, budget);
+    cursor = static_cast<int>(head + kept.size());
+    return after.left(head) + kept + after.right(tail);
+}
+
+void LimitToStoredBytes(QLineEdit* edit) {
+    auto previous = std::make_shared<QString>(edit->text());
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit, previous](const QString& text) {
+        if (Utf8Size(text) <= kStoredTextBytes) {
+            *previous = text;
+            return;
+        }
+        int cursor = 0;
+        *previous = FitChange(*previous, text, cursor);
+        const QSignalBlocker quiet(edit);
+        edit->setText(*previous);
+        edit->setCursorPosition(cursor);
+    });
+}
+
+std::string Utf8Of(const QLineEdit* edit) { return edit->text().toUtf8().toStdString(); }
+
+bool LogonAccepted(service::Result result) {
+    return result == service::Result::kOk || result == service::Result::kFullRetrievalDemanded;
+}
+
+// What a failed logon tells the user: the text of its result code, so that only an unknown
+// user is told so (and sent to register); a code without a text of its own says the test
+// failed.
+std::string LogonFailureText(service::Result result) {
+    const std::int32_t code = service::Code(result);
+    if (code >= service::Code(service::Result::kCameraFileFailed) &&
+        code <= service::Code(service::Result::kNoServiceAddress)) {
+        return engine::ErrorTextForCode(static_cast<std::uint32_t>(code), ui::Texts());
+    }
+    return ui::Text(kConnectionTestFailed);
+}
+
+service::Result CheckLogon(const char* baseUrl, const platform::WorkFolder& folder, const platform::Registration& who) {
+    auto client = std::make_unique<CServiceClient>(folder);
+    client->SetBaseUrl(baseUrl);
+    return client->TestLogon(who);
+}
+
+void CopyIntoConfig(AppConfig& config, const platform::Registration& who, std::uint32_t device) {
+    static_assert(sizeof config.registrar == sizeof who.registrar);
+    std::memcpy(config.registrar, who.registrar, sizeof who.registrar);
+    std::memcpy(config.serial, who.serial, sizeof who.serial);
+    std::memcpy(config.email, who.email, sizeof who.email);
+    config.device = device;
+}
+
+CTransparentStatic* Label(QWidget* owner, Window window, Slot slot, const std::string& text) {
+    auto* label = new CTransparentStatic(owner);
+    label->setGeometry(Where(window, slot));
+    label->SetTextColour(Qt::black);
+    label->setText(ui::FromOutside(text));
+    return label;
+}
+
+QPushButton* Button(QWidget* owner, Window window, Slot slot, const std::string& text) {
+    auto* button = new QPushButton(ui::FromOutside(text), owner);
+    button->setGeometry(Where(window, slot));
+    button->setFont(ui::TemplateFont());
+    // Enter in a field must not press a button.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+}  // namespace
+
+namespace ui {
+
+void SetSettingsListPause(int milliseconds) { listPause = milliseconds; }
+
+struct SettingsForm {
+    // The texts beside the fields, in the dialog's language.
+    struct Texts {
+        std::string title, notice, name, serial, email, language, device;
+    };
+
+    SettingsForm(QWidget* owner, Window window, const Texts& texts, const platform::WorkFolder& work);
+
+    // The three texts as stored (UTF-8); false when one of them is empty.
+    bool Take(platform::Registration& who) const;
+    // The locale of the chosen language, or the one stored when nothing is chosen, so that a
+    // save never writes a language nobody chose.
+    std::string ChosenLocale() const;
+    // The chosen model, or 0 when the list is empty (never "no model": that loads no profile).
+    std::uint32_t ChosenDevice() const;
+    // Stores the values; false, after telling the user, when the store refused them.
+    bool Store(const platform::Registration& who) const;
+
+    void FillListsOnce();
+    void FillLater(QWidget* owner);
+
+    platform::WorkFolder folder;
+    CTransparentStatic* title;
+    CTransparentStatic* notice;
+    QLineEdit* name;
+    QLineEdit* serial;
+    QLineEdit* email;
+    QComboBox* language;
+    QComboBox* device;
+    std::vector<CTransparentStatic*> labels;
+    std::string storedLanguage = platform::kEnglishLocale;
+    bool filled = false;
+};
+
+SettingsForm::SettingsForm(QWidget* owner, Window window, const Texts& texts, const platform::WorkFolder& work)
+    : folder(work),
+      title(Label(owner, window, kTitle, texts.title)),
+      notice(Label(owner, window, kNotice, texts.notice)),
+      name(new QLineEdit(owner)),
+      serial(new QLineEdit(owner)),
+      email(new QLineEdit(owner)),
+      language(new QComboBox(owner)),
+      device(new QComboBox(owner)) {
+    title->setFont(TitleFont());
+    const std::array<std::pair<Slot, const std::string*>, 5> beside{{
+        {kNameLabel, &texts.name},
+        {kSerialLabel, &texts.serial},
+        {kEmailLabel, &texts.email},
+        {kLanguageLabel, &texts.language},
+        {kDeviceLabel, &texts.device},
+    }};
+    for (const auto& [slot, text] : beside) {
+        CTransparentStatic* label = Label(owner, window, slot, *text);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        labels.push_back(label);
+    }
+    const std::array<std::pair<QLineEdit*, Slot>, 3> edits{{{name, kNameEdit}, {serial, kSerialEdit}, {email, kEmailEdit}}};
+    for (const auto& [edit, slot] : edits) {
+        edit->setGeometry(Where(window, slot));
+        edit->setFont(TemplateFont());
+        LimitToStoredBytes(edit);
+    }
+    for (const auto& [list, slot] : {std::pair{language, kLanguageList}, std::pair{device, kDeviceList}}) {
+        list->setGeometry(Where(window, slot));
+        list->setFont(TemplateFont());
+    }
+
+    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    if (stored.keyExists) {
+        name->setText(FromOutside(stored.registration.registrar));
+        serial->setText(FromOutside(stored.registration.serial));
+        email->setText(FromOutside(stored.registration.email));
+        storedLanguage = stored.language;
+    }
+}
+
+bool SettingsForm::Take(platform::Registration& who) const {
+    const std::string registrar = Utf8Of(name);
+    const std::string serialText = Utf8Of(serial);
+    const std::string emailText = Utf8Of(email);
+    if (registrar.empty() || serialText.empty() || emailText.empty()) return false;
+    // The fields never hold more than the store takes, so this always fits.
+    return platform::MakeRegistration(registrar.c_str(), serialText.c_str(), emailText.c_str(), who);
+}
+
+std::string SettingsForm::ChosenLocale() const {
+    const int index = language->currentIndex() >= 0 ? language->currentData().toInt() : -1;
+    if (index < 0 || index >= static_cast<int>(kLanguageTable.size())) return storedLanguage;
+    return kLanguageTable[static_cast<std::size_t>(index)].locale;
+}
+
+std::uint32_t SettingsForm::ChosenDevice() const {
+    return device->currentIndex() >= 0 ? static_cast<std::uint32_t>(device->currentIndex()) : 0;
+}
+
+bool SettingsForm::Store(const platform::Registration& who) const {
+    if (platform::SaveRegistration(who, ChosenLocale().c_str(), ChosenDevice())) return true;
+    std::string problem = platform::SettingsStoreProblem();
+    if (problem.empty()) problem = "The settings could not be written to " + platform::SettingsStorePath();
+    TranslatedMessageBox(nullptr, problem, Text(kErrorCaption), kMbOk);
+    return false;
+}
+
+void SettingsForm::FillListsOnce() {
+    if (filled) return;
+    filled = true;
+
+    language->clear();
+    for (std::size_t i = 0; i < kLanguageTable.size(); ++i) {
+        const LanguageEntry& entry = kLanguageTable[i];
+        if (!LanguagePackExists(entry)) continue;
+        language->addItem(QString::fromLatin1(entry.displayName), static_cast<int>(i));
+        if (storedLanguage == entry.locale) language->setCurrentIndex(language->count() - 1);
+    }
+    if (language->currentIndex() < 0 && language->count() > 0) language->setCurrentIndex(0);
+
+    // The same reader as the profile's, so a list position is the profile's index.
+    device->clear();
+    std::vector<device::DeviceModel> models;
+    device::ReadDeviceModels(device::DevicesIniPath(folder), models);
+    for (const device::DeviceModel& model : models) device->addItem(FromOutside(model.name));
+    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    const std::uint32_t chosen = stored.deviceSet && stored.device < models.size() ? stored.device : 0;
+    if (!models.empty()) device->setCurrentIndex(static_cast<int>(chosen));
+}
+
+void SettingsForm::FillLater(QWidget* owner) {
+    QMetaObject::invokeMethod(
+        owner,
+        [this, owner] {
+            if (listPause <= 0) {
+                FillListsOnce();
+                return;
+            }
+            QTimer::singleShot(listPause, owner, [this] { FillListsOnce(); });
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace ui
+
+// ---- ISettings
+
+ISettings::ISettings(AppConfig& config, const platform::WorkFolder& folder)
+    : config_(config),
+      folder_(folder),
+      form_(std::make_unique<ui::SettingsForm>(
+          this, Window::kFirstRun,
+          ui::SettingsForm::Texts{"Settings", English().Text(kRegistrationNotice), "Registration name :",
+                                  "Device serial :", "Email Address :", "Select language gui:", "Select device:"},
+          folder)),
+      ok_(Button(this, Window::kFirstRun, kOkOrTest, "OK")),
+      exit_(Button(this, Window::kFirstRun, kExit, "Exit")),
+      help_(new CClickableStatic(this)) {
+    resize(ui::DluSize(445, 231));
+    ok_->setFont(ui::TitleFont());
+    exit_->setFont(ui::TitleFont());
+    help_->setGeometry(Where(Window::kFirstRun, kHelp));
+    Skin(kFirstRunBitmap, kPureGreen);
+    connect(ok_, &QPushButton::clicked, this, &ISettings::OnOk);
+    connect(exit_, &QPushButton::clicked, this, [this] { done(2); });
+    connect(help_, &CClickableStatic::clicked, this, &ISettings::OnHelp);
+    form_->FillLater(this);
+}
+
+ISettings::~ISettings() = default;
+
+int ISettings::Run() {
+    // The template places the dialog at the desktop's origin, not centred.
+    move(0, 0);
+    return exec();
+}
+
+QLineEdit* ISettings::nameEdit() const { return form_->name; }
+QLineEdit* ISettings::serialEdit() const { return form_->serial; }
+QLineEdit* ISettings::emailEdit() const { return form_->email; }
+QComboBox* ISettings::languageList() const { return form_->language; }
+QComboBox* ISettings::deviceList() const { return form_->device; }
+bool ISettings::listsFilled() const { return form_->filled; }
+
+void ISettings::OnOk() {
+    // A save before the lists are filled would store a language and model nobody chose.
+    form_->FillListsOnce();
+    platform::Registration who;
+    if (!form_->Take(who)) {
+        TranslatedMessageBox(nullptr, ui::Text(kRegistrationIncomplete), ui::Text(kErrorCaption), kMbOk);
+        return;
+    }
+    // Nothing is stored, nor AppConfig changed, unless the service knows these data.
+    const service::Result result = CheckLogon(config_.baseUrl, folder_, who);
+    if (!LogonAccepted(result)) {
+        TranslatedMessageBox(nullptr, LogonFailureText(result), "", kMbOk);
+        return;
+    }
+    if (!form_->Store(who)) return;
+    CopyIntoConfig(config_, who, form_->ChosenDevice());
+    done(1);
+}
+
+void ISettings::OnHelp() {
+    // The help of the language chosen here, not of the stored one.
+    const std::string page = ui::HelpPagePath(form_->ChosenLocale());
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(page, error)) return;
+    ui::OpenWithDesktop(page);
+}
+
+// ---- CSettings
+
+CSettings::CSettings(QWidget* parent, AppConfig& config, const platform::WorkFolder& folder)
+    : CPage(parent),
+      config_(config),
+      folder_(folder),
+      form_(std::make_unique<ui::SettingsForm>(
+          this, Window::kPage,
+          ui::SettingsForm::Texts{ui::Text(kSettingsTitle), ui::Text(kRegistrationNotice), ui::Text(kNameLabelText),
+                                  ui::Text(kSerialLabelText), ui::Text(kEmailLabelText), ui::Text(kLanguageLabelText),
+                                  ui::Text(kDeviceLabelText)},
+          folder)),
+      test_(Button(this, Window::kPage, kOkOrTest, ui::Text(kTestConnectionText))) {
+    // Only the user's typing counts: filling the fields is no change of user.
+    for (QLineEdit* edit : {form_->name, form_->serial, form_->email}) {
+        connect(edit, &QLineEdit::textEdited, this, [this] { folder_.Delete(platform::pcfile::kLocalCache); });
+    }
+    // activated, unlike currentIndexChanged, comes only from the user's choice.
+    connect(form_->language, &QComboBox::activated, this, &CSettings::OnListChosen);
+    connect(form_->device, &QComboBox::activated, this, &CSettings::OnListChosen);
+    connect(test_, &QPushButton::clicked, this, &CSettings::OnTestConnection);
+    form_->FillLater(this);
+}
+
+CSettings::~CSettings() = default;
+
+QLineEdit* CSettings::nameEdit() const { return form_->name; }
+QLineEdit* CSettings::serialEdit() const { return form_->serial; }
+QLineEdit* CSettings::emailEdit() const { return form_->email; }
+QComboBox* CSettings::languageList() const { return form_->language; }
+QComboBox* CSettings::deviceList() const { return form_->device; }
+bool CSettings::listsFilled() const { return form_->filled; }
+
+void CSettings::OnListChosen() { TranslatedMessageBox(nullptr, ui::Text(kRestartNeeded), "", kMbOk); }
+
+void CSettings::SaveFields() { Save(); }
+
+bool CSettings::Save() {
+    // A save before the lists are filled would store a language and model nobody chose.
+    form_->FillListsOnce();
+    platform::Registration who;
+    if (!form_->Take(who)) {
+        TranslatedMessageBox(nullptr, ui::Text(kRegistrationIncomplete), ui::Text(kErrorCaption), kMbOk);
+        return false;
+    }
+    if (!form_->Store(who)) return false;
+    const std::uint32_t device = form_->ChosenDevice();
+    CopyIntoConfig(config_, who, device);
+    if (config_.deviceLink != nullptr && config_.deviceLink->LoadProfile(device) != 1) {
+        TranslatedMessageBox(nullptr, kDevicesIniMissing, "Error", kMbOk);
+    }
+    return true;
+}
+
+void CSettings::OnTestConnection() {
+    // Testing the old values after a failed save would report on data the user no longer sees.
+    if (!Save()) return;
+    platform::Registration who;
+    platform::MakeRegistration(config_.registrar, config_.serial, config_.email, who);
+    const service::Result result = CheckLogon(config_.baseUrl, folder_, who);
+    TranslatedMessageBox(nullptr, LogonAccepted(result) ? ui::Text(kConnectionTestDone) : LogonFailureText(result), "",
+                         kMbOk);
+}

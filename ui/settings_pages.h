@@ -1,0 +1,104 @@
+#pragma once
+#include <memory>
+
+#include "platform/pc_files.h"
+#include "ui/dialog_sk.h"
+#include "ui/info_pages.h"
+
+class CClickableStatic;
+class CTransparentStatic;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+struct AppConfig;
+
+namespace ui {
+
+// The fields both settings dialogs show and store; see settings_pages.cpp.
+struct SettingsForm;
+
+// How long the settings dialogs wait after they are up before they fill their lists (the
+// window paints first). Tests set 0.
+void SetSettingsListPause(int milliseconds);
+
+}  // namespace ui
+
+// The first-run settings dialog: registration data, language and device, stored with OK after
+// the service accepted a logon with them. Its texts are the English ones of the program, never
+// translated: it runs before any language is loaded.
+//
+// Run() answers 1 when the data were checked and stored, 2 after Exit (nothing written).
+// OK keeps the dialog open, with a message and AppConfig and the store untouched, when a field
+// is empty (181), when the service refused the logon or could not be reached (the result
+// code's text: 132 only for an unknown user), and when the store refused the values.
+class ISettings : public CDialogSK {
+    Q_OBJECT
+public:
+    ISettings(AppConfig& config, const platform::WorkFolder& folder);
+    ~ISettings() override;
+    ISettings(const ISettings&) = delete;
+    ISettings& operator=(const ISettings&) = delete;
+
+    int Run();
+
+    QLineEdit* nameEdit() const;
+    QLineEdit* serialEdit() const;
+    QLineEdit* emailEdit() const;
+    QComboBox* languageList() const;
+    QComboBox* deviceList() const;
+    QPushButton* okButton() const { return ok_; }
+    QPushButton* exitButton() const { return exit_; }
+    CClickableStatic* helpHotspot() const { return help_; }
+    // True once the lists have been filled (after the pause, or at the first save).
+    bool listsFilled() const;
+
+private:
+    void OnOk();
+    void OnHelp();
+
+    AppConfig& config_;
+    platform::WorkFolder folder_;
+    std::unique_ptr<ui::SettingsForm> form_;
+    QPushButton* ok_;
+    QPushButton* exit_;
+    CClickableStatic* help_;
+};
+
+// The Settings page of the main window: the same fields in the interface language, and Test
+// connection. It has no OK: the main window calls SaveFields when it hides the page and once on
+// Exit. A typed change in a field deletes ".\local.cache" (the cache belongs to the old user);
+// a list selection the user makes says the change takes effect at the next start.
+class CSettings : public ui::CPage {
+    Q_OBJECT
+public:
+    CSettings(QWidget* parent, AppConfig& config, const platform::WorkFolder& folder);
+    ~CSettings() override;
+    CSettings(const CSettings&) = delete;
+    CSettings& operator=(const CSettings&) = delete;
+
+    // Stores the five values, copies them into AppConfig and loads the device profile of the
+    // chosen model, without a logon. A field left empty shows 181 and stores nothing; a store
+    // that refuses the values says so and AppConfig keeps what it had. Never refuses to let the
+    // page go.
+    void SaveFields();
+    // Saves, then tries a logon with the saved data: 161 on success, else the result code's
+    // text (132 only for an unknown user). Nothing is tried when the save stored nothing.
+    void OnTestConnection();
+
+    QLineEdit* nameEdit() const;
+    QLineEdit* serialEdit() const;
+    QLineEdit* emailEdit() const;
+    QComboBox* languageList() const;
+    QComboBox* deviceList() const;
+    QPushButton* testButton() const { return test_; }
+    bool listsFilled() const;
+
+private:
+    bool Save();
+    void OnListChosen();
+
+    AppConfig& config_;
+    platform::WorkFolder folder_;
+    std::unique_ptr<ui::SettingsForm> form_;
+    QPushButton* test_;
+};
