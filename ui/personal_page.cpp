@@ -1,0 +1,98 @@
+#include "ui/personal_page.h"
+
+#include <QMetaObject>
+#include <QPushButton>
+
+#include "engine/app_config.h"
+#include "engine/personal_backup.h"
+#include "ui/dialog_units.h"
+#include "ui/fonts.h"
+#include "ui/message_box.h"
+#include "ui/texts.h"
+#include "ui/transparent_static.h"
+
+namespace {
+
+using engine::PersonalResult;
+
+constexpr unsigned kTitleText = 105;
+constexpr unsigned kDeleteText = 106;
+constexpr unsigned kBackupText = 107;
+constexpr unsigned kRestoreText = 108;
+constexpr unsigned kConfirmDelete = 162;
+constexpr unsigned kBackupFailed = 165;
+constexpr unsigned kRestored = 166;
+constexpr unsigned kDeleteFailed = 167;
+constexpr unsigned kRestoreFailed = 168;
+constexpr unsigned kNotConnected = 169;
+constexpr unsigned kBackedUp = 177;
+constexpr unsigned kDeleted = 178;
+constexpr unsigned kNothingToBackUp = 179;
+
+QPushButton* Button(QWidget* parent, QRect where, unsigned textId) {
+    auto* button = new QPushButton(ui::FromOutside(ui::Text(textId)), parent);
+    button->setGeometry(where);
+    button->setFont(ui::TemplateFont());
+    button->setAutoDefault(false);
+    return button;
+}
+
+// One notice for each outcome but a declined deletion, which the user chose and needs no word.
+void Tell(PersonalResult result, unsigned done, unsigned failed) {
+    unsigned text = failed;
+    switch (result) {
+    case PersonalResult::kDone: text = done; break;
+    case PersonalResult::kNotConnected: text = kNotConnected; break;
+    case PersonalResult::kNothingToBackUp: text = kNothingToBackUp; break;
+    case PersonalResult::kDeclined: return;
+    case PersonalResult::kFailed: break;
+    }
+    TranslatedMessageBox(nullptr, ui::Text(text), "", kMbOk);
+}
+
+}  // namespace
+
+CPersonal::CPersonal(QWidget* parent, AppConfig& config, const platform::WorkFolder& folder)
+    : CPage(parent),
+      config_(config),
+      folder_(folder),
+      title_(new CTransparentStatic(this)),
+      delete_(Button(this, ui::DluRect(178, 57, 89, 38), kDeleteText)),
+      backup_(Button(this, ui::DluRect(178, 105, 89, 38), kBackupText)),
+      restore_(Button(this, ui::DluRect(178, 153, 89, 38), kRestoreText)) {
+    title_->setGeometry(ui::DluRect(15, 8, 114, 18));
+    title_->setFont(ui::TitleFont());
+    title_->SetTextColour(Qt::black);
+    title_->setText(ui::FromOutside(ui::Text(kTitleText)));
+    connect(delete_, &QPushButton::clicked, this, &CPersonal::DeleteAllPersonalUpdates);
+    connect(backup_, &QPushButton::clicked, this, &CPersonal::BackUpPersonalUpdates);
+    connect(restore_, &QPushButton::clicked, this, &CPersonal::RestorePersonalUpdates);
+    // The buttons follow the back-up once the main window is up, not while it is being built.
+    // (By name: the functor form allocates in a way the static analysis cannot follow.)
+    QMetaObject::invokeMethod(this, "UpdateBackupButtons", Qt::QueuedConnection);
+}
+
+void CPersonal::UpdateBackupButtons() {
+    const bool held = engine::ExamineStoredBackup(folder_) == engine::StoredBackup::kHeld;
+    backup_->setEnabled(!held);
+    restore_->setEnabled(held);
+}
+
+void CPersonal::DeleteAllPersonalUpdates() {
+    const auto confirm = [] {
+        return TranslatedMessageBox(nullptr, ui::Text(kConfirmDelete), "", kMbYesNo | kMbIconQuestion) == kIdYes;
+    };
+    Tell(engine::DeleteAllPersonalUpdates(config_.deviceLink, folder_, confirm), kDeleted, kDeleteFailed);
+}
+
+void CPersonal::BackUpPersonalUpdates() {
+    const PersonalResult result = engine::BackUpPersonalUpdates(config_.deviceLink, folder_);
+    UpdateBackupButtons();
+    Tell(result, kBackedUp, kBackupFailed);
+}
+
+void CPersonal::RestorePersonalUpdates() {
+    const PersonalResult result = engine::RestorePersonalUpdates(config_.deviceLink, folder_);
+    UpdateBackupButtons();
+    Tell(result, kRestored, kRestoreFailed);
+}
