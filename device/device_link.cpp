@@ -1,6 +1,7 @@
 #include "device/device_link.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "devicekit/klx/klx.h"
+#include "devicekit/wire/status.h"
 #include "devicekit/rapi/rapi.h"
 
 #include "device/drive_detection.h"
@@ -19,7 +21,7 @@
 #include "platform/fixed_text.h"
 #include "platform/resources.h"
 
-klxp::CKlxpXClient theKlxpClient;
+CToolKlxpClient theKlxpClient;
 
 namespace {
 
@@ -370,6 +372,23 @@ int CDeviceLink::DeleteOnDevice(const char* devicePath) {
         case TransportKind::kDrive: {
             const std::string device = DrivePath(devicePath);
             return !device.empty() && ::unlink(device.c_str()) == 0 ? 1 : 0;
+        }
+        default: return 0;
+    }
+}
+
+int CDeviceLink::FileMissingOnDevice(const char* devicePath) {
+    switch (transport) {
+        case TransportKind::kKlxp:
+            theKlxpClient.SetBlocking(true);
+            return !theKlxpClient.RemoteGetFileAttributesEx(devicePath, nullptr) &&
+                           theKlxpClient.last_result() == static_cast<std::uint32_t>(klxpwire::Status::kNotFound)
+                       ? 1
+                       : 0;
+        case TransportKind::kDrive: {
+            const std::string device = DrivePath(devicePath);
+            struct stat info {};
+            return !device.empty() && ::stat(device.c_str(), &info) != 0 && errno == ENOENT ? 1 : 0;
         }
         default: return 0;
     }

@@ -43,6 +43,10 @@ public:
     void StartNavigator();
     // Leaves an empty file of that name on the device; gives the result of the copy.
     int ClearDeviceFile(const char* devicePath);
+    // 1 when the transport can tell that the file does not exist on the device (a mounted
+    // card, or the agent answering "not found"); 0 when it exists or the transport cannot tell,
+    // as the USB library and the remote API cannot.
+    int FileMissingOnDevice(const char* devicePath);
 
     char cameraFilePath[256] = {};
     char personalUpdatesPath[256] = {};
@@ -67,4 +71,10 @@ private:
 };
 
 // The one transfer-protocol client of the process.
-extern klxp::CKlxpXClient theKlxpClient;
+// The tool's own copy of the extended client, which also tells the result of its last command:
+// that is how a missing file is told from a failed transfer.
+class CToolKlxpClient : public klxp::CKlxpXClient {
+public:
+    std::uint32_t last_result() const { return m_dwResult; }
+};
+extern CToolKlxpClient theKlxpClient;

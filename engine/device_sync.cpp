@@ -58,7 +58,14 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
     link.StopNavigator();
 
     folder.Delete(kDeviceCopy);
-    if (link.CopyFromDevice(link.personalUpdatesPath, kDeviceCopy) != 1 || !MergeDeviceReports(folder)) {
+    // A device on which nothing was ever reported may have no file at all: where the transport
+    // can tell, that is an empty file, not a failure that would block every synchronisation.
+    bool copied = link.CopyFromDevice(link.personalUpdatesPath, kDeviceCopy) == 1;
+    if (!copied && link.FileMissingOnDevice(link.personalUpdatesPath) == 1) {
+        platform::AtomicFile empty;
+        copied = empty.Open(folder.Path(kDeviceCopy)) && empty.Commit();
+    }
+    if (!copied || !MergeDeviceReports(folder)) {
         folder.Delete(kDeviceCopy);
         EndOnDevice(link);
         return result;

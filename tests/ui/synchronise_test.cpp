@@ -9,6 +9,7 @@
 #include "platform/settings.h"
 #include "service/camera_file/writer.h"
 #include "tests/devicekit/running_agent.h"
+#include "tests/ui/modal_answers.h"
 #include "tests/ui/peers.h"
 #include "ui/info_pages.h"
 #include "ui/synchronise_page.h"
@@ -31,28 +32,6 @@ std::string Reports(int batch) {
     }
     return bytes;
 }
-
-// Answers every modal window that opens while an operation runs and keeps what it said.
-class ModalAnswers : public QObject {
-public:
-    ModalAnswers() {
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* info = qobject_cast<CVyoInfo*>(modal); info != nullptr && info->isVisible()) {
-                seen << "info:" + info->titleLabel()->text() + ":" + info->textLabel()->text();
-                info->button()->click();
-            } else if (auto* box = qobject_cast<QMessageBox*>(modal); box != nullptr && box->isVisible()) {
-                seen << "box:" + box->windowTitle() + ":" + box->text();
-                box->buttons().front()->click();
-            }
-        });
-        timer_.start(20);
-    }
-    QStringList seen;
-
-private:
-    QTimer timer_;
-};
 
 // A working folder, a registered user, the emulated device of model 2 and the page.
 struct Bench {
@@ -131,7 +110,7 @@ private slots:
         auto page = bench.Page();
         QCOMPARE(ReadWholeFile(bench.work.file("poiupdates.upd")), Reports(3));
         {
-            ModalAnswers answers;
+            uitest::ModalAnswers answers;
             page->SynchroniseWithServer();
             QCOMPARE(answers.seen.size(), 1);
             QVERIFY2(answers.seen.front().startsWith("info:Synchronization:"), qPrintable(answers.seen.front()));
@@ -149,13 +128,22 @@ private slots:
         WriteWholeFile(bench.pois + "/poiupdates.upd", Reports(4));
         QVERIFY(bench.agent.faults().Arm(devagent::Step::kUpload, devagent::FaultKind::kFail, 3, 10));
         {
-            ModalAnswers answers;
+            uitest::ModalAnswers answers;
             page->SynchroniseWithServer();
             QCOMPARE(answers.seen.size(), 1);
             QVERIFY2(answers.seen.front().contains("failed to upload data to device"), qPrintable(answers.seen.front()));
         }
         bench.agent.faults().Clear();
         QCOMPARE(ReadWholeFile(bench.pois + "/poiupdates.upd"), std::string());
+
+        // A device that has no reports file at all is synchronised as one with an empty file.
+        std::filesystem::remove(bench.pois + "/poiupdates.upd");
+        {
+            uitest::ModalAnswers answers;
+            page->SynchroniseWithServer();
+            QCOMPARE(answers.seen.size(), 1);
+            QVERIFY2(answers.seen.front().startsWith("info:Synchronization:"), qPrintable(answers.seen.front()));
+        }
     }
 
     void RefusedLogonKeepsTheDevicesReports() {
@@ -166,7 +154,7 @@ private slots:
         const std::string reports = Reports(5);
         WriteWholeFile(bench.pois + "/poiupdates.upd", reports);
         auto page = bench.Page();
-        ModalAnswers answers;
+        uitest::ModalAnswers answers;
         page->SynchroniseWithServer();
         QCOMPARE(answers.seen.size(), 1);
         QVERIFY2(answers.seen.front().startsWith("box::"), qPrintable(answers.seen.front()));
