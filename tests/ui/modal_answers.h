@@ -1,6 +1,7 @@
 #pragma once
 // Answers every modal window that opens while the code under test runs, and keeps what each
-// said: "info:<title>:<text>", "box:<caption>:<text>", "settings", "main".
+// said: "info:<title>:<text>", "box:<caption>:<text>", and whatever the handler of other
+// windows records.
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,16 +9,18 @@
 #include <functional>
 
 #include "ui/info_pages.h"
-#include "ui/main_window.h"
-#include "ui/settings_pages.h"
 #include "ui/transparent_static.h"
 
 namespace uitest {
 
 class ModalAnswers : public QObject {
 public:
-    // onInfo runs while an information dialog is on the screen, before it is answered.
-    explicit ModalAnswers(std::function<void()> onInfo = {}) : onInfo_(std::move(onInfo)) {
+    using Other = std::function<void(QWidget* window, QStringList& seen)>;
+
+    // onInfo runs while an information dialog is on the screen, before it is answered; other
+    // answers any other modal window.
+    explicit ModalAnswers(std::function<void()> onInfo = {}, Other other = {})
+        : onInfo_(std::move(onInfo)), other_(std::move(other)) {
         connect(&timer_, &QTimer::timeout, this, [this] { Answer(); });
         timer_.start(20);
     }
@@ -34,16 +37,13 @@ private:
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             seen << "box:" + box->windowTitle() + ":" + box->text();
             box->buttons().front()->click();
-        } else if (auto* settings = dynamic_cast<ISettings*>(modal)) {
-            seen << "settings";
-            settings->done(2);
-        } else if (auto* window = dynamic_cast<CTabDialog*>(modal)) {
-            seen << "main:" + window->pageLabel(0)->text();
-            window->Exit();
+        } else if (other_) {
+            other_(modal, seen);
         }
     }
 
     std::function<void()> onInfo_;
+    Other other_;
     QTimer timer_;
 };
 
