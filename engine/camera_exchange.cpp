@@ -421,7 +421,8 @@ ImportResult ReadGpx(ChunkReader& reader, std::string& buffer, const RecordSink&
 
 // Splits one CSV record (RFC 4180 quoting) off the buffer's front; false when it is not all
 // there yet. A record's quoted field may hold line ends.
-bool NextCsvRecord(std::string_view buffer, bool atEnd, std::vector<std::string>& fields, std::size_t& used) {
+bool NextCsvRecord(std::string_view buffer, bool atEnd, std::vector<std::string>& fields, std::size_t& used,
+                   bool& unclosedQuote) {
     fields.assign(1, std::string());
     bool quoted = false;
     for (std::size_t i = 0; i < buffer.size(); ++i) {
@@ -449,6 +450,7 @@ bool NextCsvRecord(std::string_view buffer, bool atEnd, std::vector<std::string>
         }
     }
     if (!atEnd || buffer.empty()) return false;
+    unclosedQuote = quoted;
     used = buffer.size();
     return true;
 }
@@ -470,8 +472,9 @@ ImportResult ReadCsv(ChunkReader& reader, std::string& buffer, const RecordSink&
     std::vector<std::string> fields;
     for (;;) {
         std::size_t used = 0;
+        bool unclosedQuote = false;
         const std::string_view rest = std::string_view(buffer).substr(pos);
-        if (!NextCsvRecord(rest, !more, fields, used)) {
+        if (!NextCsvRecord(rest, !more, fields, used, unclosedQuote)) {
             if (!more) break;
             if (rest.size() > kLongestItem) {
                 summary.line = line;
@@ -487,6 +490,10 @@ ImportResult ReadCsv(ChunkReader& reader, std::string& buffer, const RecordSink&
         line += CountLines(rest.substr(0, used));
         pos += used;
         summary.line = recordLine;
+        if (unclosedQuote) {
+            summary.problem = "a quoted field that never ends";
+            return ImportResult::kBadFile;
+        }
         if (fields.size() == 1 && Trim(fields[0]).empty()) continue;  // an empty line
         if (header) {
             header = false;

@@ -1,0 +1,159 @@
+// export and import-reports as a user runs them: the cameras out to a map program and back in as
+// reports, through real files; a bad file changes nothing.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "engine/change_record.h"
+#include "run_tool.h"
+#include "service/cache_file.h"
+#include "temp_dir.h"
+
+namespace {
+
+using service::CameraRecord;
+using testsupport::ReadWholeFile;
+using testsupport::TempDir;
+using testsupport::WriteWholeFile;
+using tooltest::RunZarnikSync;
+
+// Cameras that try every corner: the poles and the date line, negative positions below one
+// degree, every kind of direction, names that need escaping in XML and CSV, and Latin-1 bytes.
+std::vector<CameraRecord> SampleCameras(std::size_t count) {
+    std::mt19937 random(7);
+    const char* names[] = {"Plain", "A & B <C>", "Quote \"here\", comma", "Gr\xfc\xdf" "e", "tab\there", ""};
+    const std::int32_t directions[] = {-1, -2, 0, 90, 360, 361, 450, 720};
+    std::vector<CameraRecord> cameras(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        CameraRecord& r = cameras[i];
+        r = {};
+        r.latitude = static_cast<std::int32_t>(random() % 180000001) - 90000000;
+        r.longitude = static_cast<std::int32_t>(random() % 360000001) - 180000000;
+        r.direction = directions[i % 8];
+        r.category = static_cast<std::int32_t>(random() % 60000) - 100;
+        r.extra = static_cast<std::int32_t>(random() % 1000) - 500;
+        r.identifier = static_cast<std::int32_t>(i + 1);
+        r.flag = i % 3 == 0 ? 0 : 1;
+        std::strncpy(r.name, names[i % 6], sizeof r.name - 1);
+    }
+    cameras[0].latitude = 90000000;
+    cameras[0].longitude = -180000000;
+    cameras[1].latitude = -500;
+    cameras[1].longitude = -1;
+    return cameras;
+}
+
+class Exchange : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("ZARNIK_HOME", work_.file("home").c_str(), 1);
+        std::filesystem::create_directories(work_.file("home"));
+        cameras_ = SampleCameras(3000);
+        ASSERT_TRUE(service::WriteCacheFile(work_.file("cameras.cache"), cameras_.data(), cameras_.size()));
+    }
+    void TearDown() override { unsetenv("ZARNIK_HOME"); }
+
+    std::vector<engine::ChangeRecord> Reports() {
+        std::vector<engine::ChangeRecord> records;
+        EXPECT_TRUE(engine::ReadChangeRecords(work_.file("home/poiupdates.upd"), records));
+        return records;
+    }
+
+    TempDir work_;
+    std::vector<CameraRecord> cameras_;
+};
+
+TEST_F(Exchange, ExportedCamerasComeBackAsAddedReports) {
+    for (const char* format : {"gpx", "csv"}) {
+        SCOPED_TRACE(format);
+        const std::string file = work_.file(std::string("cameras.") + format);
+        const auto out = RunZarnikSync({"export", "--format", format, "--cache", "cameras.cache", "--out", file},
+                                       work_.path());
+        ASSERT_EQ(out.status, 0) << out.err;
+        // The same bytes on standard output.
+        const auto piped = RunZarnikSync({"export", "--format", format, "--cache", "cameras.cache"}, work_.path());
+        EXPECT_EQ(piped.out, ReadWholeFile(file));
+
+        std::remove(work_.file("home/poiupdates.upd").c_str());
+        const auto in = RunZarnikSync({"import-reports", file}, work_.path());
+        ASSERT_EQ(in.status, 0) << in.err;
+        EXPECT_NE(in.out.find("appended 3000 reports"), std::string::npos) << in.out;
+        const auto reports = Reports();
+        ASSERT_EQ(reports.size(), cameras_.size());
+        for (std::size_t i = 0; i < reports.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(reports[i].latitude, cameras_[i].latitude);
+            EXPECT_EQ(reports[i].longitude, cameras_[i].longitude);
+            EXPECT_EQ(reports[i].direction, cameras_[i].direction);
+            EXPECT_EQ(reports[i].category, cameras_[i].category);
+            EXPECT_EQ(reports[i].extra, cameras_[i].extra);
+            EXPECT_EQ(reports[i].action, engine::ChangeAction::kAdd);
+        }
+    }
+    const std::string gpx = ReadWholeFile(work_.file("cameras.gpx"));
+    EXPECT_NE(gpx.find("<wpt lat=\"90.000000\" lon=\"-180.000000\">"), std::string::npos);
+    EXPECT_NE(gpx.find("<wpt lat=\"-0.000500\" lon=\"-0.000001\">"), std::string::npos);
+    EXPECT_NE(gpx.find("<name>A &amp; B &lt;C&gt;</name>"), std::string::npos);
+    EXPECT_NE(gpx.find("<name>Gr\xc3\xbc\xc3\x9f" "e</name>"), std::string::npos) << "Latin-1 names in UTF-8";
+    const std::string csv = ReadWholeFile(work_.file("cameras.csv"));
+    EXPECT_EQ(csv.rfind("latitude,longitude,name,direction,category,extra,id,personal\n", 0), 0u);
+    EXPECT_NE(csv.find(",\"Quote \"\"here\"\", comma\","), std::string::npos);
+
+    // Only the personal cameras (every third), and reports add to what is pending.
+    ASSERT_EQ(RunZarnikSync({"export", "--format", "csv", "--personal", "--cache", "cameras.cache", "--out", "mine.csv"},
+                            work_.path())
+                  .status,
+              0);
+    ASSERT_EQ(RunZarnikSync({"import-reports", "mine.csv"}, work_.path()).status, 0);
+    EXPECT_EQ(Reports().size(), 3000u + 1000u);
+}
+
+TEST_F(Exchange, ABadFileNamesItsLineAndAppendsNothing) {
+    const std::string pending(80, '\x01');
+    const struct {
+        const char* what;
+        std::string contents;
+        std::string says;
+    } cases[] = {
+        {"latitude beyond the pole", "lat,lon\n1.5,2\n90.000001,3\n", "x:3: the latitude"},
+        {"longitude not a number", "latitude,longitude,direction\n1,2,90\n1,east,90\n", "x:3: the longitude"},
+        {"direction out of range", "lat,lon,direction\n1,2,721\n", "x:2: the direction \"721\""},
+        {"too few fields", "lat,lon,category\n1,2,3\n4,5\n", "x:3: 2 fields where the header names 3"},
+        {"no header", "1.0,2.0\n", "x:1: the first line must be a header"},
+        {"empty file", "", "x:1: the file is empty"},
+        {"quote never closed", "lat,lon,name\n1,2,\"open\n" + std::string(70000, 'a'), "x:2: a line longer than 64 KiB"},
+        {"waypoint without lon", "<?xml version=\"1.0\"?>\n<gpx>\n<wpt lat=\"1\" lon=\"2\"/>\n\n<wpt lat=\"1\">\n</wpt>\n</gpx>\n",
+         "x:5: a waypoint without lat and lon"},
+        {"waypoint direction", "<gpx><wpt lat=\"1\" lon=\"2\"><extensions><z:direction>-3</z:direction></extensions></wpt></gpx>",
+         "x:1: the direction \"-3\""},
+        {"file ends in a waypoint", "<gpx>\n<wpt lat=\"1\" lon=\"2\">\n<name>cut", "x:2: the file ends inside a waypoint"},
+        {"exponent", "lat,lon\n1e1,2\n", "x:2: the latitude"},
+        {"quote open at the end", "lat,lon,name\n1,2,x\n3,4,\"open\n", "x:3: a quoted field that never ends"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteWholeFile(work_.file("home/poiupdates.upd"), pending);
+        WriteWholeFile(work_.file("x"), c.contents);
+        const auto run = RunZarnikSync({"import-reports", "x"}, work_.path());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("nothing was appended"), std::string::npos) << run.err;
+        EXPECT_EQ(ReadWholeFile(work_.file("home/poiupdates.upd")), pending);
+    }
+    // A personal-updates file that ends in half a record is not made worse.
+    WriteWholeFile(work_.file("home/poiupdates.upd"), pending + "half");
+    WriteWholeFile(work_.file("x"), "lat,lon\n1,2\n");
+    const auto run = RunZarnikSync({"import-reports", "x"}, work_.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("partial record"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadWholeFile(work_.file("home/poiupdates.upd")), pending + "half");
+    EXPECT_EQ(RunZarnikSync({"import-reports", "missing.gpx"}, work_.path()).status, 1);
+    EXPECT_EQ(RunZarnikSync({"export", "--format", "gpx", "--cache", "missing.cache", "--out", "o.gpx"}, work_.path()).status,
+              1);
+    EXPECT_FALSE(testsupport::FileExists(work_.file("o.gpx")));
+}
+
+}  // namespace
