@@ -4,6 +4,7 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -95,8 +96,15 @@ struct RequestHandle : Handle {
     std::string path;
     std::string host;
     std::chrono::steady_clock::time_point sent;
+    std::chrono::steady_clock::time_point lastHeard;  // the last byte from the service
     long silentSeconds = 60;
     bool reportedEnd = false;
+    bool silenced = false;  // ended by us: the service said nothing for silentSeconds
+
+    // Ends a transfer whose service has been silent too long. curl's own low-speed limit
+    // averages over several seconds (a request body just sent counts as speed), so it would
+    // fire seconds late; the wait is measured here, from the last byte heard.
+    bool EndIfSilent();
 
     void Report(bool finished);
     void NoteFailure();
@@ -116,6 +124,7 @@ T* As(HINTERNET h, Handle::Kind kind) {
 size_t OnBody(char* ptr, size_t size, size_t nmemb, void* user) {
     auto* r = static_cast<RequestHandle*>(user);
     const size_t n = size * nmemb;
+    r->lastHeard = std::chrono::steady_clock::now();
     if (r->Available() > 0 && r->Available() + n > kMaxBuffered) {
         r->paused = true;
         return CURL_WRITEFUNC_PAUSE;
@@ -131,6 +140,7 @@ size_t OnBody(char* ptr, size_t size, size_t nmemb, void* user) {
 size_t OnHeader(char* ptr, size_t size, size_t nmemb, void* user) {
     auto* r = static_cast<RequestHandle*>(user);
     const size_t n = size * nmemb;
+    r->lastHeard = std::chrono::steady_clock::now();
     if (n >= 12 && std::strncmp(ptr, "HTTP/", 5) == 0) {
         const char* space = static_cast<const char*>(std::memchr(ptr, ' ', n));
         r->interim = space && space[1] == '1';
@@ -205,17 +215,18 @@ void RequestHandle::NoteFailure() {
         t_lastError = detail;
         return;
     }
-    long connectSeconds = 0;
     curl_off_t connected = 0;
     curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
     char text[256];
     if (connected == 0) {
-        connectSeconds = g_connectSeconds.load();
         std::snprintf(text, sizeof text, "timed out after %.0f s: no connection to %s port 80 within %ld s",
-                      SecondsSince(sent), host.c_str(), connectSeconds);
-    } else {
+                      SecondsSince(sent), host.c_str(), silenced ? silentSeconds : g_connectSeconds.load());
+    } else if (!headersDone) {
         std::snprintf(text, sizeof text,
                       "timed out after %.0f s: the service at %s accepted the connection but sent nothing for %ld s",
+                      SecondsSince(sent), host.c_str(), silentSeconds);
+    } else {
+        std::snprintf(text, sizeof text, "timed out after %.0f s: the service at %s stopped sending for %ld s",
                       SecondsSince(sent), host.c_str(), silentSeconds);
     }
     t_lastError = text;
@@ -227,7 +238,21 @@ int CurlProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 void RequestHandle::Wait(int waitMs) {
-    if (!done && !paused) curl_multi_poll(session->multi, nullptr, 0, waitMs, nullptr);
+    if (done || paused) return;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        lastHeard + std::chrono::seconds(silentSeconds) - std::chrono::steady_clock::now());
+    const int wait = static_cast<int>(std::clamp<long long>(left.count() + 1, 1, waitMs));
+    curl_multi_poll(session->multi, nullptr, 0, wait, nullptr);
+}
+
+bool RequestHandle::EndIfSilent() {
+    if (done || paused) return false;
+    if (std::chrono::steady_clock::now() - lastHeard < std::chrono::seconds(silentSeconds)) return false;
+    done = true;
+    silenced = true;
+    result = CURLE_OPERATION_TIMEDOUT;
+    Report(true);
+    return true;
 }
 
 }  // namespace
@@ -371,12 +396,13 @@ bool HttpSendRequest(HINTERNET request, const char* body, std::size_t length) {
     }
     r->added = true;
     r->sent = std::chrono::steady_clock::now();
+    r->lastHeard = r->sent;
     while (!r->headersDone && !r->done) {
         if (!r->Pump()) {
             t_lastError = "the transfer library failed";
             return false;
         }
-        if (!r->headersDone) r->Wait(1000);
+        if (!r->headersDone && !r->EndIfSilent()) r->Wait(1000);
     }
     if (r->headersDone || r->result == CURLE_OK) return true;
     r->NoteFailure();
@@ -389,7 +415,9 @@ bool InternetReadFile(HINTERNET request, void* buffer, std::uint32_t toRead, std
     if (!r || !r->added || !read || (!buffer && toRead > 0)) return false;
     while (r->Available() < toRead && !r->done) {
         if (r->paused) {
+            // The reader held the transfer back, not the service: its silence starts now.
             r->paused = false;
+            r->lastHeard = std::chrono::steady_clock::now();
             curl_easy_pause(r->easy, CURLPAUSE_CONT);
             continue;
         }
@@ -397,7 +425,7 @@ bool InternetReadFile(HINTERNET request, void* buffer, std::uint32_t toRead, std
             t_lastError = "the transfer library failed";
             return false;
         }
-        if (r->Available() < toRead) r->Wait(1000);
+        if (r->Available() < toRead && !r->EndIfSilent()) r->Wait(1000);
     }
     const std::size_t n = std::min<std::size_t>(toRead, r->Available());
     if (n == 0) {
