@@ -32,12 +32,25 @@ TEST_F(SyncCommand, SettingsThenTwoSynchronisations) {
     EXPECT_NE(run.out.find("/home/zarniks.mtc: 12 zarniks."), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("device"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("Doing a full retrieval"), std::string::npos) << run.err;
+    // Not a terminal: one plain line for each list once it is in, with its size, rate and time.
+    EXPECT_NE(run.err.find("\n    official list: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\n    personal list: "), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\r'), std::string::npos) << run.err;
     EXPECT_TRUE(testsupport::FileExists(work_.file("home/zarniks.mtc")));
+
+    run = RunZarnikSync({"sync", "--pc-only", "--quiet"}, work_.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+    run = RunZarnikSync({"sync", "--pc-only", "-v"}, work_.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("working folder " + work_.file("home")), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("    logon: "), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("Changes downloaded to the local cache: 0 added"), std::string::npos) << run.out;
 
     StopServer();
     run = RunZarnikSync({"sync", "--pc-only"}, work_.path());
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("Failed to send request !"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Failed to send request !\nCause: sending http://"), std::string::npos) << run.err;
     EXPECT_EQ(RunZarnikSync({"sync"}, work_.path()).status, 1);  // the device side is not there
 }
 
