@@ -53,10 +53,11 @@ constexpr int kStoredTextBytes = static_cast<int>(platform::kSettingsTextSize) -
 
 int listPause = 200;
 
-// Where everything stands, in dialog units. The first-run dialog is 445 x 231 and its picture
-// carries the help badge at 358,10 (73 x 28), the page is 457 x 245; both titles stand at 15,8
-// like every page's. Labels are wide enough for the German texts at the template font, and the
-// notice wraps within its box in every language of the table.
+// Where everything stands, in dialog units. The first-run dialog is 445 x 231: its picture
+// carries the help badge at 358,10 (73 x 28) and a light ground for black text from 8,8 to
+// 348,213, so the title, notice and labels stay inside that. The page is 457 x 245 and sits at
+// 0,42 of the main window; both titles stand at 15,8 like every page's. Labels are wide enough
+// for the German texts at the template font, and the notices wrap within their boxes.
 struct Place {
     int x, y, width, height;
 };
@@ -85,7 +86,7 @@ struct LayoutRow {
 };
 constexpr LayoutRow kLayout[] = {
     {kTitle, {15, 8, 150, 18}, {15, 8, 150, 18}},
-    {kNotice, {20, 42, 405, 30}, {20, 34, 417, 34}},
+    {kNotice, {20, 42, 325, 32}, {20, 34, 417, 34}},
     {kNameLabel, {20, 78, 110, 14}, {20, 76, 120, 14}},
     {kNameEdit, {135, 78, 220, 14}, {145, 76, 230, 14}},
     {kSerialLabel, {20, 98, 110, 14}, {20, 96, 120, 14}},
@@ -363,16 +364,12 @@ void SettingsForm::FillListsOnce() {
 }
 
 void SettingsForm::FillLater(QWidget* owner) {
-    QMetaObject::invokeMethod(
-        owner,
-        [this, owner] {
-            if (listPause <= 0) {
-                FillListsOnce();
-                return;
-            }
-            QTimer::singleShot(listPause, owner, [this] { FillListsOnce(); });
-        },
-        Qt::QueuedConnection);
+    // The pause starts once the owner's construction is over and the window is up.
+    auto* pause = new QTimer(owner);
+    pause->setSingleShot(true);
+    pause->setInterval(listPause);
+    QObject::connect(pause, &QTimer::timeout, owner, [this] { FillListsOnce(); });
+    QMetaObject::invokeMethod(pause, "start", Qt::QueuedConnection);
 }
 
 }  // namespace ui
