@@ -91,7 +91,7 @@ CSynchronise::CSynchronise(QWidget* parent, AppConfig& config, const platform::W
         if (!ui::IsBusy()) RefreshDeviceAndServerInfo(false);
     });
     // The first refresh waits until the main window is up.
-    QMetaObject::invokeMethod(this, [this] { RefreshDeviceAndServerInfo(true); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "InitialRefresh", Qt::QueuedConnection);
 }
 
 CSynchronise::~CSynchronise() = default;

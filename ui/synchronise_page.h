@@ -31,6 +31,8 @@ public:
     QPushButton* refreshButton() const { return refresh_; }
 
 protected:
+    // The page's own deferred message: the first refresh, once the main window is up.
+    Q_INVOKABLE void InitialRefresh() { RefreshDeviceAndServerInfo(true); }
     void paintEvent(QPaintEvent* event) override;
 
 private:

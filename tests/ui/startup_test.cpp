@@ -1,0 +1,137 @@
+#include <QtTest>
+#include <ctime>
+#include <filesystem>
+
+#include "platform/folder_lock.h"
+#include "platform/registry.h"
+#include "platform/registry_store.h"
+#include "platform/settings.h"
+#include "tests/devicekit/running_agent.h"
+#include "tests/ui/modal_answers.h"
+#include "tests/ui/peers.h"
+#include "ui/main_window.h"
+#include "ui/settings_pages.h"
+#include "ui/startup.h"
+#include "ui/transparent_static.h"
+
+namespace {
+
+using testsupport::FileExists;
+using testsupport::ReadWholeFile;
+
+int Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    return (utc.tm_year + 1900) * 10000 + (utc.tm_mon + 1) * 100 + utc.tm_mday;
+}
+
+// A registered user whose settings point at the service's address file.
+struct Start {
+    uitest::LoopbackService service;
+    testsupport::TempDir work;
+    testsupport::TempDir opened;  // what the opener was asked to open
+    std::string resources = std::getenv("ZARNIK_RESOURCES");
+
+    explicit Start(const char* language = "1033", bool registered = true) {
+        setenv("ZARNIK_SETTINGS", work.file("settings.reg").c_str(), 1);
+        setenv("ZARNIK_DEVICE", "127.0.0.1:1", 1);
+        const std::string opener = opened.file("opener");
+        testsupport::WriteWholeFile(opener, "#!/bin/sh\necho \"$1\" >> " + opened.file("log") + "\n");
+        std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+        setenv("ZARNIK_OPENER", opener.c_str(), 1);
+        service.AddUser();
+        if (!registered) return;
+        platform::Registration who;
+        platform::MakeRegistration(uitest::kName.c_str(), uitest::kSerial.c_str(), uitest::kEmail.c_str(), who);
+        platform::SaveRegistration(who, language, 2);
+        platform::CRegistry key;
+        key.Open(platform::LocalMachineRoot(), platform::kSettingsKey, true);
+        key.SetString("Url", (service.baseUrl() + "POIDataBase/").c_str());
+    }
+    ~Start() { setenv("ZARNIK_RESOURCES", resources.c_str(), 1); }
+
+    QStringList Run(std::function<void()> onInfo = {}) {
+        uitest::ModalAnswers answers(std::move(onInfo), [](QWidget* window, QStringList& seen) {
+            if (auto* settings = dynamic_cast<ISettings*>(window)) {
+                seen << "settings";
+                settings->done(2);
+            } else if (auto* main = dynamic_cast<CTabDialog*>(window)) {
+                seen << "main:" + main->pageLabel(0)->text();
+                main->Exit();
+            }
+        });
+        result = ui::RunApplication(platform::WorkFolder(work.path()));
+        return answers.seen;
+    }
+    std::string Opened() const { return FileExists(opened.file("log")) ? ReadWholeFile(opened.file("log")) : ""; }
+    int result = -1;
+};
+
+const QString kMain = QStringLiteral("main:Synchronize");
+
+}  // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void OneCopyPerFolderAndAFirstRunThatCanBeLeft() {
+        {
+            Start start;
+            platform::FolderLock other;
+            std::string error;
+            QVERIFY(other.Acquire(start.work.path(), error));
+            QCOMPARE(start.Run(), QStringList());
+            QCOMPARE(start.result, 0);
+        }
+        {
+            Start start("1031", false);
+            QCOMPARE(start.Run(), QStringList{"settings"});
+            QCOMPARE(start.result, 0);
+            QVERIFY(!FileExists(start.work.file("settings.reg")));
+        }
+    }
+
+    void AlertsServiceDownUpdateOfferAndMissingDevices() {
+        {  // two alerts: one dialog each, each identifier stored while its dialog shows
+            Start start("9999");
+            const auto first = start.service.Admin().AddAlert("Road works", "", Today() - 1, Today() + 1);
+            const auto second = start.service.Admin().AddAlert("New cameras", "", Today() - 1, Today() + 1);
+            QStringList stored;
+            const QStringList seen = start.Run([&] { stored << QString::number(platform::ReadStoredSettings().alertId); });
+            QCOMPARE(seen, (QStringList{"info:Alert:Road works", "info:Alert:New cameras", kMain}));
+            QCOMPARE(stored, (QStringList{QString::number(*first), QString::number(*second)}));
+        }
+        {  // the service is down: the advice, then the main window all the same
+            Start start;
+            start.service.Stop();
+            const QStringList seen = start.Run();
+            QCOMPARE(seen.size(), 2);
+            QVERIFY(seen[0].startsWith("info:Alert:"));
+            QCOMPARE(seen[1], kMain);
+        }
+        struct Offer {
+            const char* url;
+            const char* opened;
+        };
+        for (const Offer& offer : {Offer{"http://127.0.0.1/zarnik-2.10.tar.gz", "http://127.0.0.1/zarnik-2.10.tar.gz\n"},
+                                   Offer{"file:///etc/passwd", ""}}) {
+            Start start;
+            start.service.Admin().SetVersion({300, offer.url, "Version 2.10 is out"});
+            QCOMPARE(start.Run(), QStringList{"info:Update available:Version 2.10 is out"});
+            QTest::qWait(200);  // the opener runs on its own
+            QCOMPARE(start.Opened(), std::string(offer.opened));
+        }
+        {  // no devices.ini anywhere: the fixed message, and no main window
+            Start start;
+            testsupport::TempDir empty;
+            setenv("ZARNIK_RESOURCES", empty.path().c_str(), 1);
+            QCOMPARE(start.Run(), QStringList{
+                "box:Error:Device config file seems missing, please correct by re-installing application"});
+            QCOMPARE(start.result, 1);
+        }
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"

@@ -1,0 +1,138 @@
+#include "ui/main_window.h"
+
+#include <QKeyEvent>
+
+#include "engine/app_config.h"
+#include "ui/busy.h"
+#include "ui/dialog_units.h"
+#include "ui/info_pages.h"
+#include "ui/language_table.h"
+#include "ui/personal_page.h"
+#include "ui/settings_pages.h"
+#include "ui/synchronise_page.h"
+#include "ui/texts.h"
+#include "ui/transparent_static.h"
+
+namespace {
+
+constexpr int kMainBitmap = 153;
+const QColor kPureGreen(0, 255, 0);
+constexpr unsigned kExitText = 186;
+const char* const kWindowTitle = "Zarnik Tool";
+const char* const kProductText = "Zarnik Tool V2.09";
+
+struct LabelPlace {
+    int x, y, width, height;
+    unsigned text;
+};
+// By page index: Synchronize, Device, About, Settings, Information.
+constexpr std::array<LabelPlace, CTabDialog::kPageCount> kPageLabels{{
+    {30, 24, 53, 11, 117},
+    {109, 23, 53, 11, 105},
+    {368, 23, 53, 11, 103},
+    {200, 23, 53, 11, 109},
+    {285, 22, 53, 11, 104},
+}};
+
+CClickableStatic* CentredLabel(QWidget* parent, QRect where) {
+    auto* label = new CClickableStatic(parent);
+    label->setGeometry(where);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    return label;
+}
+
+}  // namespace
+
+CTabDialog::CTabDialog(AppConfig& config, const platform::WorkFolder& folder) : config_(config) {
+    resize(ui::DluSize(458, 301));
+    setWindowTitle(QString::fromLatin1(kWindowTitle));
+
+    // Pages in index order, each hidden until selected.
+    synchronise_ = new CSynchronise(this, config, folder);
+    pages_[kSynchronisePage] = synchronise_;
+    pages_[kPersonalPage] = new CPersonal(this, config, folder);
+    pages_[kAboutPage] = new CAbout(this);
+    settings_ = new CSettings(this, config, folder);
+    pages_[kSettingsPage] = settings_;
+    pages_[kInformationPage] = new CVyoOnline(this, config, folder);
+    const QRect pageArea = ui::DluRect(0, 42, 457, 245);
+    for (QWidget* page : pages_) {
+        page->setGeometry(pageArea);
+        page->hide();
+    }
+
+    for (int i = 0; i < kPageCount; ++i) {
+        const LabelPlace& place = kPageLabels.at(static_cast<std::size_t>(i));
+        CClickableStatic* label = CentredLabel(this, ui::DluRect(place.x, place.y, place.width, place.height));
+        label->setText(ui::FromOutside(ui::Text(place.text)));
+        connect(label, &CClickableStatic::clicked, this, [this, i] {
+            if (!ui::IsBusy()) SelectPage(i);
+        });
+        labels_.at(static_cast<std::size_t>(i)) = label;
+    }
+    help_ = new CClickableStatic(this);
+    help_->setGeometry(ui::DluRect(428, 0, 20, 14));
+    help_->setToolTip(QStringLiteral("Help"));
+    help_->setCursor(Qt::PointingHandCursor);
+    connect(help_, &CClickableStatic::clicked, this, [this] {
+        if (!ui::IsBusy()) OpenHelpFile();
+    });
+    exit_ = CentredLabel(this, ui::DluRect(409, 290, 43, 9));
+    exit_->setText(ui::FromOutside(ui::Text(kExitText)));
+    exit_->SetTextColour(Qt::white);
+    connect(exit_, &CClickableStatic::clicked, this, [this] {
+        if (!ui::IsBusy()) Exit();
+    });
+    version_ = new CTransparentStatic(this);
+    version_->setGeometry(ui::DluRect(3, 287, 82, 12));
+    version_->setText(QString::fromLatin1(kProductText));
+    version_->SetTextColour(Qt::white);
+    for (CClickableStatic* label : labels_) label->setCursor(Qt::PointingHandCursor);
+    exit_->setCursor(Qt::PointingHandCursor);
+
+    pages_[kSynchronisePage]->show();
+    current_ = kSynchronisePage;
+    ColourLabels();
+    Skin(kMainBitmap, kPureGreen);
+}
+
+CTabDialog::~CTabDialog() = default;
+
+void CTabDialog::ColourLabels() {
+    for (int i = 0; i < kPageCount; ++i)
+        labels_.at(static_cast<std::size_t>(i))->SetTextColour(i == current_ ? Qt::black : Qt::white);
+}
+
+void CTabDialog::HideAllPages() {
+    // The Settings page keeps what the user typed only when it is saved; hiding it is the moment.
+    if (settings_ != nullptr && settings_->isVisible()) settings_->SaveFields();
+    for (QWidget* page : pages_) page->hide();
+}
+
+void CTabDialog::SelectPage(int index) {
+    if (index < 0 || index >= kPageCount) return;
+    current_ = index;
+    ColourLabels();
+    HideAllPages();
+    pages_.at(static_cast<std::size_t>(index))->show();
+    update();
+}
+
+void CTabDialog::OpenHelpFile() {
+    // A missing page or opener is no error of the tool: nothing is said.
+    ui::OpenWithDesktop(ui::HelpPagePath(config_.language));
+}
+
+void CTabDialog::Exit() {
+    if (settings_ != nullptr && settings_->isVisible()) settings_->SaveFields();
+    done(1);
+}
+
+void CTabDialog::keyPressEvent(QKeyEvent* event) {
+    // Enter and Escape end nothing here: the window closes only through Exit.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    CDialogSK::keyPressEvent(event);
+}
