@@ -1,0 +1,27 @@
+# `cpack -G DEB` in a build folder makes a Debian package of everything `cmake --install`
+# installs, laid out under /usr. The programs find their libraries and data relative to
+# themselves, so the package works wherever dpkg puts /usr.
+set(ZARNIK_PACKAGE_CONTACT "Zarnik maintainers <maintainers@zarnik.invalid>" CACHE STRING
+  "Maintainer named in the Debian package")
+
+set(CPACK_PACKAGE_NAME zarnik)
+set(CPACK_PACKAGE_VENDOR Zarnik)
+set(CPACK_PACKAGE_CONTACT ${ZARNIK_PACKAGE_CONTACT})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Keeps the speed cameras of a navigation device up to date")
+set(CPACK_PACKAGE_DESCRIPTION "Zarnik brings the speed-camera points of interest of a portable navigation \
+device up to date from an online camera database and sends the user's own camera reports to it. \
+The package holds the headless zarnik-sync (and the desktop program zarnik when built with Qt), \
+the reference database service poidb-server, the device emulator devagent, and the remote-command \
+client library libklxpxclnt with its headers, CMake package and pkg-config file.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR DEB)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+# The dependencies on Debian's libraries (libcurl, libsqlite3, Qt) come from the binaries.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+
+include(CPack)
