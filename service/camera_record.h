@@ -17,7 +17,7 @@ namespace service {
 struct CameraRecord {
     std::int32_t latitude;    // micro-degrees
     std::int32_t longitude;   // micro-degrees
-    std::int32_t direction;   // 0..360; -1 every, -2 none, 361..720 both ways; -3 deleted (memory only)
+    std::int32_t direction;   // 0..360; -1 every, -2 none, 361..720 both ways
     std::int32_t category;    // compared with 27515 by the duplicate test
     char name[52];            // NUL-terminated, at most 51 characters
     std::int32_t extra;       // carried, never interpreted on the PC
@@ -38,8 +38,6 @@ static_assert(offsetof(CameraRecord, name) == 16 && offsetof(CameraRecord, extra
                   offsetof(CameraRecord, identifier) == 72 && offsetof(CameraRecord, flag) == 76,
               "CameraRecord field offsets");
 static_assert(sizeof(InfoRecord) == 1028, "InfoRecord is 1028 bytes on disk");
-
-inline constexpr std::int32_t kDeletedDirection = -3;
 
 inline std::uint64_t PositionKey(const CameraRecord& r) { return platform::PositionKey(r.latitude, r.longitude); }
 

@@ -1,6 +1,5 @@
 #include "service/change_merge.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -35,7 +34,8 @@ void ChangeMerge::WriteDelta(const CameraRecord& change) {
 }
 
 void ChangeMerge::MarkDeleted(std::uint32_t index) {
-    local_[index].direction = kDeletedDirection;
+    if (deleted_.empty()) deleted_.assign(local_.size(), false);
+    deleted_[index] = true;
     localChanged_ = true;
 }
 
@@ -98,9 +98,14 @@ bool ChangeMerge::Finish(bool localIsTheFile) {
     if (!written) return false;
     folder_.Delete(platform::pcfile::kDeltaFile);
     // The records in memory become what was written, so no one needs to read the file back.
-    local_.erase(std::remove_if(local_.begin(), local_.end(),
-                                [](const CameraRecord& r) { return r.direction == kDeletedDirection; }),
-                 local_.end());
+    if (!deleted_.empty()) {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < local_.size(); ++i) {
+            if (!deleted_[i]) local_[kept++] = local_[i];
+        }
+        local_.resize(kept);
+        deleted_.clear();
+    }
     local_.insert(local_.end(), added.begin(), added.end());
     return true;
 }
@@ -111,7 +116,7 @@ bool ChangeMerge::WriteCache(const std::vector<CameraRecord>& added) {
     // The surviving cameras go out in runs between deleted ones: a few large writes.
     for (std::size_t begin = 0; begin < local_.size();) {
         std::size_t end = begin;
-        while (end < local_.size() && local_[end].direction != kDeletedDirection) ++end;
+        while (end < local_.size() && !IsDeleted(end)) ++end;
         if (end > begin && !cache.AddAll(&local_[begin], end - begin)) return false;
         begin = end + 1;
     }

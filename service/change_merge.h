@@ -44,6 +44,7 @@ private:
 
     void ApplyPending();
     void MarkDeleted(std::uint32_t index);
+    bool IsDeleted(std::size_t index) const { return !deleted_.empty() && deleted_[index]; }
     bool WriteCache(const std::vector<CameraRecord>& added);
     bool AppendToCache(const std::vector<CameraRecord>& added);
     void WriteDelta(const CameraRecord& change);
@@ -53,6 +54,9 @@ private:
     platform::WorkFolder folder_;
     std::vector<Pending> pending_;  // applied in order of arrival when the download ends
     bool localChanged_ = false;      // a cached camera was marked deleted or updated
+    // Cached cameras a delete or a replacing add removed, by index (empty while none). Kept
+    // apart from the records: a direction of -3 from the service is a camera like any other.
+    std::vector<bool> deleted_;
     CacheAppender delta_;
     bool deltaFailed_ = false;
 };

@@ -1,5 +1,8 @@
+#include <unistd.h>
+
 #include <cstring>
 
+#include "platform/atomic_file.h"
 #include "platform/pc_files.h"
 #include "service/service_client.h"
 
@@ -21,11 +24,18 @@ void CopyText(const InfoRecord& record, char* text) {
 }  // namespace
 
 service::InfoCacheResult CServiceClient::AppendInfoRecord(const InfoRecord& record) {
-    std::FILE* f = std::fopen(folder_.Path(platform::pcfile::kInfoCache).c_str(), "ab");
-    if (f == nullptr) return service::InfoCacheResult::kNothing;
-    const bool ok = std::fwrite(&record, sizeof record, 1, f) == 1;
-    const bool closed = std::fclose(f) == 0;
-    return ok && closed ? service::InfoCacheResult::kDone : service::InfoCacheResult::kNothing;
+    const std::string path = folder_.Path(platform::pcfile::kInfoCache);
+    // A record cut short (a run killed while appending, a full disk) is never read, since the
+    // file is read in whole records; appended after, this record and every later one would be
+    // read shifted, as garbage. The partial record goes first.
+    const long long size = platform::FileSizeOf(path);
+    const long long partial = size > 0 ? size % static_cast<long long>(sizeof record) : 0;
+    if (partial != 0 && truncate(path.c_str(), static_cast<off_t>(size - partial)) != 0) {
+        return service::InfoCacheResult::kNothing;
+    }
+    platform::AppendingFile file;
+    const bool ok = file.Open(path) && file.Write(&record, sizeof record) && file.Commit();
+    return ok ? service::InfoCacheResult::kDone : service::InfoCacheResult::kNothing;
 }
 
 void CServiceClient::CloseInfoCache() {

@@ -78,7 +78,8 @@ public:
     std::int32_t NextInfoRecord(char* text, bool& atLast, bool& second);
     std::int32_t PreviousInfoRecord(char* text, bool& first, bool& atFirst);
     std::int32_t LastInfoId();
-    // kDone when written, kNothing when the file could not be opened or written.
+    // kDone when written, kNothing when the file could not be opened or written (it then keeps
+    // its whole records). A partial record at the end of the file is dropped first.
     service::InfoCacheResult AppendInfoRecord(const service::InfoRecord& record);
     void CloseInfoCache();
 

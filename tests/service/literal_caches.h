@@ -35,24 +35,27 @@ struct Change {
     service::DownloadAction action;
 };
 
-// The whole merge: survivors in order, then the delta.
+// The whole merge: survivors in order, then the delta. A deletion marks the camera, whatever
+// its fields hold; an update of its position later changes its fields but does not bring it back.
 inline std::vector<service::CameraRecord> Merge(std::vector<service::CameraRecord> local, const std::vector<Change>& changes) {
     std::vector<service::CameraRecord> delta;
-    auto first = [&](std::int32_t id) -> service::CameraRecord* {
-        for (service::CameraRecord& r : local) {
-            if (r.identifier == id) return &r;
+    std::vector<bool> deleted(local.size(), false);
+    auto first = [&](std::int32_t id) -> std::size_t {
+        for (std::size_t i = 0; i < local.size(); ++i) {
+            if (local[i].identifier == id) return i;
         }
-        return nullptr;
+        return local.size();
     };
     for (const Change& c : changes) {
         if (c.action == service::DownloadAction::kUnknown) continue;
-        service::CameraRecord* found = first(c.record.identifier);
+        const std::size_t found = first(c.record.identifier);
+        const bool known = found < local.size();
         if (c.action == service::DownloadAction::kAdd) {
-            if (found) found->direction = service::kDeletedDirection;
+            if (known) deleted[found] = true;
             delta.push_back(c.record);
-        } else if (found && c.action == service::DownloadAction::kDelete) {
-            found->direction = service::kDeletedDirection;
-        } else if (found) {
+        } else if (known && c.action == service::DownloadAction::kDelete) {
+            deleted[found] = true;
+        } else if (known) {
             for (service::CameraRecord& r : local) {
                 if (r.latitude == c.record.latitude && r.longitude == c.record.longitude) {
                     r.extra = c.record.extra;
@@ -66,8 +69,8 @@ inline std::vector<service::CameraRecord> Merge(std::vector<service::CameraRecor
         }
     }
     std::vector<service::CameraRecord> out;
-    for (const service::CameraRecord& r : local) {
-        if (r.direction != service::kDeletedDirection) out.push_back(r);
+    for (std::size_t i = 0; i < local.size(); ++i) {
+        if (!deleted[i]) out.push_back(local[i]);
     }
     out.insert(out.end(), delta.begin(), delta.end());
     return out;
