@@ -45,6 +45,7 @@ CClickableStatic* CentredLabel(QWidget* parent, QRect where) {
 
 CTabDialog::CTabDialog(AppConfig& config, const platform::WorkFolder& folder) : config_(config) {
     resize(ui::DluSize(458, 301));
+    move(0, 0);  // the template places the window at the desktop origin, not centred
     setWindowTitle(QString::fromLatin1(kWindowTitle));
 
     // Pages in index order, each hidden until selected.
