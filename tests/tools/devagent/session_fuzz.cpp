@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -76,7 +77,9 @@ bool Converse(const std::string& address, const std::vector<std::uint8_t>& bytes
     inet_pton(AF_INET, address.substr(0, colon).c_str(), &sa.sin_addr);
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     Require(fd >= 0, "no socket");
-    connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    // Non-blocking: the connection completes (or fails, and the poll below sees it) meanwhile.
+    const int started = connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    Require(started == 0 || errno == EINPROGRESS, "cannot connect to the agent");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     std::size_t sent = 0;
     bool halfClosed = false;

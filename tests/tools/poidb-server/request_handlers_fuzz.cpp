@@ -6,10 +6,12 @@
 // that was read gets a complete reply with a status, and the service keeps answering a logon.
 #include <httplib.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -79,6 +81,7 @@ public:
     }
 };
 
+constexpr std::size_t kMaxBody = std::size_t{64} * 1024;
 const char kName[] = "Fuzz User";
 const char kSerial[] = "FUZZ-0001";
 const char kEmail[] = "fuzz@example.org";
@@ -111,8 +114,8 @@ struct Service {
         }
         pool = std::make_unique<poidb::ConnectionPool>(path, 4);
         context = std::make_unique<poidb::ServiceContext>(
-            poidb::ServiceContext{*pool, sessions, official, "http://127.0.0.1/", 64 * 1024, false});
-        http.set_payload_max_length(64 * 1024);
+            poidb::ServiceContext{*pool, sessions, official, "http://127.0.0.1/", kMaxBody, false});
+        http.set_payload_max_length(kMaxBody);
         poidb::RegisterStartupEndpoints(http, *context);
         poidb::RegisterSyncEndpoints(http, *context);
         poidb::RegisterFallbacks(http, *context);
