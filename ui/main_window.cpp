@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QKeyEvent>
+#include <QPainter>
 
 #include "engine/app_config.h"
 #include "ui/busy.h"
@@ -37,7 +38,7 @@ constexpr std::array<LabelPlace, CTabDialog::kPageCount> kPageLabels{{
 CClickableStatic* CentredLabel(QWidget* parent, QRect where) {
     auto* label = new CClickableStatic(parent);
     label->setGeometry(where);
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setAlignment(Qt::AlignCenter);
     return label;
 }
 
@@ -127,6 +128,18 @@ void CTabDialog::OpenHelpFile() {
 void CTabDialog::Exit() {
     if (settings_ != nullptr && settings_->isVisible()) settings_->SaveFields();
     done(1);
+}
+
+void CTabDialog::paintEvent(QPaintEvent* event) {
+    CDialogSK::paintEvent(event);
+    // The current page's label is black; a light tab behind it makes the choice plain at a glance
+    // on the picture's blue tabs, where black and white text are otherwise equally quiet.
+    const QRect tab = labels_.at(static_cast<std::size_t>(current_))->geometry();
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(226, 238, 251));
+    painter.drawRoundedRect(QRectF(tab).adjusted(0.5, 0.5, -0.5, -0.5), tab.height() / 2.0, tab.height() / 2.0);
 }
 
 void CTabDialog::keyPressEvent(QKeyEvent* event) {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "engine/app_config.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
+#include "service/camera_record.h"
 #include "tests/devicekit/running_agent.h"
 #include "tests/ui/peers.h"
 #include "ui/info_pages.h"
@@ -64,6 +66,7 @@ std::string Reports() {
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    ui::SetSettingsListPause(0);
     if (argc != 3) {
         std::fprintf(stderr, "usage: ui_screenshots LOCALE FOLDER\n");
         return 2;
@@ -117,6 +120,17 @@ int main(int argc, char** argv) {
         first.Run();
     }
 
+    // Two messages of the service, as start-up stores them.
+    std::string cache;
+    for (const char* text : {"Welcome to Zarnik. 40 fixed cameras on the A2 were checked this week.",
+                             "Mobile cameras are announced for the weekend around Munich."}) {
+        service::InfoRecord record{};
+        record.identifier = static_cast<std::int32_t>(cache.size() / sizeof record) + 1;
+        std::snprintf(record.text, sizeof record.text, "%s", text);
+        cache.append(reinterpret_cast<const char*>(&record), sizeof record);
+    }
+    testsupport::WriteWholeFile(work.file("info.cache"), cache);
+
     CTabDialog window(config, folder);
     window.show();
     QCoreApplication::processEvents();
@@ -124,6 +138,7 @@ int main(int argc, char** argv) {
     const char* pages[] = {"synchronize", "device", "about", "settings", "information"};
     for (int page : {1, 3, 4, 2}) {
         window.SelectPage(page);
+        QTest::qWait(50);  // pages fill their lists once shown
         Save(window, pages[page]);
     }
     window.SelectPage(0);
