@@ -50,7 +50,8 @@ if [ -e "$prefix/share/applications/zarnik.desktop" ]; then
   [ -x "$bin/zarnik" ] || fail "a desktop entry without the program zarnik"
   desktop-file-validate "$prefix/share/applications/zarnik.desktop" || fail "desktop entry not valid"
   for size in 48 256; do
-    [ -e "$prefix/share/icons/hicolor/${size}x${size}/apps/zarnik.png" ] || fail "no ${size}x${size} icon"
+    [ ! -e "$here/../../resources/icons/zarnik-$size.png" ] ||
+      [ -e "$prefix/share/icons/hicolor/${size}x${size}/apps/zarnik.png" ] || fail "no ${size}x${size} icon"
   done
 fi
 
