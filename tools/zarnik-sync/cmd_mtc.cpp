@@ -1,5 +1,7 @@
 // build-mtc and count-mtc: the speed-camera file on the PC.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "commands.h"
 #include "platform/pc_files.h"
@@ -28,14 +30,16 @@ int RunBuildMtc(const BuildMtcOptions& options, const Verbosity& verbosity) {
         return kExitOk;
     }
     service::CameraFileSummary summary;
-    switch (service::BuildCameraFile(cameras, out, &summary)) {
+    const service::CameraFileResult result = service::BuildCameraFile(cameras, out, &summary);
+    const int error = errno;
+    switch (result) {
     case service::CameraFileResult::kWritten:
         if (!verbosity.quiet) std::printf("wrote %zu cameras in %zu cells to %s\n", summary.cameras, summary.cells, out.c_str());
         return kExitOk;
     case service::CameraFileResult::kTooLarge:
         return Fail(kExitFailed, "too many cameras for one speed-camera file; " + out + " not written");
     default:
-        return Fail(kExitFailed, "cannot write " + out + "; any earlier file is unchanged");
+        return Fail(kExitFailed, "cannot write " + out + ": " + std::strerror(error) + "; any earlier file is unchanged");
     }
 }
 

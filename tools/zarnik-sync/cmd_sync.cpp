@@ -1,5 +1,10 @@
 // zarnik-sync sync: one synchronisation with the service, headless.
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "commands.h"
@@ -50,8 +55,25 @@ void PrintSummary(const platform::WorkFolder& folder, const engine::SyncCounts& 
 }  // namespace
 
 // The line under the message of a failure: what went wrong underneath, when it is known.
-void PrintCause(const CServiceClient& client) {
-    if (!client.failure_cause().empty()) std::fprintf(stderr, "Cause: %s\n", client.failure_cause().c_str());
+// A failure to write the PC files that the transport did not explain is looked into here: the
+// working folder refusing writes, or a full disk, are the usual reasons.
+std::string FolderCause(const platform::WorkFolder& folder) {
+    if (::access(folder.root().c_str(), W_OK) != 0) {
+        return "cannot write in " + folder.root() + ": " + std::strerror(errno);
+    }
+    struct statvfs space {};
+    if (::statvfs(folder.root().c_str(), &space) == 0 && space.f_bavail == 0) {
+        return "cannot write in " + folder.root() + ": " + std::strerror(ENOSPC);
+    }
+    return {};
+}
+
+void PrintCause(const CServiceClient& client, std::uint32_t code) {
+    std::string cause = client.failure_cause();
+    const bool fileFailure = code == static_cast<std::uint32_t>(service::Code(service::Result::kCameraFileFailed)) ||
+                             code == static_cast<std::uint32_t>(service::Code(service::Result::kLocalCacheFailed));
+    if (fileFailure && cause.empty()) cause = FolderCause(client.folder());
+    if (!cause.empty()) std::fprintf(stderr, "Cause: %s\n", cause.c_str());
 }
 
 // The device road: the device of the chosen model, through its transport.
@@ -81,7 +103,7 @@ int SyncWithDevice(const platform::WorkFolder& folder, CServiceClient& client, c
         return Fail(kExitFailed, "the personal updates could not be copied from the device; nothing was changed");
     }
     if (result.code != 0) {  // the message has been shown
-        PrintCause(client);
+        PrintCause(client, result.code);
         return kExitFailed;
     }
     return result.cameraFileCopied ? kExitOk : kExitFailed;
@@ -118,7 +140,7 @@ int RunSync(const SyncCommandOptions& options, const Verbosity& verbosity) {
         // The synchronisation's failures reach the user as a message with an empty caption.
         TerminalMessages messages(stderr, stdin);
         messages.Show(engine::ErrorTextForCode(code, texts), "", engine::MessageButtons::kOk);
-        PrintCause(client);
+        PrintCause(client, code);
         return kExitFailed;
     }
     if (!verbosity.quiet) {

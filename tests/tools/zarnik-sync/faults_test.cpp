@@ -165,13 +165,14 @@ TEST_F(SyncFaults, AChangeDownloadThatCannotBeStored) {
     const struct {
         const char* name;
         bool needsRoot;
+        const char* cause;  // the line under the message
         std::function<void(const std::string&)> break_;
         std::function<void(const std::string&)> mend;
     } faults[] = {
-        {"the delta file cannot be opened", false,
+        {"the delta file cannot be opened", false, "/newconfig.dat: Is a directory",
          [](const std::string& home) { fs::create_directory(home + "/newconfig.dat"); },
          [](const std::string& home) { fs::remove(home + "/newconfig.dat"); }},
-        {"the disk fills up", true,
+        {"the disk fills up", true, ": No space left on device",
          [](const std::string& home) {
              // Room for the marker and the delta, not for a second copy of the cache.
              const auto cache = fs::file_size(home + "/local.cache");
@@ -201,7 +202,8 @@ TEST_F(SyncFaults, AChangeDownloadThatCannotBeStored) {
         fault.break_(home_);
         const auto failed = Sync();
         EXPECT_EQ(failed.status, 1);
-        EXPECT_NE(failed.err.find("Error in local cache !"), std::string::npos) << failed.err;
+        EXPECT_NE(failed.err.find("Error in local cache !\nCause: cannot "), std::string::npos) << failed.err;
+        EXPECT_NE(failed.err.find(fault.cause), std::string::npos) << failed.err;
         EXPECT_EQ(testsupport::ReadWholeFile(home_ + "/local.cache"), cache);
         EXPECT_EQ(testsupport::ReadWholeFile(home_ + "/poiupdates.upd"), reports);
         fault.mend(home_);
