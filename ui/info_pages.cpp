@@ -58,7 +58,7 @@ CVyoInfo::CVyoInfo()
     connect(button_, &QPushButton::clicked, this, [this] { done(1); });
 }
 
-int CVyoInfo::ShowInfo(std::string title, std::string button, std::string text) {
+int CVyoInfo::ShowInfo(const std::string& title, const std::string& button, const std::string& text) {
     text_->setText(ui::FromOutside(text));
     title_->setText(ui::FromOutside(title));
     button_->setText(ui::FromOutside(button));

@@ -18,7 +18,7 @@ class CVyoInfo : public CDialogSK {
     Q_OBJECT
 public:
     CVyoInfo();
-    virtual int ShowInfo(std::string title, std::string button, std::string text);
+    virtual int ShowInfo(const std::string& title, const std::string& button, const std::string& text);
 
     CTransparentStatic* titleLabel() const { return title_; }
     CTransparentStatic* textLabel() const { return text_; }

@@ -37,7 +37,7 @@ CSyncStatus::CSyncStatus()
     setWindowTitle(QStringLiteral("Zarnik"));
 }
 
-CSyncStatus::~CSyncStatus() { Close(); }
+CSyncStatus::~CSyncStatus() { hide(); }
 
 void CSyncStatus::Show() {
     if (const QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) {
