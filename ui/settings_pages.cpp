@@ -114,17 +114,6 @@ QRect Where(Window window, Slot slot) {
     return ui::DluRect(p.x, p.y, p.width, p.height);
 }
 
-// The program's own English texts, whatever language is loaded: the first-run dialog runs
-// before start-up loads one.
-const platform::StringTable& English() {
-    static const platform::StringTable english = [] {
-        platform::StringTable table;
-        table.Load(platform::LanguagePackFolder(), platform::kEnglishLocale);
-        return table;
-    }();
-    return english;
-}
-
 int Utf8Size(const QString& text) { return static_cast<int>(text.toUtf8().size()); }
 
 // The longest start of text that is at most limit bytes of UTF-8, never half a character.
@@ -381,7 +370,7 @@ ISettings::ISettings(AppConfig& config, const platform::WorkFolder& folder)
       folder_(folder),
       form_(std::make_unique<ui::SettingsForm>(
           this, Window::kFirstRun,
-          ui::SettingsForm::Texts{"Settings", English().Text(kRegistrationNotice), "Registration name :",
+          ui::SettingsForm::Texts{"Settings", ui::EnglishTexts().Text(kRegistrationNotice), "Registration name :",
                                   "Device serial :", "Email Address :", "Select language gui:", "Select device:"},
           folder)),
       ok_(Button(this, Window::kFirstRun, kOkOrTest, "OK")),

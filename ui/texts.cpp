@@ -7,7 +7,9 @@ namespace {
 
 const platform::StringTable* current = nullptr;
 
-const platform::StringTable& English() {
+}  // namespace
+
+const platform::StringTable& EnglishTexts() {
     static const platform::StringTable english = [] {
         platform::StringTable table;
         table.Load(platform::LanguagePackFolder(), platform::kEnglishLocale);
@@ -16,9 +18,7 @@ const platform::StringTable& English() {
     return english;
 }
 
-}  // namespace
-
-const platform::StringTable& Texts() { return current != nullptr ? *current : English(); }
+const platform::StringTable& Texts() { return current != nullptr ? *current : EnglishTexts(); }
 void SetTexts(const platform::StringTable* table) { current = table; }
 std::string Text(unsigned id) { return Texts().Text(id); }
 

@@ -10,6 +10,8 @@ namespace ui {
 // The string table of the interface language, program-wide like the old resource module.
 // Before start-up loads a language (and after SetTexts(nullptr)) the texts are English.
 const platform::StringTable& Texts();
+// The program's English, whatever language is loaded (the first-run dialog speaks it).
+const platform::StringTable& EnglishTexts();
 void SetTexts(const platform::StringTable* table);
 std::string Text(unsigned id);
 
