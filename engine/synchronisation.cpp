@@ -213,10 +213,9 @@ std::uint32_t RunSynchronisation(CServiceClient& client, IProgressSink& progress
 
 std::string ErrorTextForCode(std::uint32_t code, const platform::StringTable& texts) {
     if (code >= 10000 && code <= 10014) return texts.Text(text::kFirstError + (code - 10000));
-    if (code == 1) {
-        return "The connection to the service failed during the synchronisation. Nothing was lost: your personal "
-               "updates stay on the device and are sent again at the next synchronisation.";
-    }
+    // The session broke off. Where the reports are kept depends on the road (device or PC), so
+    // the text says only what is true on both, in the user's language.
+    if (code == 1) return texts.Text(text::kSynchronisationFailed) + "\n" + texts.Text(text::kFirstError + 12);
     return "Error " + std::to_string(code);
 }
 

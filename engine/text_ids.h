@@ -4,6 +4,7 @@
 // reaches the same texts through these names.
 namespace engine::text {
 inline constexpr unsigned kDeviceNotConnected = 118;
+inline constexpr unsigned kSynchronisationFailed = 122;
 inline constexpr unsigned kRunningTitle = 126;
 inline constexpr unsigned kOkButton = 128;
 inline constexpr unsigned kFirstError = 129;  // 10000 + i is text 129 + i

@@ -6,6 +6,7 @@
 #include "engine/startup.h"
 #include "platform/registry.h"
 #include "service/service_client.h"
+#include "scripted_http_server.h"
 #include "sync_harness.h"
 #include "tests/tools/poidb-server/server_fixture.h"
 #include "who.h"
@@ -156,3 +157,28 @@ TEST_F(StartupEndToEnd, RegistrationTestAndPendingUpdates) {
 }
 
 }  // namespace
+
+// A service that answers every alert request with the alert just shown would keep start-up in
+// the loop for ever: the repeat ends it.
+TEST(StartupAlerts, AServiceRepeatingTheAlertJustShownEndsTheLoop) {
+    testsupport::TempDir work;
+    setenv("ZARNIK_SETTINGS", work.file("settings.reg").c_str(), 1);
+    testsupport::ScriptedHttpServer server([](const testsupport::HttpRequest& request, testsupport::HttpConnection& conn) {
+        if (request.path.find("Alerts.php") != std::string::npos) {
+            testsupport::SendReply(conn, "7|Speed checks on the A2|");
+        } else {
+            testsupport::SendReply(conn, request.path.find("ServerUp") != std::string::npos ? "IMTHERE:" : "NONE:");
+        }
+    });
+    ASSERT_TRUE(server.ok());
+    CServiceClient client{platform::WorkFolder(work.path())};
+    client.SetBaseUrl(server.BaseUrl().c_str());
+    RecordingInformation information;
+    e2e::RecordingProgress progress;
+    const auto outcome = engine::RunStartupExchanges(client, e2e::EnglishTexts(), "1033", -1, std::time(nullptr),
+                                                     progress, information);
+    EXPECT_EQ(outcome.alertsShown, 1);
+    EXPECT_EQ(outcome.lastAlertId, 7);
+    EXPECT_EQ(platform::ReadStoredSettings().alertId, 7);
+    unsetenv("ZARNIK_SETTINGS");
+}
