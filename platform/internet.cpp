@@ -302,6 +302,20 @@ bool InternetCrackUrl(const char* url, std::string& host, std::string& path) {
     return true;
 }
 
+std::string UrlPort(const char* url) {
+    if (url == nullptr) return {};
+    const std::string text(url);
+    const size_t scheme = text.find("://");
+    if (scheme == std::string::npos) return {};
+    const size_t start = scheme + 3;
+    const size_t end = text.find_first_of("/?#", start);
+    std::string authority = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (const size_t at = authority.rfind('@'); at != std::string::npos) authority.erase(0, at + 1);
+    const size_t colon = authority.rfind(':');
+    if (colon == std::string::npos || authority.find(']', colon) != std::string::npos) return {};
+    return authority.substr(colon + 1);
+}
+
 HINTERNET InternetConnect(HINTERNET session, const char* host, std::uint16_t port) {
     auto* s = As<SessionHandle>(session, Handle::Kind::kSession);
     if (!s || !host || !*host) return nullptr;

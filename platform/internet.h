@@ -20,6 +20,10 @@ HINTERNET InternetOpen(const char* agent);
 // URL is dropped: the caller decides the port. False for a URL with no "scheme://host".
 bool InternetCrackUrl(const char* url, std::string& host, std::string& path);
 
+// The port written in a URL ("8080" of "http://host:8080/x"), empty when it names none. It is
+// never used for connecting; callers tell the user so.
+std::string UrlPort(const char* url);
+
 // Opens a connection handle to the host on the port. The host name must resolve (unless a
 // proxy is configured, which resolves it instead).
 HINTERNET InternetConnect(HINTERNET session, const char* host, std::uint16_t port);

@@ -63,15 +63,9 @@ void CServiceClient::SetTransferObserver(platform::inet::TransferObserver observ
 void CServiceClient::NoteTransportFailure(const char* step, const std::string& url) {
     failureCause_ = std::string(step) + " " + url;
     if (const std::string why = inet::LastErrorText(); !why.empty()) failureCause_ += ": " + why;
-    const std::size_t scheme = url.find("://");
-    if (scheme == std::string::npos) return;
-    const std::size_t start = scheme + 3;
-    const std::string authority = url.substr(start, url.find_first_of("/?#", start) - start);
-    const std::size_t colon = authority.rfind(':');
-    if (colon != std::string::npos && authority.find(']', colon) == std::string::npos &&
-        authority.substr(colon + 1) != "80") {
-        failureCause_ += " (the address names port " + authority.substr(colon + 1) +
-                         ", but the service is always reached on port 80)";
+    const std::string port = inet::UrlPort(url.c_str());
+    if (!port.empty() && port != "80") {
+        failureCause_ += " (the address names port " + port + ", but the service is always reached on port 80)";
     }
 }
 

@@ -3,6 +3,7 @@
 // and the footer that documents them, and one way of reporting usage errors.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <exception>
 #include <string>
 
 namespace zcli {
@@ -55,6 +56,20 @@ inline int Parse(CLI::App& app, int argc, char** argv) {
         return kExitUsage;
     }
     return -1;
+}
+
+// Runs a program's body; an exception that escapes it (a command line the library could not
+// build, memory running out) ends the program with a message and status 1, never an abort.
+template <class Body>
+int Guarded(const char* program, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", program, e.what());
+    } catch (...) {
+        std::fprintf(stderr, "%s: unexpected failure\n", program);
+    }
+    return kExitFailed;
 }
 
 }  // namespace zcli

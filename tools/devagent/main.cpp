@@ -22,13 +22,16 @@ const std::map<std::string, std::string> kModels = {
 
 std::string ModelList() {
     std::string text = "Models (--model):";
-    for (const auto& [code, what] : kModels) text += "\n  " + code + "  " + what;
+    for (const auto& [code, what] : kModels) {
+        text += "\n  ";
+        text += code;
+        text += "  ";
+        text += what;
+    }
     return text;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     CLI::App app{"devagent: the device emulator. Serves a folder as the navigation device's file system over the "
                  "device protocol on a loopback port, until interrupted (SIGINT, SIGTERM).",
                  "devagent"};
@@ -113,4 +116,10 @@ int main(int argc, char** argv) {
     sigwait(&signals, &received);
     agent.Stop();
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return zcli::Guarded("devagent", [&] { return Run(argc, argv); });
 }

@@ -120,9 +120,7 @@ poidb::CommandLine LineOf(const CLI::App* command, const std::vector<poidb::Admi
     return line;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     CLI::App app{"poidb-server: the reference camera database service on SQLite, and its administration.",
                  "poidb-server"};
     zcli::Describe(app);
@@ -156,4 +154,10 @@ int main(int argc, char** argv) {
     if (const int status = zcli::CheckCommandWord(app, argc, argv); status >= 0) return status;
     if (const int status = zcli::Parse(app, argc, argv); status >= 0) return status;
     return run ? run() : zcli::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return zcli::Guarded("poidb-server", [&] { return Run(argc, argv); });
 }

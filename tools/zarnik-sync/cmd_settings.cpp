@@ -39,12 +39,8 @@ std::string UrlProblem(const std::string& url) {
     std::string host;
     std::string path;
     if (!platform::inet::InternetCrackUrl(url.c_str(), host, path) || host.empty()) return "the address names no host";
-    const std::size_t authorityEnd = url.find_first_of("/?#", 7);
-    const std::string authority = url.substr(7, authorityEnd == std::string::npos ? std::string::npos : authorityEnd - 7);
-    const std::size_t colon = authority.rfind(':');
-    if (colon != std::string::npos && authority.find(']', colon) == std::string::npos &&
-        authority.substr(colon + 1) != "80") {
-        return "the service is always reached on port 80; an address naming port " + authority.substr(colon + 1) +
+    if (const std::string port = platform::inet::UrlPort(url.c_str()); !port.empty() && port != "80") {
+        return "the service is always reached on port 80; an address naming port " + port +
                " would not be used as written";
     }
     if (url.back() != '/') return "the address names a web folder and must end with \"/\" (" + url + "/)";

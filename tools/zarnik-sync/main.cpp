@@ -39,7 +39,9 @@ void AddTimeout(CLI::App* command, int& seconds) {
 
 }  // namespace zsync
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     using namespace zsync;
     CLI::App app{"zarnik-sync: keeps the speed cameras of a navigation device up to date from the camera "
                  "database service, without a window. The PC files live in the working folder: $ZARNIK_HOME, "
@@ -150,4 +152,10 @@ int main(int argc, char** argv) {
     if (const int status = zcli::CheckCommandWord(app, argc, argv); status >= 0) return status;
     if (const int status = zcli::Parse(app, argc, argv); status >= 0) return status;
     return run ? run() : kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return zcli::Guarded("zarnik-sync", [&] { return Run(argc, argv); });
 }
