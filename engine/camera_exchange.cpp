@@ -314,20 +314,35 @@ private:
 
 std::size_t CountLines(std::string_view text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
 
-// The text of the first element named local (any prefix) inside an element's text.
-bool ChildText(std::string_view element, std::string_view local, std::string_view& text) {
+// The texts of the child elements named direction, category and extra (any prefix), in one
+// pass over the waypoint's tags; the first of each name counts.
+void ChildTexts(std::string_view element, std::string_view& direction, std::string_view& category,
+                std::string_view& extra) {
     for (std::size_t at = element.find('<'); at != std::string_view::npos; at = element.find('<', at + 1)) {
-        const std::size_t nameEnd = element.find_first_of("> \t\r\n/", at + 1);
-        if (nameEnd == std::string_view::npos) return false;
+        std::size_t nameEnd = at + 1;
+        while (nameEnd < element.size() && std::string_view("> \t\r\n/").find(element[nameEnd]) == std::string_view::npos) {
+            ++nameEnd;
+        }
+        if (nameEnd >= element.size() || element[nameEnd] != '>') continue;
         std::string_view name = element.substr(at + 1, nameEnd - at - 1);
         if (const std::size_t colon = name.find(':'); colon != std::string_view::npos) name.remove_prefix(colon + 1);
-        if (name != local || element[nameEnd] != '>') continue;
+        std::string_view* slot = name == "direction" ? &direction
+                                 : name == "category" ? &category
+                                 : name == "extra"    ? &extra
+                                                      : nullptr;
+        if (slot == nullptr || !slot->empty()) continue;
         const std::size_t end = element.find('<', nameEnd + 1);
-        if (end == std::string_view::npos) return false;
-        text = element.substr(nameEnd + 1, end - nameEnd - 1);
-        return true;
+        if (end == std::string_view::npos) return;
+        *slot = element.substr(nameEnd + 1, end - nameEnd - 1);
+        at = end - 1;
     }
-    return false;
+}
+
+// memmem: a two-way search, far faster than scanning for each "<" in turn.
+std::size_t FindText(const std::string& text, std::string_view what, std::size_t from) {
+    if (from >= text.size()) return std::string::npos;
+    const void* hit = ::memmem(text.data() + from, text.size() - from, what.data(), what.size());
+    return hit == nullptr ? std::string::npos : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
 }
 
 // An attribute of a start tag: name="value" or name='value'.
@@ -360,7 +375,7 @@ ImportResult ReadGpx(ChunkReader& reader, std::string& buffer, const RecordSink&
         pos = to;
     };
     for (;;) {
-        const std::size_t start = buffer.find("<wpt", pos);
+        const std::size_t start = FindText(buffer, "<wpt", pos);
         const bool isWaypoint = start != std::string::npos && start + 4 < buffer.size() &&
                                 std::string_view(" \t\r\n/>").find(buffer[start + 4]) != std::string_view::npos;
         if (start != std::string::npos && !isWaypoint && start + 4 < buffer.size()) {
@@ -373,7 +388,7 @@ ImportResult ReadGpx(ChunkReader& reader, std::string& buffer, const RecordSink&
             if (tagEnd != std::string::npos && buffer[tagEnd - 1] == '/') {
                 end = tagEnd + 1;
             } else if (tagEnd != std::string::npos) {
-                const std::size_t close = buffer.find("</wpt>", tagEnd);
+                const std::size_t close = FindText(buffer, "</wpt>", tagEnd);
                 if (close != std::string::npos) end = close + 6;
             }
         }
@@ -410,9 +425,7 @@ ImportResult ReadGpx(ChunkReader& reader, std::string& buffer, const RecordSink&
             summary.problem = "a waypoint without lat and lon";
             return ImportResult::kBadFile;
         }
-        ChildText(element, "direction", direction);
-        ChildText(element, "category", category);
-        ChildText(element, "extra", extra);
+        ChildTexts(element, direction, category, extra);
         if (!FillCamera(lat, lon, direction, category, extra, camera, summary.problem)) return ImportResult::kBadFile;
         if (!add(AddRecord(camera))) return ImportResult::kWriteFailed;
         advance(end);
