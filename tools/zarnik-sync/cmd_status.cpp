@@ -64,7 +64,9 @@ int RunStatus(int timeoutSeconds, const Verbosity& verbosity) {
     platform::FolderLock lock;  // the information cache and "AlertID" are rewritten
     AppConfig config;
     platform::StringTable texts;
-    if (!OpenForService(folder, lock, config, texts, error)) return Fail(kExitFailed, error);
+    std::string notice;
+    if (!OpenForService(folder, lock, config, texts, error, notice)) return Fail(kExitFailed, error);
+    if (!notice.empty() && !verbosity.quiet) std::fprintf(stderr, "zarnik-sync: %s\n", notice.c_str());
     const platform::StoredSettings stored = platform::ReadStoredSettings();
     std::printf("Service: %s\n", config.baseUrl);
 

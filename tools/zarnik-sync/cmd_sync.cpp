@@ -116,7 +116,9 @@ int RunSync(const SyncCommandOptions& options, const Verbosity& verbosity) {
     platform::FolderLock lock;
     AppConfig config;
     platform::StringTable texts;
-    if (!OpenForService(folder, lock, config, texts, error)) return Fail(kExitFailed, error);
+    std::string notice;
+    if (!OpenForService(folder, lock, config, texts, error, notice)) return Fail(kExitFailed, error);
+    if (!notice.empty() && !verbosity.quiet) std::fprintf(stderr, "zarnik-sync: %s\n", notice.c_str());
     platform::Registration who;
     if (!platform::ReadRegistration(who)) {
         return Fail(kExitFailed, "the registration data is incomplete; set it with 'zarnik-sync settings set'");

@@ -51,6 +51,11 @@ TEST_F(SyncCommand, SettingsThenTwoSynchronisations) {
     run = RunZarnikSync({"sync", "--pc-only"}, work_.path());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Failed to send request !\nCause: sending http://"), std::string::npos) << run.err;
+    // The folder of the settings was not reachable either, and the user is told so.
+    EXPECT_NE(run.err.find("the server-address file could not be fetched (sending http://" + address_ +
+                           "/POIDataBase/vyosync.txt: "),
+              std::string::npos)
+        << run.err;
     EXPECT_EQ(RunZarnikSync({"sync"}, work_.path()).status, 1);  // the device side is not there
 }
 
