@@ -13,8 +13,12 @@ int main(int argc, char** argv) {
     // Start-up is a chain of modal windows: closing one must not end the tool.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    std::string problem = platform::SettingsStoreLocationProblem();
+    if (!problem.empty()) {
+        std::fprintf(stderr, "zarnik: %s\n", problem.c_str());
+        return 1;
+    }
     std::string folder;
-    std::string problem;
     if (!platform::DefaultWorkFolderPath(folder, problem)) {
         std::fprintf(stderr, "zarnik: %s\n", problem.c_str());
         return 1;
