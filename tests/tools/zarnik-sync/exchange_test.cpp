@@ -24,7 +24,7 @@ using tooltest::RunZarnikSync;
 // degree, every kind of direction, names that need escaping in XML and CSV, and Latin-1 bytes.
 std::vector<CameraRecord> SampleCameras(std::size_t count) {
     std::mt19937 random(7);
-    const char* names[] = {"Plain", "A & B <C>", "Quote \"here\", comma", "Gr\xfc\xdf" "e", "tab\there", ""};
+    const char* names[] = {"Plain", "A & B <C>", "Quote \"here\", comma", ("Gr\xfc\xdf" "e"), "tab\there", ""};
     const std::int32_t directions[] = {-1, -2, 0, 90, 360, 361, 450, 720};
     std::vector<CameraRecord> cameras(count);
     for (std::size_t i = 0; i < count; ++i) {
