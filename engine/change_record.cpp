@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <unordered_set>
 
 #include "platform/pc_files.h"
 
@@ -33,6 +35,17 @@ std::uint32_t CountChangeRecords(const std::string& path) {
     const long long size = platform::FileSizeOf(path);
     if (size < 0) return 0;
     return static_cast<std::uint32_t>(static_cast<unsigned long long>(size) / sizeof(ChangeRecord));
+}
+
+std::vector<ChangeRecord> MergeReports(const std::vector<ChangeRecord>& first, const std::vector<ChangeRecord>& second) {
+    const auto bytes = [](const ChangeRecord& r) { return std::string(reinterpret_cast<const char*>(&r), sizeof r); };
+    std::vector<ChangeRecord> merged = first;
+    std::unordered_set<std::string> known;
+    for (const ChangeRecord& r : first) known.insert(bytes(r));
+    for (const ChangeRecord& r : second) {
+        if (known.count(bytes(r)) == 0) merged.push_back(r);
+    }
+    return merged;
 }
 
 }  // namespace engine

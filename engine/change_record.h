@@ -51,4 +51,8 @@ bool ReadChangeRecords(const std::string& path, std::vector<ChangeRecord>& out);
 // The number of whole records in the file; 0 when it is missing.
 std::uint32_t CountChangeRecords(const std::string& path);
 
+// `first` whole, then the records of `second` that are not byte for byte among `first`, in
+// their order: merging the same reports twice adds nothing.
+std::vector<ChangeRecord> MergeReports(const std::vector<ChangeRecord>& first, const std::vector<ChangeRecord>& second);
+
 }  // namespace engine

@@ -1,7 +1,6 @@
 #include "engine/device_sync.h"
 
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "device/device_link.h"
@@ -17,8 +16,6 @@ namespace {
 
 constexpr const char* kDeviceCopy = ".\\device.upd";  // private: never the user's own file
 
-std::string Bytes(const ChangeRecord& r) { return {reinterpret_cast<const char*>(&r), sizeof r}; }
-
 // The PC's pending reports, then the device's that are not among them, whole records only.
 bool MergeDeviceReports(const platform::WorkFolder& folder) {
     std::vector<ChangeRecord> pc;
@@ -27,12 +24,7 @@ bool MergeDeviceReports(const platform::WorkFolder& folder) {
         !ReadChangeRecords(folder.Path(kDeviceCopy), device)) {
         return false;
     }
-    std::vector<ChangeRecord> merged = pc;
-    std::unordered_set<std::string> known;
-    for (const ChangeRecord& r : pc) known.insert(Bytes(r));
-    for (const ChangeRecord& r : device) {
-        if (known.count(Bytes(r)) == 0) merged.push_back(r);
-    }
+    const std::vector<ChangeRecord> merged = MergeReports(pc, device);
     platform::AtomicFile out;
     const bool written = out.Open(folder.Path(platform::pcfile::kPersonalUpdates)) &&
                          out.Write(merged.data(), merged.size() * sizeof(ChangeRecord)) && out.Commit();

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
-#include <unordered_set>
 
 #include "device/device_link.h"
 #include "platform/atomic_file.h"
@@ -28,7 +27,6 @@ constexpr const char* kDeleteCheck = ".\\personal.check";  // the delete never n
 constexpr mode_t kPrivateFolder = 0700;
 constexpr mode_t kPrivateFile = 0600;
 
-std::string Bytes(const ChangeRecord& r) { return {reinterpret_cast<const char*>(&r), sizeof r}; }
 
 bool Connected(CDeviceLink* link) {
     if (link == nullptr) return false;
@@ -129,16 +127,6 @@ bool DeviceFileIsEmpty(CDeviceLink& link, const platform::WorkFolder& folder) {
 }
 
 }  // namespace
-
-std::vector<ChangeRecord> MergeReports(const std::vector<ChangeRecord>& first, const std::vector<ChangeRecord>& second) {
-    std::vector<ChangeRecord> merged = first;
-    std::unordered_set<std::string> known;
-    for (const ChangeRecord& r : first) known.insert(Bytes(r));
-    for (const ChangeRecord& r : second) {
-        if (known.count(Bytes(r)) == 0) merged.push_back(r);
-    }
-    return merged;
-}
 
 StoredBackup ExamineStoredBackup(const platform::WorkFolder& folder) {
     const long long size = folder.SizeOf(kStoredPersonalUpdates);

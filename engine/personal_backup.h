@@ -54,8 +54,5 @@ PersonalResult RestorePersonalUpdates(CDeviceLink* link, const platform::WorkFol
 PersonalResult DeleteAllPersonalUpdates(CDeviceLink* link, const platform::WorkFolder& folder,
                                         const std::function<bool()>& confirm);
 
-// `first` whole, then the records of `second` that are not byte for byte among `first`, in
-// their order: merging the same reports twice adds nothing.
-std::vector<ChangeRecord> MergeReports(const std::vector<ChangeRecord>& first, const std::vector<ChangeRecord>& second);
 
 }  // namespace engine
