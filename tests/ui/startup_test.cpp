@@ -1,3 +1,4 @@
+#include <QLabel>
 #include <QtTest>
 #include <ctime>
 #include <filesystem>
@@ -54,7 +55,11 @@ struct Start {
     QStringList Run(std::function<void()> onInfo = {}) {
         uitest::ModalAnswers answers(std::move(onInfo), [](QWidget* window, QStringList& seen) {
             if (auto* settings = dynamic_cast<ISettings*>(window)) {
-                seen << "settings";
+                // It runs before a language is loaded: always the template's English.
+                bool english = false;
+                for (const QLabel* label : settings->findChildren<QLabel*>())
+                    english = english || label->text() == QStringLiteral("Select language gui:");
+                seen << (english ? "settings" : "settings in another language");
                 settings->done(2);
             } else if (auto* main = dynamic_cast<CTabDialog*>(window)) {
                 seen << "main:" + main->pageLabel(0)->text();
