@@ -40,8 +40,11 @@ struct Window {
         for (int i = 0; i < CTabDialog::kPageCount; ++i) shown += window->page(i)->isVisible() ? '1' : '0';
         return shown;
     }
+    // What the opener was asked to open; it runs on its own, so this waits for it a while.
     std::string Opened() {
-        QTest::qWait(300);  // the opener runs on its own
+        for (int waited = 0; waited < 10000 && !testsupport::FileExists(opened.file("log")); waited += 50)
+            QTest::qWait(50);
+        QTest::qWait(100);
         return testsupport::FileExists(opened.file("log")) ? testsupport::ReadWholeFile(opened.file("log")) : "";
     }
 };
