@@ -1,0 +1,36 @@
+// Any bytes as a GPX or CSV reports file: the import either appends whole "add" records after
+// the records already there, or leaves the personal-updates file byte for byte as it was.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "engine/camera_exchange.h"
+#include "engine/change_record.h"
+#include "temp_dir.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const testsupport::TempDir folder;
+    const std::string reports = folder.file("reports");
+    const std::string updates = folder.file("poiupdates.upd");
+    testsupport::WriteWholeFile(reports, std::string(reinterpret_cast<const char*>(data), size));
+    const std::string before(80, '\x07');  // one record the navigation software wrote
+    testsupport::WriteWholeFile(updates, before);
+
+    engine::ImportSummary summary;
+    const engine::ImportResult result = engine::ImportReports(reports, updates, summary);
+    const std::string after = testsupport::ReadWholeFile(updates);
+    if (result != engine::ImportResult::kAppended) {
+        if (after != before) std::abort();  // a refused file must change nothing
+        return 0;
+    }
+    if (after.size() != before.size() + summary.appended * sizeof(engine::ChangeRecord) || after.compare(0, 80, before) != 0)
+        std::abort();
+    const auto records = engine::ParseChangeRecords(after.data() + 80, after.size() - 80);
+    for (const engine::ChangeRecord& r : records) {
+        if (r.action != engine::ChangeAction::kAdd) std::abort();
+    }
+    return 0;
+}
