@@ -71,7 +71,10 @@ function(zarnik_add_fuzzer name)
     # tree, so the seed folder in the sources stays as committed.
     set(scratch ${CMAKE_CURRENT_BINARY_DIR}/${name}-found)
     file(MAKE_DIRECTORY ${scratch})
-    add_test(NAME ${name} COMMAND ${name} -runs=${F_RUNS} -max_len=4096 -rss_limit_mb=1024 ${scratch} ${F_CORPUS})
+    # At most RUNS inputs and at most 15 seconds, whichever comes first: the corpus a run leaves
+    # in the scratch folder makes the next run's inputs slower, and CI time stays bounded.
+    add_test(NAME ${name} COMMAND ${name} -runs=${F_RUNS} -max_total_time=15 -max_len=4096 -rss_limit_mb=1024
+      ${scratch} ${F_CORPUS})
   else()
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common/fuzz_replay_main.cpp)
     add_test(NAME ${name} COMMAND ${name} ${F_CORPUS})
