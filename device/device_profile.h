@@ -60,5 +60,8 @@ bool ReadDeviceModels(const std::string& path, std::vector<DeviceModel>& models)
 // The profile of model `index`: 1 when the file could be read (profile is set only when the
 // index names a model; otherwise it keeps what it held), 0 when it could not.
 int LoadProfile(const std::string& path, std::uint32_t index, DeviceProfile& profile);
+// What the user is told, with the caption "Error", when devices.ini cannot be read.
+inline constexpr const char* kDevicesIniMissingText =
+    "Device config file seems missing, please correct by re-installing application";
 
 }  // namespace device

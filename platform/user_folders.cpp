@@ -1,6 +1,7 @@
 #include "platform/user_folders.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace platform {
 
@@ -34,6 +35,17 @@ bool DefaultWorkFolderPath(std::string& path, std::string& error) {
 std::string SettingsStoreLocationProblem() {
     if (NonEmpty("ZARNIK_SETTINGS") || NonEmpty("XDG_CONFIG_HOME") || NonEmpty("HOME")) return {};
     return "no place for the settings: HOME is not set, and neither is ZARNIK_SETTINGS nor XDG_CONFIG_HOME";
+}
+
+bool CreateDefaultWorkFolder(std::string& path, std::string& error) {
+    if (!DefaultWorkFolderPath(path, error)) return false;
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (ec || !std::filesystem::is_directory(path, ec)) {
+        error = "cannot work in " + path + ": " + (ec ? ec.message() : "not a folder");
+        return false;
+    }
+    return true;
 }
 
 }  // namespace platform

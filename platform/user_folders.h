@@ -11,6 +11,9 @@ namespace platform {
 // XDG base-directory rules say. False, with the reason for the user, when none of these is
 // set. The folder is only named here, not created.
 bool DefaultWorkFolderPath(std::string& path, std::string& error);
+// The same folder, created with its parents when missing. False, with the reason for the user,
+// when it has no place, cannot be made, or is something other than a folder.
+bool CreateDefaultWorkFolder(std::string& path, std::string& error);
 
 // Empty when the settings store has a place ($ZARNIK_SETTINGS, $XDG_CONFIG_HOME or $HOME);
 // otherwise the reason it has none.

@@ -23,34 +23,12 @@ constexpr unsigned kAboutTitle = 103;
 constexpr unsigned kPrevText = 182;
 constexpr unsigned kNextText = 183;
 
-CTransparentStatic* Title(QWidget* parent) {
-    auto* title = new CTransparentStatic(parent);
-    title->setGeometry(ui::DluRect(15, 8, 114, 18));
-    title->setFont(ui::TitleFont());
-    title->SetTextColour(Qt::black);
-    return title;
-}
-
-CTransparentStatic* SunkenText(QWidget* parent, QRect where) {
-    auto* text = new CTransparentStatic(parent, CTransparentStatic::Border::kSunken);
-    text->setGeometry(where);
-    return text;
-}
-
-QPushButton* Button(QWidget* parent, QRect where) {
-    auto* button = new QPushButton(parent);
-    button->setGeometry(where);
-    button->setFont(ui::TemplateFont());
-    button->setAutoDefault(false);
-    return button;
-}
-
 }  // namespace
 
 CVyoInfo::CVyoInfo()
-    : title_(Title(this)),
-      text_(SunkenText(this, ui::DluRect(17, 39, 326, 124))),
-      button_(Button(this, ui::DluRect(134, 167, 92, 25))) {
+    : title_(ui::MakeTitle(this, ui::DluRect(15, 8, 114, 18))),
+      text_(ui::MakeSunkenText(this, ui::DluRect(17, 39, 326, 124))),
+      button_(ui::MakeButton(this, ui::DluRect(134, 167, 92, 25))) {
     resize(ui::DluSize(364, 210));
     title_->setText(QStringLiteral("Info"));
     button_->setText(QStringLiteral("OK"));
@@ -100,10 +78,10 @@ CPage::CPage(QWidget* parent) : CDialogSK(parent) {
 CVyoOnline::CVyoOnline(QWidget* parent, const AppConfig& config, const platform::WorkFolder& folder)
     : CPage(parent),
       client_(std::make_unique<CServiceClient>(folder)),
-      title_(Title(this)),
-      text_(SunkenText(this, ui::DluRect(19, 55, 405, 130))),
-      prev_(Button(this, ui::DluRect(17, 194, 62, 19))),
-      next_(Button(this, ui::DluRect(365, 195, 62, 19))) {
+      title_(ui::MakeTitle(this, ui::DluRect(15, 8, 114, 18))),
+      text_(ui::MakeSunkenText(this, ui::DluRect(19, 55, 405, 130))),
+      prev_(ui::MakeButton(this, ui::DluRect(17, 194, 62, 19))),
+      next_(ui::MakeButton(this, ui::DluRect(365, 195, 62, 19))) {
     prev_->setEnabled(false);
     next_->setEnabled(false);
     client_->SetBaseUrl(config.baseUrl);
@@ -144,7 +122,7 @@ void CVyoOnline::OnNext() {
 }
 
 CAbout::CAbout(QWidget* parent)
-    : CPage(parent), title_(Title(this)), text_(SunkenText(this, ui::DluRect(19, 53, 404, 152))) {
+    : CPage(parent), title_(ui::MakeTitle(this, ui::DluRect(15, 8, 114, 18))), text_(ui::MakeSunkenText(this, ui::DluRect(19, 53, 404, 152))) {
     text_->setText(ui::FromOutside(ui::Text(kAboutText)));
     title_->setText(ui::FromOutside(ui::Text(kAboutTitle)));
 }

@@ -3,7 +3,6 @@
 #include <QProcess>
 #include <QString>
 #include <cstdlib>
-#include <filesystem>
 
 #include "platform/resources.h"
 #include "platform/string_table.h"
@@ -20,12 +19,6 @@ std::string HelpPagePath(const std::string& locale) {
     const int index = LanguageIndex(locale);
     const char* help = index >= 0 ? kLanguageTable[static_cast<std::size_t>(index)].help : kLanguageTable[0].help;
     return platform::ResourceFolder() + "/help/" + help + ".html";
-}
-
-bool LanguagePackExists(const LanguageEntry& entry) {
-    if (std::string(entry.locale) == platform::kEnglishLocale) return true;
-    std::error_code error;
-    return std::filesystem::is_regular_file(platform::LanguagePackFolder() + "/" + entry.locale + ".txt", error);
 }
 
 bool OpenWithDesktop(const std::string& argument) {

@@ -33,8 +33,6 @@ inline constexpr std::array<LanguageEntry, 13> kLanguageTable{{
 int LanguageIndex(const std::string& locale);
 // The help page of a locale: its entry's page, or English's for a locale not in the table.
 std::string HelpPagePath(const std::string& locale);
-// True when the pack of the entry's language exists (English always does: it is built in).
-bool LanguagePackExists(const LanguageEntry& entry);
 
 // Opens a help page or an address with the desktop's opener (xdg-open, or the program named
 // by ZARNIK_OPENER), as one argument and without a shell. False when nothing could be started;

@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "platform/user_folders.h"
@@ -19,15 +18,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string folder;
-    if (!platform::DefaultWorkFolderPath(folder, problem)) {
+    if (!platform::CreateDefaultWorkFolder(folder, problem)) {
         std::fprintf(stderr, "zarnik: %s\n", problem.c_str());
-        return 1;
-    }
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        std::fprintf(stderr, "zarnik: cannot create the working folder %s: %s\n", folder.c_str(),
-                     error.message().c_str());
         return 1;
     }
     return ui::RunApplication(platform::WorkFolder(folder));

@@ -29,14 +29,6 @@ constexpr unsigned kBackedUp = 177;
 constexpr unsigned kDeleted = 178;
 constexpr unsigned kNothingToBackUp = 179;
 
-QPushButton* Button(QWidget* parent, QRect where, unsigned textId) {
-    auto* button = new QPushButton(ui::FromOutside(ui::Text(textId)), parent);
-    button->setGeometry(where);
-    button->setFont(ui::TemplateFont());
-    button->setAutoDefault(false);
-    return button;
-}
-
 // One notice for each outcome but a declined deletion, which the user chose and needs no word.
 void Tell(PersonalResult result, unsigned done, unsigned failed) {
     unsigned text = failed;
@@ -56,14 +48,10 @@ CPersonal::CPersonal(QWidget* parent, AppConfig& config, const platform::WorkFol
     : CPage(parent),
       config_(config),
       folder_(folder),
-      title_(new CTransparentStatic(this)),
-      delete_(Button(this, ui::DluRect(178, 57, 89, 38), kDeleteText)),
-      backup_(Button(this, ui::DluRect(178, 105, 89, 38), kBackupText)),
-      restore_(Button(this, ui::DluRect(178, 153, 89, 38), kRestoreText)) {
-    title_->setGeometry(ui::DluRect(15, 8, 114, 18));
-    title_->setFont(ui::TitleFont());
-    title_->SetTextColour(Qt::black);
-    title_->setText(ui::FromOutside(ui::Text(kTitleText)));
+      title_(ui::MakeTitle(this, ui::DluRect(15, 8, 114, 18), ui::FromOutside(ui::Text(kTitleText)))),
+      delete_(ui::MakeButton(this, ui::DluRect(178, 57, 89, 38), ui::FromOutside(ui::Text(kDeleteText)))),
+      backup_(ui::MakeButton(this, ui::DluRect(178, 105, 89, 38), ui::FromOutside(ui::Text(kBackupText)))),
+      restore_(ui::MakeButton(this, ui::DluRect(178, 153, 89, 38), ui::FromOutside(ui::Text(kRestoreText)))) {
     connect(delete_, &QPushButton::clicked, this, &CPersonal::DeleteAllPersonalUpdates);
     connect(backup_, &QPushButton::clicked, this, &CPersonal::BackUpPersonalUpdates);
     connect(restore_, &QPushButton::clicked, this, &CPersonal::RestorePersonalUpdates);

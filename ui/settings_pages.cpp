@@ -45,8 +45,6 @@ constexpr unsigned kConnectionTestDone = 161;
 constexpr unsigned kRestartNeeded = 176;
 constexpr unsigned kRegistrationIncomplete = 181;
 
-const char* const kDevicesIniMissing =
-    "Device config file seems missing, please correct by re-installing application";
 
 // The stored texts are 255 bytes of UTF-8 and a terminator.
 constexpr int kStoredTextBytes = static_cast<int>(platform::kSettingsTextSize) - 1;
@@ -211,13 +209,8 @@ CTransparentStatic* Label(QWidget* owner, Window window, Slot slot, const std::s
 }
 
 QPushButton* Button(QWidget* owner, Window window, Slot slot, const std::string& text) {
-    auto* button = new QPushButton(ui::FromOutside(text), owner);
-    button->setGeometry(Where(window, slot));
-    button->setFont(ui::TemplateFont());
     // Enter in a field must not press a button.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
+    return ui::MakeButton(owner, Where(window, slot), ui::FromOutside(text));
 }
 
 }  // namespace
@@ -336,7 +329,7 @@ void SettingsForm::FillListsOnce() {
     language->clear();
     for (std::size_t i = 0; i < kLanguageTable.size(); ++i) {
         const LanguageEntry& entry = kLanguageTable[i];
-        if (!LanguagePackExists(entry)) continue;
+        if (!platform::HasLanguagePack(platform::LanguagePackFolder(), entry.locale)) continue;
         language->addItem(QString::fromLatin1(entry.displayName), static_cast<int>(i));
         if (storedLanguage == entry.locale) language->setCurrentIndex(language->count() - 1);
     }
@@ -478,7 +471,7 @@ bool CSettings::Save() {
     const std::uint32_t device = form_->ChosenDevice();
     CopyIntoConfig(config_, who, device);
     if (config_.deviceLink != nullptr && config_.deviceLink->LoadProfile(device) != 1) {
-        TranslatedMessageBox(nullptr, kDevicesIniMissing, "Error", kMbOk);
+        TranslatedMessageBox(nullptr, device::kDevicesIniMissingText, "Error", kMbOk);
     }
     return true;
 }

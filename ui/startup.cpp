@@ -3,10 +3,12 @@
 #include <QUrl>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 #include "device/device_link.h"
 #include "engine/app_config.h"
 #include "engine/startup.h"
+#include "platform/fixed_text.h"
 #include "platform/folder_lock.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
@@ -22,9 +24,15 @@
 namespace ui {
 namespace {
 
-const char* const kNoLanguage = "Error loading default resource DLL, aborting";
-const char* const kNoDevices = "Device config file seems missing, please correct by re-installing application";
 const char* const kErrorCaption = "Error";
+
+// The interface language for the windows while start-up and the main window run.
+struct TextsInUse {
+    explicit TextsInUse(const platform::StringTable& texts) { SetTexts(&texts); }
+    ~TextsInUse() { SetTexts(nullptr); }
+    TextsInUse(const TextsInUse&) = delete;
+    TextsInUse& operator=(const TextsInUse&) = delete;
+};
 
 // The first-run dialog; true after OK (it has stored the values and filled the record).
 bool AskForSettings(AppConfig& config, const platform::WorkFolder& folder) {
@@ -32,9 +40,6 @@ bool AskForSettings(AppConfig& config, const platform::WorkFolder& folder) {
     return dialog.Run() == 1;
 }
 
-void KeepBaseUrl(AppConfig& config, const std::string& url) {
-    std::snprintf(config.baseUrl, sizeof config.baseUrl, "%s", url.c_str());
-}
 
 }  // namespace
 
@@ -55,60 +60,51 @@ int RunApplication(const platform::WorkFolder& folder) {
     AppConfig config;
     config.deviceLink = &link;
 
+    // One short-lived client for the start-up requests; the pages make their own.
+    auto client = std::make_unique<CServiceClient>(folder);
     platform::StoredSettings stored = platform::ReadStoredSettings();
     engine::FillAppConfig(config, stored);
-    std::string baseUrl;
-    {
-        CServiceClient client(folder);
-        baseUrl = engine::ResolveServiceBaseUrl(client, stored);
-    }
-    KeepBaseUrl(config, baseUrl);
+    const std::string baseUrl = engine::ResolveServiceBaseUrl(*client, stored);
+    platform::CopyToField(config.baseUrl, baseUrl.c_str());
 
     if (!stored.keyExists) {
         if (!AskForSettings(config, folder)) return 0;
         stored = platform::ReadStoredSettings();
         engine::FillAppConfig(config, stored);
-        KeepBaseUrl(config, baseUrl);
+        platform::CopyToField(config.baseUrl, baseUrl.c_str());
     }
     if (!stored.deviceSet && !AskForSettings(config, folder)) return 0;
 
     // A language whose pack is gone runs in English; the stored choice stays for the next start.
+    // English is built in, so loading never fails.
+    if (LanguageIndex(config.language) < 0 || !platform::HasLanguagePack(platform::LanguagePackFolder(), config.language))
+        platform::CopyToField(config.language, platform::kEnglishLocale);
     platform::StringTable texts;
-    const int language = LanguageIndex(config.language);
-    if (language < 0 || !LanguagePackExists(kLanguageTable.at(static_cast<std::size_t>(language))))
-        std::snprintf(config.language, sizeof config.language, "%s", platform::kEnglishLocale);
-    if (!texts.Load(platform::LanguagePackFolder(), config.language)) {
-        TranslatedMessageBox(nullptr, kNoLanguage, kErrorCaption, kMbOk);
-        return 1;
-    }
-    SetTexts(&texts);
+    texts.Load(platform::LanguagePackFolder(), config.language);
+    const TextsInUse inUse(texts);
     config.resources = &texts;
 
+    client->SetBaseUrl(config.baseUrl);
+    engine::StartupExchangesResult exchanges;
     {
-        CServiceClient client(folder);
-        client.SetBaseUrl(config.baseUrl);
         CSyncStatus progress;
         InformationDialogs information;
-        const engine::StartupExchangesResult exchanges = engine::RunStartupExchanges(
-            client, texts, config.language, stored.alertId, std::time(nullptr), progress, information);
-        if (!exchanges.updateAddress.empty()) {
-            // The address comes from the service: only a web address goes to the browser.
-            if (IsWebAddress(exchanges.updateAddress)) OpenWithDesktop(exchanges.updateAddress);
-            SetTexts(nullptr);
-            return 0;
-        }
+        exchanges = engine::RunStartupExchanges(*client, texts, config.language, stored.alertId, std::time(nullptr),
+                                                progress, information);
+    }
+    client.reset();
+    if (!exchanges.updateAddress.empty()) {
+        // The address comes from the service: only a web address goes to the browser.
+        if (IsWebAddress(exchanges.updateAddress)) OpenWithDesktop(exchanges.updateAddress);
+        return 0;
     }
 
     if (link.LoadProfile(config.device) != 1) {
-        TranslatedMessageBox(nullptr, kNoDevices, kErrorCaption, kMbOk);
-        SetTexts(nullptr);
+        TranslatedMessageBox(nullptr, device::kDevicesIniMissingText, kErrorCaption, kMbOk);
         return 1;
     }
-    {
-        CTabDialog window(config, folder);
-        window.exec();
-    }
-    SetTexts(nullptr);
+    CTabDialog window(config, folder);
+    window.exec();
     return 0;
 }
 

@@ -41,28 +41,6 @@ constexpr Place kRefreshButton{326, 185, 89, 26};
 
 QRect At(Place p) { return ui::DluRect(p.x, p.y, p.width, p.height); }
 
-CTransparentStatic* Heading(QWidget* parent, Place where) {
-    auto* label = new CTransparentStatic(parent);
-    label->setGeometry(At(where));
-    label->setFont(ui::TitleFont());
-    label->SetTextColour(Qt::black);
-    return label;
-}
-
-CTransparentStatic* Box(QWidget* parent, Place where) {
-    auto* box = new CTransparentStatic(parent, CTransparentStatic::Border::kSunken);
-    box->setGeometry(At(where));
-    return box;
-}
-
-QPushButton* Button(QWidget* parent, Place where) {
-    auto* button = new QPushButton(parent);
-    button->setGeometry(At(where));
-    button->setFont(ui::TemplateFont());
-    button->setAutoDefault(false);
-    return button;
-}
-
 void SetBox(CTransparentStatic* box, const std::string& text) { box->setText(ui::FromOutside(text)); }
 
 }  // namespace
@@ -71,13 +49,13 @@ CSynchronise::CSynchronise(QWidget* parent, AppConfig& config, const platform::W
     : CPage(parent),
       config_(config),
       client_(std::make_unique<CServiceClient>(folder)),
-      title_(Heading(this, kTitle)),
-      deviceHeading_(Heading(this, kDeviceHeading)),
-      pcHeading_(Heading(this, kPcHeading)),
-      deviceBox_(Box(this, kDeviceBox)),
-      pcBox_(Box(this, kPcBox)),
-      synchronise_(Button(this, kSynchroniseButton)),
-      refresh_(Button(this, kRefreshButton)) {
+      title_(ui::MakeTitle(this, At(kTitle))),
+      deviceHeading_(ui::MakeTitle(this, At(kDeviceHeading))),
+      pcHeading_(ui::MakeTitle(this, At(kPcHeading))),
+      deviceBox_(ui::MakeSunkenText(this, At(kDeviceBox))),
+      pcBox_(ui::MakeSunkenText(this, At(kPcBox))),
+      synchronise_(ui::MakeButton(this, At(kSynchroniseButton))),
+      refresh_(ui::MakeButton(this, At(kRefreshButton))) {
     title_->setText(ui::FromOutside(ui::Text(kTitleText)));
     deviceHeading_->setText(ui::FromOutside(ui::Text(kDeviceHeadingText)));
     pcHeading_->setText(ui::FromOutside(ui::Text(kPcHeadingText)));

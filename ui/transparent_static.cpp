@@ -1,6 +1,7 @@
 #include "ui/transparent_static.h"
 
 #include <QMouseEvent>
+#include <QPushButton>
 
 #include "ui/fonts.h"
 
@@ -52,3 +53,31 @@ void CClickableStatic::mouseReleaseEvent(QMouseEvent* event) {
     }
     QLabel::mouseReleaseEvent(event);
 }
+
+namespace ui {
+
+CTransparentStatic* MakeTitle(QWidget* parent, QRect where, const QString& text) {
+    auto* title = new CTransparentStatic(parent);
+    title->setGeometry(where);
+    title->setFont(TitleFont());
+    title->SetTextColour(Qt::black);
+    title->setText(text);
+    return title;
+}
+
+CTransparentStatic* MakeSunkenText(QWidget* parent, QRect where) {
+    auto* text = new CTransparentStatic(parent, CTransparentStatic::Border::kSunken);
+    text->setGeometry(where);
+    return text;
+}
+
+QPushButton* MakeButton(QWidget* parent, QRect where, const QString& text) {
+    auto* button = new QPushButton(text, parent);
+    button->setGeometry(where);
+    button->setFont(TemplateFont());
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+}  // namespace ui

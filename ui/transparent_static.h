@@ -36,3 +36,17 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
+
+class QPushButton;
+
+namespace ui {
+
+// The controls every window builds the same way, placed in pixels from dialog units.
+// A title: the title font, black.
+CTransparentStatic* MakeTitle(QWidget* parent, QRect where, const QString& text = {});
+// A text in a sunken box, see-through inside.
+CTransparentStatic* MakeSunkenText(QWidget* parent, QRect where);
+// A push button in the template font that Enter never presses for the user.
+QPushButton* MakeButton(QWidget* parent, QRect where, const QString& text = {});
+
+}  // namespace ui

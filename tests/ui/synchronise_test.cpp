@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "device/device_link.h"
+#include "device_reports.h"
 #include "engine/app_config.h"
 #include "platform/settings.h"
 #include "service/camera_file/writer.h"
@@ -21,17 +22,6 @@ using testsupport::FileExists;
 using testsupport::ReadWholeFile;
 using testsupport::WriteWholeFile;
 
-// New cameras far from every other, a different place for each batch.
-std::string Reports(int batch) {
-    std::string bytes;
-    for (int i = 0; i < 2; ++i) {
-        char record[80] = {};
-        const std::int32_t fields[] = {-20000000 - i * 100000, 30000000 + batch * 1000000, 3, 0, 90};
-        std::memcpy(record, fields, sizeof fields);
-        bytes.append(record, sizeof record);
-    }
-    return bytes;
-}
 
 // A working folder, a registered user, the emulated device of model 2 and the page.
 struct Bench {
@@ -73,7 +63,7 @@ private slots:
     void RefreshShowsWhatDeviceAndServiceHold() {
         {  // a fresh user: the service demands everything, the device has no camera file yet
             Bench bench;
-            WriteWholeFile(bench.pois + "/poiupdates.upd", Reports(1));
+            WriteWholeFile(bench.pois + "/poiupdates.upd", testsupport::DeviceReports(1));
             auto page = bench.Page();
             QCOMPARE(Box(page->deviceBox()), QStringLiteral("A full synchronisation will be done !"));
             QVERIFY(Box(page->pcBox()).isEmpty());
@@ -103,12 +93,12 @@ private slots:
 
     void SynchronisationSendsReportsAndCopiesTheCameraFile() {
         Bench bench;
-        const std::string reports = Reports(2);
+        const std::string reports = testsupport::DeviceReports(2);
         WriteWholeFile(bench.pois + "/poiupdates.upd", reports);
         // Reports kept by the headless tool in the working folder are sent as well, not lost.
-        WriteWholeFile(bench.work.file("poiupdates.upd"), Reports(3));
+        WriteWholeFile(bench.work.file("poiupdates.upd"), testsupport::DeviceReports(3));
         auto page = bench.Page();
-        QCOMPARE(ReadWholeFile(bench.work.file("poiupdates.upd")), Reports(3));
+        QCOMPARE(ReadWholeFile(bench.work.file("poiupdates.upd")), testsupport::DeviceReports(3));
         {
             uitest::ModalAnswers answers;
             page->SynchroniseWithServer();
@@ -125,7 +115,7 @@ private slots:
         QVERIFY(bench.agent.device().navigator_running);
 
         // The camera file cannot be written: the summary says so, the reports are with the service.
-        WriteWholeFile(bench.pois + "/poiupdates.upd", Reports(4));
+        WriteWholeFile(bench.pois + "/poiupdates.upd", testsupport::DeviceReports(4));
         QVERIFY(bench.agent.faults().Arm(devagent::Step::kUpload, devagent::FaultKind::kFail, 3, 10));
         {
             uitest::ModalAnswers answers;
@@ -151,7 +141,7 @@ private slots:
         platform::Registration stranger;
         platform::MakeRegistration("Nobody", "0000", "no@example.org", stranger);
         platform::SaveRegistration(stranger, "1033", 2);
-        const std::string reports = Reports(5);
+        const std::string reports = testsupport::DeviceReports(5);
         WriteWholeFile(bench.pois + "/poiupdates.upd", reports);
         auto page = bench.Page();
         uitest::ModalAnswers answers;

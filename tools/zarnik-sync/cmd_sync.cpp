@@ -86,7 +86,7 @@ int SyncWithDevice(const platform::WorkFolder& folder, CServiceClient& client, c
     CDeviceLink link;
     link.SetWorkFolder(folder);
     if (link.LoadProfile(stored.device) != 1) {
-        return Fail(kExitFailed, "Device config file seems missing, please correct by re-installing application");
+        return Fail(kExitFailed, device::kDevicesIniMissingText);
     }
     if (link.transport == device::TransportKind::kNone) {
         return Fail(kExitFailed, "device model " + std::to_string(stored.device) + " is not in devices.ini");

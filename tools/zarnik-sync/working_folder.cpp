@@ -1,7 +1,5 @@
 #include "working_folder.h"
 
-#include <filesystem>
-
 #include "engine/startup.h"
 #include "platform/fixed_text.h"
 #include "platform/registry_store.h"
@@ -19,13 +17,7 @@ bool NameWorkingFolder(platform::WorkFolder& workFolder, std::string& error) {
 
 bool OpenWorkingFolder(platform::WorkFolder& workFolder, std::string& error) {
     std::string folder;
-    if (!platform::DefaultWorkFolderPath(folder, error)) return false;
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec || !std::filesystem::is_directory(folder, ec)) {
-        error = "cannot work in " + folder + ": " + (ec ? ec.message() : "not a folder");
-        return false;
-    }
+    if (!platform::CreateDefaultWorkFolder(folder, error)) return false;
     workFolder = platform::WorkFolder(folder);
     return true;
 }

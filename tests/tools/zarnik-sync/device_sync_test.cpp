@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "device_reports.h"
 #include "run_tool.h"
 #include "service/camera_file/writer.h"
 #include "tests/devicekit/running_agent.h"
@@ -27,17 +28,7 @@ protected:
                       .status,
                   0);
     }
-    // New cameras far from every other, a different place for each batch.
-    static std::string Reports(int batch) {
-        std::string bytes;
-        for (int i = 0; i < 2; ++i) {
-            char record[80] = {};
-            const std::int32_t fields[] = {-20000000 - i * 100000, 30000000 + batch * 1000000, 3, 0, 90};
-            std::memcpy(record, fields, sizeof fields);
-            bytes.append(record, sizeof record);
-        }
-        return bytes;
-    }
+    static std::string Reports(int batch) { return testsupport::DeviceReports(batch); }
 };
 
 // Models 0, 2, 4 and 6 of the installed devices.ini: the maker's USB library and the transfer
