@@ -146,7 +146,15 @@ TEST_F(ScriptedSync, HeadlessReportsStayUntilTheServiceHasThem) {
         {"upload cut before its reply", "", -1, "OK:1:1", 0, 1},
         {"upload refused", "", -1, "ERROR:Not_Logged_In!", -1, 10002},
         {"first step cut", Line(8, 9, 9, "A|1"), 10, "OK:1:1", -1, 1},
+        // Confirmations of what two lines cannot have stored are no confirmations.
+        {"negative numbers", "", -1, "OK:-5:-7", -1, 10006},
+        {"numbers beyond 32 bits", "", -1, "OK:99999999999999999999:1", -1, 10006},
+        {"more stored than sent", "", -1, "OK:7:9", -1, 10006},
+        {"a number that is no whole number", "", -1, "OK:1.5:1", -1, 10006},
+        {"one number only", "", -1, "OK:1", -1, 10006},
+        {"no reply at all", "", -1, "", -1, 10006},
         {"confirmed and stored", "", -1, "OK:1:1", -1, 0},
+        {"every line stored", "", -1, "OK:2:2\r\n", -1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

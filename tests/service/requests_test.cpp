@@ -93,8 +93,13 @@ TEST_F(RequestsTest, QueryUpdatesReplies) {
         {"OK:FULL:2008-06-30", 0, -1, "2008-06-30"},
         {"OK:7", 0, 7, "Unknown!"},
         {"OK:3:2008-06-30T12:00", 0, 3, "2008-06-30"},
-        {"OK:", 0, 0, "as before"},
         {"OK:FULL", 0, -1, "Unknown!"},
+        {"OK:0:2008-06-30", 0, 0, "2008-06-30"},
+        // A count that is no whole number of changes is a reply not understood.
+        {"OK:", 10006, 99, "as before"},
+        {"OK:-5:2008-06-30", 10006, 99, "as before"},
+        {"OK:2147483648:2008-06-30", 10006, 99, "as before"},
+        {"OK:12 changes:2008-06-30", 10006, 99, "as before"},
         {"ERROR:User_Not_Found", 10003, 99, "as before"},
         {"garbage", 10006, 99, "as before"},
     };
@@ -227,27 +232,51 @@ TEST_F(RequestsTest, SessionRequestsNeedTheLogon) {
 
 TEST_F(RequestsTest, UploadReplies) {
     LogOn();
+    const char* kThreeLines = "VyoSync Updates\nA;1;2;x;0;0;0\nD;1;2;x;0;0;0\nU;1;2;x;0;0;0\n";
     const struct {
         const char* reply;
         std::int32_t code, first, second;
     } cases[] = {
-        {"OK:3:2", 0, 3, 2}, {"", 0, 0, 0},     {"OK:5", 0, 5, 0}, {"OK:x:y", 0, 0, 0},
-        {"OK:", 0, 0, 0},    {"ERROR:Not_Logged_In!", 10002, 0, 0}, {"Fatal error", 10006, 0, 0},
-        // Numbers beyond 32 bits stay at the limits, however many digits they have.
-        {"OK:99999999999999999999999:-99999999999999999999999", 0, 2147483647, -2147483647 - 1},
-        {"OK:2147483648:-2147483649", 0, 2147483647, -2147483647 - 1},
-        {"OK:2147483647:-2147483648", 0, 2147483647, -2147483647 - 1},
+        {"OK:3:2", 0, 3, 2}, {"OK:0:3\r\n", 0, 0, 3}, {"ERROR:Not_Logged_In!", 10002, 0, 0},
+        {"Fatal error", 10006, 0, 0},
+        // Only two whole numbers, each at most the three lines sent, confirm the upload.
+        {"", 10006, 0, 0}, {"OK:", 10006, 0, 0}, {"OK:3", 10006, 0, 0}, {"OK:x:y", 10006, 0, 0},
+        {"OK:4:1", 10006, 0, 0}, {"OK:1:-1", 10006, 0, 0}, {"OK:+1:1", 10006, 0, 0}, {"OK:1:1:1", 10006, 0, 0},
+        {"OK:99999999999999999999999:1", 10006, 0, 0}, {"OK:4294967297:1", 10006, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply);
         service_.Set("/POIDataBase/upl0ad.php", c.reply);
         std::int32_t first = -7, second = -7;
-        EXPECT_EQ(client_.UploadChanges("VyoSync Updates\r\nA,1,2\r\n", first, second), c.code);
+        EXPECT_EQ(client_.UploadChanges(kThreeLines, first, second), c.code);
         EXPECT_EQ(first, c.first);
         EXPECT_EQ(second, c.second);
     }
-    EXPECT_EQ(service_.server().requests().back().body, "VyoSync Updates\r\nA,1,2\r\n");
+    EXPECT_EQ(service_.server().requests().back().body, kThreeLines);
     EXPECT_NE(ErrorLog().find("reported in Upload  \r\n\r\n Fatal error"), std::string::npos);
+    EXPECT_NE(ErrorLog().find("reported in Upload  \r\n\r\n OK:4:1"), std::string::npos);
+}
+
+// However long the replies not understood and however many, the log keeps the start of each
+// and its newest entries whole, within 1 MiB.
+TEST_F(RequestsTest, TheErrorLogStaysBounded) {
+    std::string old;
+    while (old.size() < 1000 * 1024) old += "At 1:2:3 reported in OFF  \r\n\r\n " + std::string(5000, 'o');
+    WriteWholeFile("httperror.txt", old);
+    LogOn();
+    service_.Set("/POIDataBase/mut.php", std::string(300 * 1024, 'g'));
+    EXPECT_EQ(client_.FetchMutationList(), 10006);
+    service_.Set("/POIDataBase/mut.php", "Fatal error");
+    EXPECT_EQ(client_.FetchMutationList(), 10006);  // the session outlives a reply left unread
+
+    const std::string log = ErrorLog();
+    EXPECT_LT(log.size(), 1024U * 1024U);
+    EXPECT_EQ(log.rfind("At 1:2:3 reported in OFF  \r\n\r\n " + std::string(5000, 'o'), 0), 0U);  // whole entries
+    const std::size_t big = log.find("reported in MUT  \r\n\r\n " + std::string(64 * 1024, 'g'));
+    ASSERT_NE(big, std::string::npos);
+    EXPECT_EQ(log.find(std::string(64 * 1024 + 1, 'g')), std::string::npos);  // its first 64 KiB only
+    const std::string last = "reported in MUT  \r\n\r\n Fatal error";
+    EXPECT_EQ(log.substr(log.size() - last.size()), last);
 }
 
 TEST_F(RequestsTest, ChangeDownloadCountsAndMerges) {
@@ -329,6 +358,10 @@ TEST_F(RequestsTest, StartUpRequests) {
         {"12|Road works\non the A1|13|second|", 12, "Road works\non the A1"},
         {"7|" + std::string(300, 't') + "|", 7, ""},  // not shorter than the limit of 300
         {"8|", 8, ""},
+        // Identifiers outside 0 to 2^31-1 are no alerts: stored, they would hide all later ones.
+        {"4294967296|Speed checks|", -1, ""},
+        {"-5|Speed checks|", -1, ""},
+        {"2147483647|Last one|", 2147483647, "Last one"},
     };
     for (const auto& a : alerts) {
         service_.Set("/POIDataBase/Alerts.php", a.reply);
@@ -347,7 +380,10 @@ TEST_F(RequestsTest, StartUpRequests) {
         {"NONE", "", ""},
         {"210|http://example.org/get|Version 2.1 is out|", "http://example.org/get", "Version 2.1 is out"},
         {"210||Nothing to fetch|", "", "Nothing to fetch"},
-        {"1|a|m|2|b|n|", "b", "n"},
+        {"1|http://a/|m|2|https://b/|n|", "https://b/", "n"},
+        // Only an http(s) address is a place to download from.
+        {"210|file:///etc/passwd|Get it|", "", ""},
+        {"210|javascript:alert(1)|Get it|", "", ""},
     };
     for (const auto& v : versions) {
         service_.Set("/POIDataBase/CheckVersion.php", v.reply);
