@@ -1,5 +1,6 @@
 #include "engine/startup.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "engine/text_ids.h"
@@ -25,26 +26,7 @@ void FetchInformationMessages(CServiceClient& client, const platform::StringTabl
     progress.Close();
 }
 
-}  // namespace
-
-std::string ResolveServiceBaseUrl(CServiceClient& client, const platform::StoredSettings& stored) {
-    if (!stored.keyExists) return kAlternativeServiceBaseUrl;
-    const char* folder = stored.url[0] != '\0' ? stored.url : kDefaultServerAddressFolder;
-    std::string baseUrl;
-    if (client.FetchServerUrl(folder, baseUrl) == service::Result::kOk && !baseUrl.empty()) return baseUrl;
-    return kAlternativeServiceBaseUrl;
-}
-
-std::string AlertRequestBody(std::int32_t lastAlertId, std::time_t now, const char* language) {
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char body[96];
-    std::snprintf(body, sizeof body, "%d;%4d%02d%02d;%.20s", lastAlertId, utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, language ? language : "");
-    return body;
-}
-
-StartupExchangesResult RunStartupExchanges(CServiceClient& client, const platform::StringTable& texts,
+StartupExchangesResult RunLimitedExchanges(CServiceClient& client, const platform::StringTable& texts,
                                            const char* language, std::int32_t lastAlertId, std::time_t now,
                                            IProgressSink& progress, IInformationSink& information) {
     StartupExchangesResult outcome;
@@ -81,6 +63,36 @@ StartupExchangesResult RunStartupExchanges(CServiceClient& client, const platfor
         outcome.updateAddress = address;
     }
     client.CloseHandles();
+    return outcome;
+}
+
+}  // namespace
+
+std::string ResolveServiceBaseUrl(CServiceClient& client, const platform::StoredSettings& stored) {
+    if (!stored.keyExists) return kAlternativeServiceBaseUrl;
+    const char* folder = stored.url[0] != '\0' ? stored.url : kDefaultServerAddressFolder;
+    std::string baseUrl;
+    if (client.FetchServerUrl(folder, baseUrl) == service::Result::kOk && !baseUrl.empty()) return baseUrl;
+    return kAlternativeServiceBaseUrl;
+}
+
+std::string AlertRequestBody(std::int32_t lastAlertId, std::time_t now, const char* language) {
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char body[96];
+    std::snprintf(body, sizeof body, "%d;%4d%02d%02d;%.20s", lastAlertId, utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, language ? language : "");
+    return body;
+}
+
+StartupExchangesResult RunStartupExchanges(CServiceClient& client, const platform::StringTable& texts,
+                                           const char* language, std::int32_t lastAlertId, std::time_t now,
+                                           IProgressSink& progress, IInformationSink& information,
+                                           int timeLimitSeconds) {
+    client.LimitRequestTime(std::chrono::seconds(timeLimitSeconds));
+    StartupExchangesResult outcome =
+        RunLimitedExchanges(client, texts, language, lastAlertId, now, progress, information);
+    client.LimitRequestTime(std::chrono::milliseconds(0));
     return outcome;
 }
 

@@ -24,6 +24,9 @@ inline constexpr const char* kAlternativeServiceBaseUrl = "http://127.0.0.1/";
 inline constexpr const char* kDefaultServerAddressFolder = "http://127.0.0.1/POIDataBase/";
 // The version text the version check sends.
 inline constexpr const char* kToolVersion = "209";
+// The time the start-up exchanges may spend in requests together; a service that keeps a reply
+// coming for longer ends them (what arrived by then is used as far as it is whole).
+inline constexpr int kStartupTimeLimitSeconds = 120;
 
 // The service base URL: the server-address file "vyosync.txt" of the "Url" folder (or of the
 // default folder) when the settings key exists and the file names an "http:" address; otherwise
@@ -45,9 +48,11 @@ struct StartupExchangesResult {
 // Runs the exchanges on a client whose base URL is set: the reachability test (on failure the
 // connection-problem text, and nothing else is asked), the alerts loop (each alert's identifier
 // stored as "AlertID" before it is shown), the information messages into a fresh ".\info.cache"
-// under the progress window, and the version check.
+// under the progress window, and the version check. Their requests take timeLimitSeconds at
+// most together; the time the user spends reading what is shown does not count.
 StartupExchangesResult RunStartupExchanges(CServiceClient& client, const platform::StringTable& texts,
                                            const char* language, std::int32_t lastAlertId, std::time_t now,
-                                           IProgressSink& progress, IInformationSink& information);
+                                           IProgressSink& progress, IInformationSink& information,
+                                           int timeLimitSeconds = kStartupTimeLimitSeconds);
 
 }  // namespace engine

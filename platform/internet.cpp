@@ -29,6 +29,7 @@ struct SessionState {
     CURLSH* share = nullptr;
     std::string agent;
     TransferObserver observer;
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
 
     ~SessionState() {
         if (multi) curl_multi_cleanup(multi);
@@ -100,6 +101,10 @@ struct RequestHandle : Handle {
     long silentSeconds = 60;
     bool reportedEnd = false;
     bool silenced = false;  // ended by us: the service said nothing for silentSeconds
+    bool overdue = false;   // ended by us: the session's deadline passed
+
+    // Ends a transfer still running at the session's deadline, however busy the service is.
+    bool EndIfOverdue();
 
     // Ends a transfer whose service has been silent too long. curl's own low-speed limit
     // averages over several seconds (a request body just sent counts as speed), so it would
@@ -218,7 +223,10 @@ void RequestHandle::NoteFailure() {
     curl_off_t connected = 0;
     curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
     char text[256];
-    if (connected == 0) {
+    if (overdue) {
+        std::snprintf(text, sizeof text, "timed out after %.0f s: the exchange with the service at %s ran out of its time",
+                      SecondsSince(sent), host.c_str());
+    } else if (connected == 0) {
         std::snprintf(text, sizeof text, "timed out after %.0f s: no connection to %s port 80 within %ld s",
                       SecondsSince(sent), host.c_str(), silenced ? silentSeconds : g_connectSeconds.load());
     } else if (!headersDone) {
@@ -239,13 +247,23 @@ int CurlProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 void RequestHandle::Wait(int waitMs) {
     if (done || paused) return;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        lastHeard + std::chrono::seconds(silentSeconds) - std::chrono::steady_clock::now());
+    const auto until = std::min(lastHeard + std::chrono::seconds(silentSeconds), session->deadline);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
     const int wait = static_cast<int>(std::clamp<long long>(left.count() + 1, 1, waitMs));
     curl_multi_poll(session->multi, nullptr, 0, wait, nullptr);
 }
 
+bool RequestHandle::EndIfOverdue() {
+    if (done || std::chrono::steady_clock::now() < session->deadline) return false;
+    done = true;
+    overdue = true;
+    result = CURLE_OPERATION_TIMEDOUT;
+    Report(true);
+    return true;
+}
+
 bool RequestHandle::EndIfSilent() {
+    if (EndIfOverdue()) return true;
     if (done || paused) return false;
     if (std::chrono::steady_clock::now() - lastHeard < std::chrono::seconds(silentSeconds)) return false;
     done = true;
@@ -427,6 +445,9 @@ bool InternetReadFile(HINTERNET request, void* buffer, std::uint32_t toRead, std
     auto* r = As<RequestHandle>(request, Handle::Kind::kRequest);
     if (read) *read = 0;
     if (!r || !r->added || !read || (!buffer && toRead > 0)) return false;
+    // A reply that keeps coming faster than it is read never waits below: the deadline is
+    // checked here as well.
+    r->EndIfOverdue();
     while (r->Available() < toRead && !r->done) {
         if (r->paused) {
             // The reader held the transfer back, not the service: its silence starts now.
@@ -459,6 +480,10 @@ bool InternetReadFile(HINTERNET request, void* buffer, std::uint32_t toRead, std
 
 void SetTransferObserver(HINTERNET session, TransferObserver observer) {
     if (auto* s = As<SessionHandle>(session, Handle::Kind::kSession)) s->state->observer = std::move(observer);
+}
+
+void SetDeadline(HINTERNET session, std::chrono::steady_clock::time_point deadline) {
+    if (auto* s = As<SessionHandle>(session, Handle::Kind::kSession)) s->state->deadline = deadline;
 }
 
 void SetTimeouts(int connectSeconds, int silentSeconds) {

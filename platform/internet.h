@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -65,6 +66,11 @@ void SetTransferObserver(HINTERNET session, TransferObserver observer);
 // request fails as timed out; for the requests opened afterwards in this process. Values below
 // one second keep the limit as it was. The defaults are 30 and 60 seconds.
 void SetTimeouts(int connectSeconds, int silentSeconds);
+
+// A moment by which every request of the session must be done: one still sending or reading
+// then fails as timed out, whatever the service keeps sending, and one opened later fails at
+// once. The default is none.
+void SetDeadline(HINTERNET session, std::chrono::steady_clock::time_point deadline);
 
 // Why the call of this thread that failed last failed, in words for the user: the host that
 // does not resolve, the transport's own account (refused, reset, timed out, and after how

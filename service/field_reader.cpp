@@ -20,4 +20,16 @@ std::int32_t ReadNumber(const char* text) {
     return static_cast<std::int32_t>(negative ? -value : value);
 }
 
+bool ReadWholeNumber(std::string_view text, std::int32_t& value) {
+    if (text.empty()) return false;
+    std::int64_t whole = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        whole = whole * 10 + (c - '0');
+        if (whole > std::numeric_limits<std::int32_t>::max()) return false;
+    }
+    value = static_cast<std::int32_t>(whole);
+    return true;
+}
+
 }  // namespace service

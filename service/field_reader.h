@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace service {
 
@@ -72,5 +73,11 @@ private:
 // other character; none give 0) into a signed 32-bit value, saturating at its limits as a
 // 32-bit long does. Never overflows.
 std::int32_t ReadNumber(const char* text);
+
+// Reads a count or an identifier the service gives: the whole text must be decimal digits (at
+// least one, no sign, no blanks) of a value from 0 to 2^31 - 1. False, with value untouched, for
+// anything else: a number that a true reply cannot carry is a reply not understood, never a
+// value to clamp or to stop reading at.
+bool ReadWholeNumber(std::string_view text, std::int32_t& value);
 
 }  // namespace service

@@ -1,6 +1,8 @@
-#include <unistd.h>
-
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <span>
+#include <vector>
 
 #include "platform/atomic_file.h"
 #include "platform/pc_files.h"
@@ -24,17 +26,32 @@ void CopyText(const InfoRecord& record, char* text) {
 }  // namespace
 
 service::InfoCacheResult CServiceClient::AppendInfoRecord(const InfoRecord& record) {
+    return AppendInfoRecords(std::span<const InfoRecord>(&record, 1));
+}
+
+// The cache is written anew, its whole records and then the new ones, and replaces the old one
+// only once complete: a run killed midway, or a full disk, never leaves part of an addition. A
+// record cut short at the old file's end is dropped, since every record after it would be read
+// shifted, as garbage.
+service::InfoCacheResult CServiceClient::AppendInfoRecords(std::span<const InfoRecord> records) {
     const std::string path = folder_.Path(platform::pcfile::kInfoCache);
-    // A record cut short (a run killed while appending, a full disk) is never read, since the
-    // file is read in whole records; appended after, this record and every later one would be
-    // read shifted, as garbage. The partial record goes first.
+    platform::AtomicFile file;
+    if (!file.Open(path)) return service::InfoCacheResult::kNothing;
     const long long size = platform::FileSizeOf(path);
-    const long long partial = size > 0 ? size % static_cast<long long>(sizeof record) : 0;
-    if (partial != 0 && truncate(path.c_str(), static_cast<off_t>(size - partial)) != 0) {
-        return service::InfoCacheResult::kNothing;
+    if (size >= static_cast<long long>(sizeof(InfoRecord))) {
+        std::FILE* old = std::fopen(path.c_str(), "rb");
+        if (old == nullptr) return service::InfoCacheResult::kNothing;
+        long long left = size - size % static_cast<long long>(sizeof(InfoRecord));
+        std::vector<char> block(std::size_t{64} * sizeof(InfoRecord));
+        while (left > 0) {
+            const std::size_t want = static_cast<std::size_t>(std::min<long long>(left, static_cast<long long>(block.size())));
+            if (std::fread(block.data(), 1, want, old) != want || !file.Write(block.data(), want)) break;
+            left -= static_cast<long long>(want);
+        }
+        std::fclose(old);
+        if (left != 0) return service::InfoCacheResult::kNothing;
     }
-    platform::AppendingFile file;
-    const bool ok = file.Open(path) && file.Write(&record, sizeof record) && file.Commit();
+    const bool ok = file.Write(records.data(), records.size_bytes()) && file.Commit();
     return ok ? service::InfoCacheResult::kDone : service::InfoCacheResult::kNothing;
 }
 

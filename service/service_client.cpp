@@ -1,5 +1,6 @@
 #include "service/service_client.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -35,6 +36,10 @@ CServiceClient::~CServiceClient() {
 void CServiceClient::SetBaseUrl(const char* url) { platform::CopyToField(baseUrl_, url); }
 
 void CServiceClient::CloseHandles() {
+    if (requestTimed_) {
+        timeLeft_ -= std::chrono::steady_clock::now() - requestSent_;
+        requestTimed_ = false;
+    }
     for (auto* handle : {&request_, &connection_, &session_}) {
         if (*handle) inet::InternetCloseHandle(*handle);
         *handle = nullptr;
@@ -51,6 +56,12 @@ std::string CServiceClient::FullUrl(const char* path) const { return std::string
 
 Result CServiceClient::OpenStandaloneRequest(const char* verb, const char* path, const char* body) {
     return OpenStandaloneRequestAt(FullUrl(path), verb, body);
+}
+
+void CServiceClient::LimitRequestTime(std::chrono::milliseconds total) {
+    timeLimited_ = total.count() > 0;
+    timeLeft_ = total;
+    requestTimed_ = false;
 }
 
 void CServiceClient::SetTransferObserver(platform::inet::TransferObserver observer) {
@@ -81,6 +92,11 @@ Result CServiceClient::OpenStandaloneRequestAt(const std::string& url, const cha
         return Result::kOpenSessionFailed;
     }
     if (transferObserver_) inet::SetTransferObserver(session_, transferObserver_);
+    if (timeLimited_) {
+        requestSent_ = std::chrono::steady_clock::now();
+        requestTimed_ = true;
+        inet::SetDeadline(session_, requestSent_ + std::max(timeLeft_, std::chrono::steady_clock::duration::zero()));
+    }
     std::string host;
     std::string urlPath;
     if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) {

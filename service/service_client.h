@@ -1,7 +1,9 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -78,9 +80,11 @@ public:
     std::int32_t NextInfoRecord(char* text, bool& atLast, bool& second);
     std::int32_t PreviousInfoRecord(char* text, bool& first, bool& atFirst);
     std::int32_t LastInfoId();
-    // kDone when written, kNothing when the file could not be opened or written (it then keeps
-    // its whole records). A partial record at the end of the file is dropped first.
+    // kDone when written, kNothing when the file could not be written: it then stays exactly as
+    // it was, also when the process is killed midway. A partial record at the end of the file is
+    // dropped.
     service::InfoCacheResult AppendInfoRecord(const service::InfoRecord& record);
+    service::InfoCacheResult AppendInfoRecords(std::span<const service::InfoRecord> records);
     void CloseInfoCache();
 
     std::vector<service::CameraRecord>& local_records() { return localRecords_; }
@@ -111,6 +115,12 @@ public:
     // understood and where it was logged, the file that could not be written and why. Empty
     // when nothing more is known. A request that succeeds leaves it as it was.
     const std::string& failure_cause() const { return failureCause_; }
+    // Bounds the time that the standalone requests sent from now on may take together, from
+    // their sending to the closing of their handles (the time between them, a user reading an
+    // alert, does not count). A request still running when the time is used up fails as timed
+    // out at whatever step it is; once it is used up every further one fails at once. A zero
+    // limit lifts the bound.
+    void LimitRequestTime(std::chrono::milliseconds total);
     // Reports the progress of every request sent from now on (on this thread, while the request
     // is sent and read); an empty observer stops the reports.
     void SetTransferObserver(platform::inet::TransferObserver observer);
@@ -118,10 +128,12 @@ public:
 private:
     enum class ListStart { kOkFirst, kPrefixFirst };
     // A start-up request: every field of the reply goes to the visitor (text, characters kept,
-    // characters received); pieces beginning with skipPrefix carry no data.
-    using StartupFieldVisitor = std::function<void(const char*, std::size_t, std::size_t)>;
+    // characters received); pieces beginning with skipPrefix carry no data. The visitor gives
+    // false for a field no true reply holds; then, and for a reply longer than any true one, the
+    // reading stops and understood is false: the caller uses nothing of the reply.
+    using StartupFieldVisitor = std::function<bool(const char*, std::size_t, std::size_t)>;
     service::Result ReadStartupReply(const char* path, const char* body, const char* skipPrefix,
-                                  const StartupFieldVisitor& onField);
+                                  const StartupFieldVisitor& onField, bool& understood);
     service::Result ReadCameraList(const char* requestName, const char* prefix, ListStart start, service::ListKind kind,
                                 const std::function<bool(const service::CameraRecord&)>& store);
     std::string FullUrl(const char* path) const;
@@ -142,4 +154,9 @@ private:
     std::FILE* infoFile_ = nullptr;
     std::string failureCause_;
     platform::inet::TransferObserver transferObserver_;
+    // The time left for requests under LimitRequestTime, and when the open one was sent.
+    bool timeLimited_ = false;
+    std::chrono::steady_clock::duration timeLeft_{};
+    std::chrono::steady_clock::time_point requestSent_{};
+    bool requestTimed_ = false;
 };

@@ -1,6 +1,10 @@
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "service/field_reader.h"
 #include "service/reply_text.h"
@@ -20,6 +24,32 @@ namespace {
 using StartupFieldReader = service::FieldReader<1024>;
 
 constexpr std::size_t kInfoTextLimit = 1024;
+
+// The service sends at most 200 messages, and no start-up reply comes near 2 MiB; a reply past
+// either is not one of its replies, however well formed.
+constexpr std::size_t kMaxInfoMessages = 1000;
+constexpr std::size_t kMaxStartupReply = std::size_t{2} * 1024 * 1024;
+
+// An alert's or a message's identifier: a whole number the service can count up from.
+bool ReadIdentifier(const char* field, std::size_t kept, std::size_t full, std::int32_t& identifier) {
+    return kept == full && service::ReadWholeNumber(std::string_view(field, kept), identifier);
+}
+
+// The address of a newer version is printed and opened in the browser: an http or https address
+// of one word, or none.
+bool IsDownloadAddress(std::string_view address) {
+    if (address.empty()) return true;
+    const auto schemeIs = [&](std::string_view scheme) {
+        if (address.size() <= scheme.size()) return false;
+        for (std::size_t i = 0; i < scheme.size(); ++i) {
+            if (std::tolower(static_cast<unsigned char>(address[i])) != scheme[i]) return false;
+        }
+        return true;
+    };
+    if (!schemeIs("http://") && !schemeIs("https://")) return false;
+    return std::none_of(address.begin(), address.end(),
+                        [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == '\x7f'; });
+}
 
 // The address is the file's first line; its line end and trailing blanks are no part of it.
 std::string FirstLine(std::string text) {
@@ -59,15 +89,19 @@ Result CServiceClient::PingServer() {
 }
 
 Result CServiceClient::ReadStartupReply(const char* path, const char* body, const char* skipPrefix,
-                                              const StartupFieldVisitor& onField) {
+                                        const StartupFieldVisitor& onField, bool& understood) {
+    understood = true;
     const Result code = OpenStandaloneRequest("POST", path, body);
     if (code != Result::kOk) return code;
     StartupFieldReader reader(false);
+    std::size_t received = 0;
     const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
-        if (StartsWith(piece.text, skipPrefix)) return true;
+        received += piece.length;
+        if (received > kMaxStartupReply) understood = false;
+        if (!understood || StartsWith(piece.text, skipPrefix)) return understood;
         return reader.Feed(piece.text, piece.length, [&](const char* field, std::size_t kept, std::size_t full) {
-            onField(field, kept, full);
-            return true;
+            understood = onField(field, kept, full);
+            return understood;
         });
     });
     if (!read) return Result::kReadFailed;
@@ -80,43 +114,72 @@ Result CServiceClient::FetchAlert(const char* body, std::string& text, std::size
     identifier = -1;
     text.clear();
     int index = 0;
-    return ReadStartupReply("POIDataBase/Alerts.php", body, "NONE:",
-                            [&](const char* field, std::size_t kept, std::size_t full) {
-                                if (index == 0) identifier = service::ReadNumber(field);
-                                if (index == 1 && full < textLimit) text.assign(field, kept);
-                                ++index;
-                            });
+    bool understood = true;
+    const Result code = ReadStartupReply("POIDataBase/Alerts.php", body, "NONE:",
+                                         [&](const char* field, std::size_t kept, std::size_t full) {
+                                             if (index == 0 && !ReadIdentifier(field, kept, full, identifier)) {
+                                                 return false;
+                                             }
+                                             if (index == 1 && full < textLimit) text.assign(field, kept);
+                                             ++index;
+                                             return true;
+                                         },
+                                         understood);
+    if (!understood) {
+        identifier = -1;
+        text.clear();
+    }
+    return code;
 }
 
 Result CServiceClient::CheckVersion(const char* version, std::string& address, std::string& message) {
     address.clear();
     message.clear();
     int index = 0;
-    return ReadStartupReply("POIDataBase/CheckVersion.php", version, "NONE",
-                            [&](const char* field, std::size_t kept, std::size_t) {
-                                if (index == 1) address.assign(field, kept);
-                                if (index == 2) message.assign(field, kept);
-                                index = (index + 1) % 3;
-                            });
+    bool understood = true;
+    const Result code = ReadStartupReply("POIDataBase/CheckVersion.php", version, "NONE",
+                                         [&](const char* field, std::size_t kept, std::size_t full) {
+                                             if (index == 1) {
+                                                 if (kept != full || !IsDownloadAddress({field, kept})) return false;
+                                                 address.assign(field, kept);
+                                             }
+                                             if (index == 2) message.assign(field, kept);
+                                             index = (index + 1) % 3;
+                                             return true;
+                                         },
+                                         understood);
+    if (!understood) {
+        address.clear();
+        message.clear();
+    }
+    return code;
 }
 
 Result CServiceClient::FetchInformation(const char* language) {
     char body[64];
     std::snprintf(body, sizeof body, "%d;%.20s", LastInfoId(), language ? language : "");
+    std::vector<InfoRecord> records;
     InfoRecord record{};
     bool haveIdentifier = false;
-    return ReadStartupReply("POIDataBase/Information.php", body, "NONE:",
-                            [&](const char* field, std::size_t kept, std::size_t) {
-                                if (!haveIdentifier) {
-                                    record = InfoRecord{};
-                                    record.identifier = service::ReadNumber(field);
-                                    haveIdentifier = true;
-                                    return;
-                                }
-                                // A text of 1024 characters or more keeps its first 1023: a
-                                // message cut short says more than none.
-                                std::memcpy(record.text, field, kept < kInfoTextLimit ? kept : kInfoTextLimit - 1);
-                                AppendInfoRecord(record);
-                                haveIdentifier = false;
-                            });
+    bool understood = true;
+    const Result code = ReadStartupReply(
+        "POIDataBase/Information.php", body, "NONE:",
+        [&](const char* field, std::size_t kept, std::size_t full) {
+            if (!haveIdentifier) {
+                record = InfoRecord{};
+                haveIdentifier = true;
+                return ReadIdentifier(field, kept, full, record.identifier);
+            }
+            // A text of 1024 characters or more keeps its first 1023: a message cut short says
+            // more than none.
+            std::memcpy(record.text, field, kept < kInfoTextLimit ? kept : kInfoTextLimit - 1);
+            records.push_back(record);
+            haveIdentifier = false;
+            return records.size() <= kMaxInfoMessages;
+        },
+        understood);
+    // Only a whole reply is stored, and in one piece: a reply cut short, not understood or
+    // stopped by the time limit leaves the cache as it was.
+    if (code == Result::kOk && understood && !records.empty()) AppendInfoRecords(records);
+    return code;
 }

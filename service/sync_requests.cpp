@@ -1,7 +1,11 @@
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <string>
+#include <string_view>
 
+#include "service/field_reader.h"
 #include "service/mutation_filter.h"
 #include "service/list_fields.h"
 #include "service/reply_text.h"
@@ -19,6 +23,34 @@ namespace {
 // The credentials go as they stand, joined by commas, although the header names form encoding.
 std::string JoinBody(const platform::Registration& who, const char* versionTag) {
     return std::string(who.registrar) + "," + who.serial + "," + who.email + "," + versionTag;
+}
+
+// The lines of a change list after its header line.
+std::int32_t ChangeLinesIn(const char* changeList) {
+    const std::string_view text(changeList ? changeList : "");
+    const auto lines = std::count(text.begin(), text.end(), '\n');
+    return static_cast<std::int32_t>(std::min<std::ptrdiff_t>(lines > 0 ? lines - 1 : 0, INT32_MAX));
+}
+
+// "OK:<stored>:<accepted>", a line end allowed after it; the numbers are given only when both
+// are whole and at most linesSent.
+bool ReadUploadConfirmation(const ReplyPiece& piece, std::int32_t linesSent, std::int32_t& stored,
+                            std::int32_t& accepted) {
+    std::string_view text(piece.text, piece.length);
+    if (!StartsWith(piece.text, "OK:") || text.size() != std::strlen(piece.text)) return false;
+    text.remove_prefix(3);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) return false;
+    std::int32_t first = 0;
+    std::int32_t second = 0;
+    if (!service::ReadWholeNumber(text.substr(0, colon), first) ||
+        !service::ReadWholeNumber(text.substr(colon + 1), second) || first > linesSent || second > linesSent) {
+        return false;
+    }
+    stored = first;
+    accepted = second;
+    return true;
 }
 
 }  // namespace
@@ -64,15 +96,25 @@ Result CServiceClient::QueryUpdates(const platform::Registration& who, const cha
         CloseHandles();
         return error;
     }
-    std::string rest(piece.text + 3);
+    const std::string rest(piece.text + 3);
     std::string countPart = rest;
+    std::string date = dateText;
     if (const std::size_t colon = rest.find(':'); colon != std::string::npos) {
-        dateText = rest.substr(colon + 1, 10);
+        date = rest.substr(colon + 1, 10);
         countPart = rest.substr(0, colon);
     } else if (!rest.empty()) {
-        dateText = "Unknown!";
+        date = "Unknown!";
     }
-    count = countPart == "FULL" ? -1 : service::ReadNumber(countPart.c_str());
+    // The count is shown to the user as the changes waiting: anything but "FULL" or a whole
+    // number of changes is no count.
+    std::int32_t changes = -1;
+    if (countPart != "FULL" && !service::ReadWholeNumber(countPart, changes)) {
+        const Result error = MapErrorReply(piece.text, "Updates");
+        CloseHandles();
+        return error;
+    }
+    count = changes;
+    dateText = date;
     CloseHandles();
     return Result::kOk;
 }
@@ -204,12 +246,12 @@ Result CServiceClient::UploadChanges(const char* changeList, std::int32_t& first
     if (code != Result::kOk) return code;
     ReplyPiece piece;
     if (!ReadPiece(piece)) return Result::kSessionTransportFailed;
-    if (piece.length == 0) return Result::kOk;
-    if (!StartsWith(piece.text, "OK:")) return MapErrorReply(piece.text, "Upload");
-    const char* numbers = piece.text + 3;
-    first = service::ReadNumber(numbers);
-    const char* colon = std::strchr(numbers, ':');
-    second = colon ? service::ReadNumber(colon + 1) : 0;
+    // The reports are given up on the strength of this reply, so only a confirmation that could
+    // be true counts: two whole numbers, neither more than the change lines sent. Anything else,
+    // no reply included, is a reply not understood and the reports stay.
+    if (!ReadUploadConfirmation(piece, ChangeLinesIn(changeList), first, second)) {
+        return MapErrorReply(piece.text, "Upload");
+    }
     return Result::kOk;
 }
 

@@ -75,8 +75,10 @@ int RunStatus(int timeoutSeconds, const Verbosity& verbosity) {
     TerminalProgress progress(stderr, verbosity);
     engine::ReportTransfers(client, &progress);
     TerminalInformation information(stdout);
+    // A user who gives up on a silent service sooner gives up on an endless one sooner as well.
+    const int startupLimit = timeoutSeconds > 0 ? 4 * timeoutSeconds : engine::kStartupTimeLimitSeconds;
     const engine::StartupExchangesResult startup = engine::RunStartupExchanges(
-        client, texts, config.language, stored.alertId, std::time(nullptr), progress, information);
+        client, texts, config.language, stored.alertId, std::time(nullptr), progress, information, startupLimit);
     if (!startup.serviceAnswered) {
         if (!client.failure_cause().empty()) std::fprintf(stderr, "Cause: %s\n", client.failure_cause().c_str());
         return kExitFailed;
