@@ -13,6 +13,8 @@ namespace engine {
 namespace {
 
 constexpr std::size_t kAlertTextLimit = 1024;
+// Far more alerts than a service has at one time; the rest wait for the next start.
+constexpr int kMaxAlertsPerStart = 50;
 
 void FetchInformationMessages(CServiceClient& client, const platform::StringTable& texts, const char* language,
                               IProgressSink& progress) {
@@ -41,10 +43,12 @@ StartupExchangesResult RunLimitedExchanges(CServiceClient& client, const platfor
 
     std::string text;
     std::int32_t identifier = -1;
-    while (client.FetchAlert(AlertRequestBody(outcome.lastAlertId, now, language).c_str(), text, kAlertTextLimit,
+    while (outcome.alertsShown < kMaxAlertsPerStart &&
+           client.FetchAlert(AlertRequestBody(outcome.lastAlertId, now, language).c_str(), text, kAlertTextLimit,
                              identifier) == service::Result::kOk &&
            identifier != -1 && identifier != outcome.lastAlertId) {
-        // A service that answers with the alert just shown would otherwise be asked forever.
+        // A service that answers with the alert just shown, or with a new one every time, would
+        // otherwise be asked forever.
         // Stored first: an alert the user has seen must not come again, even if start-up stops here.
         platform::SaveAlertId(identifier);
         information.ShowInformation(texts.Text(text::kAlertCaption), texts.Text(text::kOkButton), text);

@@ -1,6 +1,7 @@
 // The start-up and information requests against the reference service.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <ctime>
 
 #include "engine/startup.h"
@@ -158,27 +159,38 @@ TEST_F(StartupEndToEnd, RegistrationTestAndPendingUpdates) {
 
 }  // namespace
 
-// A service that answers every alert request with the alert just shown would keep start-up in
-// the loop for ever: the repeat ends it.
-TEST(StartupAlerts, AServiceRepeatingTheAlertJustShownEndsTheLoop) {
-    testsupport::TempDir work;
-    setenv("ZARNIK_SETTINGS", work.file("settings.reg").c_str(), 1);
-    testsupport::ScriptedHttpServer server([](const testsupport::HttpRequest& request, testsupport::HttpConnection& conn) {
-        if (request.path.find("Alerts.php") != std::string::npos) {
-            testsupport::SendReply(conn, "7|Speed checks on the A2|");
-        } else {
-            testsupport::SendReply(conn, request.path.find("ServerUp") != std::string::npos ? "IMTHERE:" : "NONE:");
-        }
-    });
-    ASSERT_TRUE(server.ok());
-    CServiceClient client{platform::WorkFolder(work.path())};
-    client.SetBaseUrl(server.BaseUrl().c_str());
-    RecordingInformation information;
-    e2e::RecordingProgress progress;
-    const auto outcome = engine::RunStartupExchanges(client, e2e::EnglishTexts(), "1033", -1, std::time(nullptr),
-                                                     progress, information);
-    EXPECT_EQ(outcome.alertsShown, 1);
-    EXPECT_EQ(outcome.lastAlertId, 7);
-    EXPECT_EQ(platform::ReadStoredSettings().alertId, 7);
-    unsetenv("ZARNIK_SETTINGS");
+// A service that answers every alert request with the alert just shown, or with a new one every
+// time, would keep start-up in the loop for ever: the repeat ends it, and so does a bound.
+TEST(StartupAlerts, AServiceThatNeverRunsOutOfAlertsEndsTheLoop) {
+    const struct {
+        const char* what;
+        bool newEachTime;
+        int shown;
+        std::int32_t last;
+    } cases[] = {{"the alert just shown again", false, 1, 7}, {"a new alert every time", true, 50, 56}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::TempDir work;
+        setenv("ZARNIK_SETTINGS", work.file("settings.reg").c_str(), 1);
+        std::atomic<int> next{7};
+        testsupport::ScriptedHttpServer server([&](const testsupport::HttpRequest& request,
+                                                   testsupport::HttpConnection& conn) {
+            if (request.path.find("Alerts.php") != std::string::npos) {
+                testsupport::SendReply(conn, std::to_string(c.newEachTime ? next++ : 7) + "|Speed checks on the A2|");
+            } else {
+                testsupport::SendReply(conn, request.path.find("ServerUp") != std::string::npos ? "IMTHERE:" : "NONE:");
+            }
+        });
+        ASSERT_TRUE(server.ok());
+        CServiceClient client{platform::WorkFolder(work.path())};
+        client.SetBaseUrl(server.BaseUrl().c_str());
+        RecordingInformation information;
+        e2e::RecordingProgress progress;
+        const auto outcome = engine::RunStartupExchanges(client, e2e::EnglishTexts(), "1033", -1, std::time(nullptr),
+                                                         progress, information);
+        EXPECT_EQ(outcome.alertsShown, c.shown);
+        EXPECT_EQ(outcome.lastAlertId, c.last);
+        EXPECT_EQ(platform::ReadStoredSettings().alertId, c.last);
+        unsetenv("ZARNIK_SETTINGS");
+    }
 }
