@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/internet.h"
@@ -31,6 +32,10 @@ struct ReplyPiece {
 // done, after CloseHandles.
 class CServiceClient {
 public:
+    // Far beyond any camera database (one million is a large one), well short of what the PC
+    // holds: the cache of 20 million cameras is 1.6 GB.
+    static constexpr std::size_t kMaxAddedCameras = 20'000'000;
+
     // Works on the PC files of folder; deletes the leftover ".\\config.dat" there.
     explicit CServiceClient(platform::WorkFolder folder);
     ~CServiceClient();
@@ -54,6 +59,9 @@ public:
     service::Result FetchPersonalList();
     service::Result UploadChanges(const char* changeList, std::int32_t& first, std::int32_t& second);
     service::Result ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes);
+    // A change download that would add more cameras than this to the local cache is refused
+    // (10006) and the cache left as it was.
+    void SetAddedCameraLimit(std::size_t limit) { addedCameraLimit_ = limit; }
     service::Result MapErrorReply(const char* reply, const char* requestName);
 
     // ---- start-up and information requests ---------------------------------------------------
@@ -111,6 +119,8 @@ public:
     // understood and where it was logged, the file that could not be written and why. Empty
     // when nothing more is known. A request that succeeds leaves it as it was.
     const std::string& failure_cause() const { return failureCause_; }
+    // For the steps of a synchronisation beyond the requests (the reports file, the camera file).
+    void NoteFailureCause(std::string cause) { failureCause_ = std::move(cause); }
     // Reports the progress of every request sent from now on (on this thread, while the request
     // is sent and read); an empty observer stops the reports.
     void SetTransferObserver(platform::inet::TransferObserver observer);
@@ -137,6 +147,7 @@ private:
     char baseUrl_[256] = {};
     std::vector<service::CameraRecord> localRecords_;
     bool localMirrorsFile_ = false;
+    std::size_t addedCameraLimit_ = kMaxAddedCameras;
     std::vector<service::CameraRecord> mutationRecords_;
     std::int32_t infoIndex_ = 0;
     std::FILE* infoFile_ = nullptr;
