@@ -25,8 +25,12 @@ std::size_t BatchSizeFor(std::size_t cached) { return cached / 4 > kMinBatch ? c
 
 }  // namespace
 
-ChangeMerge::ChangeMerge(std::vector<CameraRecord>& local, platform::WorkFolder folder, std::size_t addedLimit)
-    : local_(local), folder_(std::move(folder)), batchSize_(BatchSizeFor(local.size())), addedLimit_(addedLimit) {}
+ChangeMerge::ChangeMerge(std::vector<CameraRecord>& local, platform::WorkFolder folder, std::size_t addedLimit,
+                         std::size_t batchSize)
+    : local_(local),
+      folder_(std::move(folder)),
+      batchSize_(batchSize != 0 ? batchSize : BatchSizeFor(local.size())),
+      addedLimit_(addedLimit) {}
 
 ChangeMerge::~ChangeMerge() { CloseDelta(); }
 

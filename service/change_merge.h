@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <vector>
 
 #include "platform/pc_files.h"
@@ -6,6 +7,10 @@
 #include "service/camera_record.h"
 
 namespace service {
+
+// Far beyond any camera database (one million is a large one), well short of what a PC holds:
+// a cache of 20 million cameras is 1.6 GB. A change download adding more is refused.
+inline constexpr std::size_t kMaxAddedCameras = 20'000'000;
 
 // The action of a record of the change download (its field 7: "A", "U" or "D").
 enum class DownloadAction { kAdd = 0, kUpdate = 1, kDelete = 2, kUnknown = 3 };
@@ -18,8 +23,10 @@ DownloadAction DownloadActionFromText(const char* text);
 // stays near the size of the cache, however long the download.
 class ChangeMerge {
 public:
-    // addedLimit: the most cameras the download may add to the cache (delta records).
-    ChangeMerge(std::vector<CameraRecord>& local, platform::WorkFolder folder, std::size_t addedLimit);
+    // addedLimit: the most cameras the download may add to the cache (delta records);
+    // batchSize: changes matched per pass over the cache, 0 to follow the cache's size.
+    ChangeMerge(std::vector<CameraRecord>& local, platform::WorkFolder folder,
+                std::size_t addedLimit = kMaxAddedCameras, std::size_t batchSize = 0);
     ~ChangeMerge();
     ChangeMerge(const ChangeMerge&) = delete;
     ChangeMerge& operator=(const ChangeMerge&) = delete;

@@ -11,6 +11,7 @@
 #include "platform/settings.h"
 #include "service/result.h"
 #include "service/camera_record.h"
+#include "service/change_merge.h"
 
 namespace service {
 enum class ListKind : int;
@@ -32,10 +33,6 @@ struct ReplyPiece {
 // done, after CloseHandles.
 class CServiceClient {
 public:
-    // Far beyond any camera database (one million is a large one), well short of what the PC
-    // holds: the cache of 20 million cameras is 1.6 GB.
-    static constexpr std::size_t kMaxAddedCameras = 20'000'000;
-
     // Works on the PC files of folder; deletes the leftover ".\\config.dat" there.
     explicit CServiceClient(platform::WorkFolder folder);
     ~CServiceClient();
@@ -147,7 +144,7 @@ private:
     char baseUrl_[256] = {};
     std::vector<service::CameraRecord> localRecords_;
     bool localMirrorsFile_ = false;
-    std::size_t addedCameraLimit_ = kMaxAddedCameras;
+    std::size_t addedCameraLimit_ = service::kMaxAddedCameras;
     std::vector<service::CameraRecord> mutationRecords_;
     std::int32_t infoIndex_ = 0;
     std::FILE* infoFile_ = nullptr;
