@@ -1,5 +1,6 @@
 #include "engine/synchronisation.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -45,6 +46,8 @@ private:
     Result WriteCameraFile();
     std::uint32_t Fail(Result code);
     void ReloadLocalCache();
+    // "<what><path>: <why>", for the line under a failure; errno must still tell why.
+    std::string FileProblem(const char* what, const char* windowsName) const;
 
     CServiceClient& client_;
     const platform::WorkFolder& folder_;
@@ -62,6 +65,11 @@ void Synchronisation::ShowStep(SyncStep step) {
 
 void Synchronisation::ReloadLocalCache() { client_.ReloadLocalCache(); }
 
+std::string Synchronisation::FileProblem(const char* what, const char* windowsName) const {
+    const int error = errno;
+    return what + folder_.Path(windowsName) + ": " + (error != 0 ? std::strerror(error) : "unknown error");
+}
+
 std::uint32_t Synchronisation::Fail(Result code) {
     client_.CloseHandles();
     client_.ReleaseRecords();
@@ -72,6 +80,7 @@ std::uint32_t Synchronisation::Fail(Result code) {
 Result Synchronisation::FullRetrieval() {
     ShowStep(kFullRetrieval);
     platform::FileSnapshot before(folder_.Path(platform::pcfile::kLocalCache));
+    platform::FileSnapshot sealBefore(service::SealPathOf(folder_.Path(platform::pcfile::kLocalCache)));
     Result code = client_.FetchMutationList();
     if (code == Result::kOk) code = client_.FetchOfficialList();
     folder_.Delete(platform::pcfile::kMutationCache);
@@ -79,11 +88,13 @@ Result Synchronisation::FullRetrieval() {
     if (code != Result::kOk) {
         // A partial cache must never pass for a complete one: the earlier one comes back.
         before.Restore();
+        sealBefore.Restore();
         return code;
     }
     ReloadLocalCache();
     if (client_.local_count() == 0) {
         folder_.Delete(platform::pcfile::kLocalCache);
+        client_.NoteFailureCause("the full retrieval brought no camera: the service's lists were empty");
         return Result::kLocalCacheFailed;
     }
     counts_.changesAdded = static_cast<std::int32_t>(client_.local_count());
@@ -104,7 +115,11 @@ Result Synchronisation::FirstStep(bool full) {
 // and the user's reports count only when every one of them arrived.
 Result Synchronisation::Upload(const std::string& changeList) {
     std::vector<std::string> parts;
-    if (!SplitChangeList(changeList, parts)) return Result::kLocalCacheFailed;
+    if (!SplitChangeList(changeList, parts)) {
+        client_.NoteFailureCause("a report of " + folder_.Path(platform::pcfile::kPersonalUpdates) +
+                                 " makes a line too long to upload; the reports are kept");
+        return Result::kLocalCacheFailed;
+    }
     for (const std::string& part : parts) {
         std::int32_t stored = 0;
         std::int32_t accepted = 0;
@@ -132,20 +147,33 @@ Result Synchronisation::SendReports(std::vector<ChangeRecord>& changes) {
     return client_.ChangeDownload(added, updated, deleted);
 }
 
-// The camera file must say what the cache holds now: when the cache is empty no file is
-// written, and an earlier one left in its place would pass for the new one.
+// The camera file must say what the cache holds now. It is built beside the earlier one and
+// replaces it only when complete, so a run killed or failing here leaves the earlier file whole;
+// an empty cache builds no file, and then the earlier one goes, or it would pass for the new one.
 Result Synchronisation::WriteCameraFile() {
-    if (!folder_.Delete(platform::pcfile::kCameraFile)) return Result::kCameraFileFailed;
     const std::string cache = folder_.Path(platform::pcfile::kLocalCache);
+    const std::string out = folder_.Path(platform::pcfile::kCameraFile);
     // The records of this run's last download are the cache; otherwise it is read.
     std::vector<service::CameraRecord> read;
-    if (!client_.local_records_are_the_cache() && platform::FileSizeOf(cache) >= 0 &&
-        !service::ReadCacheFile(cache, read)) {
-        return Result::kCameraFileFailed;
+    if (!client_.local_records_are_the_cache()) {
+        const service::CacheRead result = service::ReadSealedCache(cache, read);
+        if (result != service::CacheRead::kRead && result != service::CacheRead::kMissing) {
+            client_.NoteFailureCause(service::CacheReadProblem(cache, result, errno));
+            return Result::kCameraFileFailed;
+        }
     }
     const auto& local = client_.local_records_are_the_cache() ? client_.local_records() : read;
-    const auto written = service::BuildCameraFile(local, folder_.Path(platform::pcfile::kCameraFile));
-    return written == service::CameraFileResult::kWritten ? Result::kOk : Result::kCameraFileFailed;
+    if (local.empty()) {
+        if (folder_.Delete(platform::pcfile::kCameraFile)) return Result::kOk;
+        client_.NoteFailureCause(FileProblem("cannot delete the earlier ", platform::pcfile::kCameraFile));
+        return Result::kCameraFileFailed;
+    }
+    const auto written = service::BuildCameraFile(local, out);
+    if (written == service::CameraFileResult::kWritten) return Result::kOk;
+    client_.NoteFailureCause(written == service::CameraFileResult::kTooLarge
+                                 ? "too many cameras for one camera file " + out + "; the earlier one is kept"
+                                 : "cannot write " + out + ": " + std::strerror(errno) + "; the earlier one is kept");
+    return Result::kCameraFileFailed;
 }
 
 // The service counts a change download as delivered once it has sent it, whether or not this
@@ -164,6 +192,7 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
     progress_.SetTitle(texts_.Text(text::kRunningTitle));
     ShowStep(kLogon);
     if (!unfinishedBefore && !platform::WriteMarkerFile(folder_.Path(platform::pcfile::kUnfinishedMarker))) {
+        client_.NoteFailureCause(FileProblem("cannot write ", platform::pcfile::kUnfinishedMarker));
         return Fail(Result::kLocalCacheFailed);
     }
 
@@ -182,6 +211,8 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
     std::vector<ChangeRecord> changes;
     // A file that is there but cannot be read is kept: the user's reports must not vanish.
     if (!ReadChangeRecords(folder_.Path(platform::pcfile::kPersonalUpdates), changes)) {
+        client_.NoteFailureCause(FileProblem("cannot read ", platform::pcfile::kPersonalUpdates) +
+                                 "; the reports in it are kept");
         return Fail(Result::kLocalCacheFailed);
     }
     if (!options_.updatesHeldOnlyHere) folder_.Delete(platform::pcfile::kPersonalUpdates);
@@ -191,6 +222,7 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
     }
     // Every download of this run is in the cache, and the service holds the reports.
     if (options_.updatesHeldOnlyHere && !folder_.Delete(platform::pcfile::kPersonalUpdates)) {
+        client_.NoteFailureCause(FileProblem("cannot delete the reports sent, ", platform::pcfile::kPersonalUpdates));
         return Fail(Result::kLocalCacheFailed);
     }
     folder_.Delete(platform::pcfile::kUnfinishedMarker);

@@ -1,32 +1,239 @@
 #include "service/cache_file.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/atomic_file.h"
 #include "platform/pc_files.h"
 
 namespace service {
 
-bool ReadCacheFile(const std::string& path, std::vector<CameraRecord>& out, std::size_t extra_capacity) {
-    out.clear();
-    const long long size = platform::FileSizeOf(path);
-    if (size < 0) return false;
+namespace {
+
+// Records copied from one cache file to another per read: 320 KiB.
+constexpr std::size_t kCopyBlock = 4096;
+
+// Eight tables of the reflected polynomial 0xEDB88320: eight bytes per step.
+struct CrcTables {
+    std::uint32_t t[8][256];
+    constexpr CrcTables() : t{} {
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1U) != 0 ? 0xEDB88320U ^ (c >> 1U) : c >> 1U;
+            t[0][i] = c;
+        }
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            for (int k = 1; k < 8; ++k) t[k][i] = (t[k - 1][i] >> 8U) ^ t[0][t[k - 1][i] & 0xffU];
+        }
+    }
+};
+constexpr CrcTables kCrc;
+
+bool ReadSeal(const std::string& cachePath, CacheSeal& seal) {
+    const std::string path = SealPathOf(cachePath);
+    if (platform::FileSizeOf(path) != static_cast<long long>(sizeof seal)) return false;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) return false;
+    const bool read = std::fread(&seal, sizeof seal, 1, f) == 1;
+    std::fclose(f);
+    return read && std::memcmp(seal.tag, kCacheSealTag, sizeof seal.tag) == 0;
+}
+
+// A seal of the other size or tag is a damaged seal, and its cache is not to be trusted.
+bool HasSealFile(const std::string& cachePath) { return platform::FileSizeOf(SealPathOf(cachePath)) >= 0; }
+
+// The seal goes out after its cache: a run killed between the two leaves a cache that does not
+// match, which the next load treats as damaged rather than trusting.
+bool WriteSeal(const std::string& cachePath, std::uint32_t checksum, std::uint64_t length) {
+    CacheSeal seal{};
+    std::memcpy(seal.tag, kCacheSealTag, sizeof seal.tag);
+    seal.checksum = checksum;
+    seal.length = length;
+    platform::AtomicFile file;
+    return file.Open(SealPathOf(cachePath)) && file.Write(&seal, sizeof seal) && file.Commit();
+}
+
+// The checksum of what a file holds now, read in blocks; false when it cannot be read.
+bool ChecksumOfFile(const std::string& path, std::uint32_t& checksum, std::uint64_t& length) {
+    checksum = 0;
+    length = 0;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return errno == ENOENT;
+    std::vector<char> block(kCopyBlock * sizeof(CameraRecord));
+    std::size_t got = 0;
+    while ((got = std::fread(block.data(), 1, block.size(), f)) > 0) {
+        checksum = Crc32(checksum, block.data(), got);
+        length += got;
+    }
+    const bool ok = std::ferror(f) == 0;
+    std::fclose(f);
+    return ok;
+}
+
+// Hands count records of a file to add, a block at a time; false when the file is shorter or
+// cannot be read, or add fails.
+template <class Add>
+bool CopyRecords(const std::string& path, std::size_t count, Add add) {
+    if (count == 0) return true;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return false;
+    std::vector<CameraRecord> block(kCopyBlock);
+    bool ok = true;
+    while (ok && count > 0) {
+        const std::size_t want = count < kCopyBlock ? count : kCopyBlock;
+        ok = std::fread(block.data(), sizeof(CameraRecord), want, f) == want && add(block.data(), want);
+        count -= want;
+    }
+    std::fclose(f);
+    return ok;
+}
+
+CacheRead Read(const std::string& path, std::vector<CameraRecord>& out, std::size_t extra_capacity, bool legacyWhole) {
+    out.clear();
+    const long long size = platform::FileSizeOf(path);
+    if (size < 0) return errno == ENOENT ? CacheRead::kMissing : CacheRead::kUnreadable;
+    CacheSeal seal{};
+    const bool sealed = ReadSeal(path, seal);
+    if (!sealed && HasSealFile(path)) return CacheRead::kDamaged;
+    if (sealed && seal.length != static_cast<std::uint64_t>(size)) return CacheRead::kDamaged;
+    if (!sealed && legacyWhole && size % static_cast<long long>(sizeof(CameraRecord)) != 0) return CacheRead::kDamaged;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return CacheRead::kUnreadable;
     const auto whole = static_cast<std::size_t>(size) / sizeof(CameraRecord);
     out.reserve(whole + extra_capacity);
     out.resize(whole);
     const std::size_t got = whole == 0 ? 0 : std::fread(out.data(), sizeof(CameraRecord), whole, f);
+    std::uint32_t checksum = Crc32(0, out.data(), got * sizeof(CameraRecord));
+    if (sealed && got == whole) {  // a sealed cache is checked to its last byte
+        char tail[sizeof(CameraRecord)];
+        const std::size_t rest = std::fread(tail, 1, sizeof tail, f);
+        checksum = Crc32(checksum, tail, rest);
+    }
     const bool ok = std::ferror(f) == 0;
     std::fclose(f);
     out.resize(got);  // a file that shrank meanwhile gives what was there
-    if (!ok) out.clear();
-    return ok;
+    CacheRead result = CacheRead::kRead;
+    if (!ok) {
+        result = CacheRead::kUnreadable;
+    } else if (sealed && checksum != seal.checksum) {
+        result = CacheRead::kDamaged;
+    }
+    if (result != CacheRead::kRead) out.clear();
+    return result;
+}
+
+}  // namespace
+
+std::string SealPathOf(const std::string& cachePath) { return cachePath + ".sum"; }
+
+std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    crc = ~crc;
+    for (; size >= 8; size -= 8, p += 8) {
+        std::uint32_t low = 0;
+        std::uint32_t high = 0;
+        std::memcpy(&low, p, 4);
+        std::memcpy(&high, p + 4, 4);
+        low ^= crc;
+        crc = kCrc.t[7][low & 0xffU] ^ kCrc.t[6][(low >> 8U) & 0xffU] ^ kCrc.t[5][(low >> 16U) & 0xffU] ^
+              kCrc.t[4][low >> 24U] ^ kCrc.t[3][high & 0xffU] ^ kCrc.t[2][(high >> 8U) & 0xffU] ^
+              kCrc.t[1][(high >> 16U) & 0xffU] ^ kCrc.t[0][high >> 24U];
+    }
+    for (; size > 0; --size, ++p) crc = kCrc.t[0][(crc ^ *p) & 0xffU] ^ (crc >> 8U);
+    return ~crc;
+}
+
+bool ReadCacheFile(const std::string& path, std::vector<CameraRecord>& out, std::size_t extra_capacity) {
+    return Read(path, out, extra_capacity, false) == CacheRead::kRead;
+}
+
+CacheRead ReadSealedCache(const std::string& path, std::vector<CameraRecord>& out, std::size_t extra_capacity) {
+    return Read(path, out, extra_capacity, true);
+}
+
+std::string CacheReadProblem(const std::string& path, CacheRead result, int error) {
+    switch (result) {
+    case CacheRead::kRead:
+        return {};
+    case CacheRead::kMissing:
+        return path + " is missing";
+    case CacheRead::kUnreadable:
+        return "cannot read " + path + ": " + std::strerror(error);
+    case CacheRead::kDamaged:
+        break;
+    }
+    return path + " is damaged: it does not match " + SealPathOf(path);
 }
 
 bool WriteCacheFile(const std::string& path, const CameraRecord* records, std::size_t count) {
     platform::AtomicFile file;
     return file.Open(path) && file.Write(records, count * sizeof(CameraRecord)) && file.Commit();
+}
+
+bool CacheFileWriter::Open(const std::string& path, Sealing sealing) {
+    sealing_ = sealing;
+    checksum_ = 0;
+    length_ = 0;
+    return file_.Open(path);
+}
+
+bool CacheFileWriter::AddAll(const CameraRecord* records, std::size_t count) {
+    const std::size_t bytes = count * sizeof(CameraRecord);
+    if (sealing_ == Sealing::kSealed) checksum_ = Crc32(checksum_, records, bytes);
+    length_ += bytes;
+    return file_.Write(records, bytes);
+}
+
+bool CacheFileWriter::AddFromFile(const std::string& path, std::size_t count) {
+    return CopyRecords(path, count, [this](const CameraRecord* r, std::size_t n) { return AddAll(r, n); });
+}
+
+bool CacheFileWriter::Commit() {
+    const std::string path = file_.path();
+    if (!file_.Commit()) return false;
+    return sealing_ == Sealing::kNone || WriteSeal(path, checksum_, length_);
+}
+
+bool CacheAppender::Open(const std::string& path, bool emptyFirst, Sealing sealing) {
+    path_ = path;
+    sealing_ = sealing;
+    checksum_ = 0;
+    length_ = 0;
+    if (sealing == Sealing::kSealed && !emptyFirst) {
+        // The seal goes on from the one of the records already there; a file that does not
+        // match its seal is not added to.
+        CacheSeal seal{};
+        const long long size = platform::FileSizeOf(path);
+        if (ReadSeal(path, seal)) {
+            if (seal.length != static_cast<std::uint64_t>(size < 0 ? 0 : size)) {
+                errno = EBADMSG;
+                return false;
+            }
+            checksum_ = seal.checksum;
+            length_ = seal.length;
+        } else if (HasSealFile(path) || !ChecksumOfFile(path, checksum_, length_)) {
+            errno = HasSealFile(path) ? EBADMSG : errno;
+            return false;
+        }
+    }
+    return file_.Open(path, emptyFirst);
+}
+
+bool CacheAppender::AddAll(const CameraRecord* records, std::size_t count) {
+    const std::size_t bytes = count * sizeof(CameraRecord);
+    if (sealing_ == Sealing::kSealed) checksum_ = Crc32(checksum_, records, bytes);
+    length_ += bytes;
+    return file_.Write(records, bytes);
+}
+
+bool CacheAppender::AddFromFile(const std::string& path, std::size_t count) {
+    return CopyRecords(path, count, [this](const CameraRecord* r, std::size_t n) { return AddAll(r, n); });
+}
+
+bool CacheAppender::Commit() {
+    if (!file_.Commit()) return false;
+    return sealing_ == Sealing::kNone || WriteSeal(path_, checksum_, length_);
 }
 
 }  // namespace service

@@ -1,5 +1,6 @@
 #include "service/change_merge.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -14,8 +15,22 @@ DownloadAction DownloadActionFromText(const char* text) {
     return DownloadAction::kUnknown;
 }
 
-ChangeMerge::ChangeMerge(std::vector<CameraRecord>& local, platform::WorkFolder folder)
-    : local_(local), folder_(std::move(folder)) {}
+namespace {
+
+// A batch is matched against the cache in one pass. Its size follows the cache so that the
+// passes over a large cache stay few, and their maps (about twice a record each) stay below a
+// third of the cache's own memory.
+constexpr std::size_t kMinBatch = 1U << 16U;
+std::size_t BatchSizeFor(std::size_t cached) { return cached / 4 > kMinBatch ? cached / 4 : kMinBatch; }
+
+}  // namespace
+
+ChangeMerge::ChangeMerge(std::vector<CameraRecord>& local, platform::WorkFolder folder, std::size_t addedLimit,
+                         std::size_t batchSize)
+    : local_(local),
+      folder_(std::move(folder)),
+      batchSize_(batchSize != 0 ? batchSize : BatchSizeFor(local.size())),
+      addedLimit_(addedLimit) {}
 
 ChangeMerge::~ChangeMerge() { CloseDelta(); }
 
@@ -30,7 +45,10 @@ void ChangeMerge::CloseDelta() {
 }
 
 void ChangeMerge::WriteDelta(const CameraRecord& change) {
-    if (delta_.is_open() && !delta_.Add(change)) deltaFailed_ = true;
+    if (!delta_.is_open()) return;
+    ++addedCount_;
+    if (over_limit()) return;  // refused whole: no need to write what will be dropped
+    if (!delta_.Add(change)) deltaFailed_ = true;
 }
 
 void ChangeMerge::MarkDeleted(std::uint32_t index) {
@@ -39,14 +57,17 @@ void ChangeMerge::MarkDeleted(std::uint32_t index) {
     localChanged_ = true;
 }
 
-void ChangeMerge::Apply(const CameraRecord& change, DownloadAction action) {
+bool ChangeMerge::Apply(const CameraRecord& change, DownloadAction action) {
     if (action != DownloadAction::kUnknown) pending_.push_back({change, action});
+    if (pending_.size() >= batchSize_) ApplyPending();
+    return !over_limit();
 }
 
 // A download names a few identifiers and positions of a large cache. Rather than index the
-// whole cache, one pass finds, for exactly those, the first camera with each identifier and
-// every camera at each position, in cache order; a lookup then gives what a front-to-back scan
-// would. Neither changes during the merge: marking a camera deleted keeps it in place.
+// whole cache, one pass per batch finds, for exactly those, the first camera with each
+// identifier and every camera at each position, in cache order; a lookup then gives what a
+// front-to-back scan would. Neither changes during the merge (marking a camera deleted keeps it
+// in place, an update keeps identifier and position), so batches give what one pass would.
 void ChangeMerge::ApplyPending() {
     std::unordered_map<std::int32_t, std::uint32_t> firstWithIdentifier;
     std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> atPosition;
@@ -90,14 +111,25 @@ void ChangeMerge::ApplyPending() {
 bool ChangeMerge::Finish(bool localIsTheFile) {
     ApplyPending();
     CloseDelta();
-    if (deltaFailed_) return false;  // a new camera missing from the delta would be lost
     const std::string deltaPath = folder_.Path(platform::pcfile::kDeltaFile);
-    std::vector<CameraRecord> added;
-    if (platform::FileSizeOf(deltaPath) >= 0 && !ReadCacheFile(deltaPath, added)) return false;
+    if (over_limit()) {
+        folder_.Delete(platform::pcfile::kDeltaFile);
+        return false;
+    }
+    if (deltaFailed_) return false;  // a new camera missing from the delta would be lost
+    const long long deltaSize = platform::FileSizeOf(deltaPath);
+    const std::size_t added = deltaSize > 0 ? static_cast<std::size_t>(deltaSize) / sizeof(CameraRecord) : 0;
     const bool written = localIsTheFile && !localChanged_ ? AppendToCache(added) : WriteCache(added);
     if (!written) return false;
+    const bool inMemory = TakeIntoMemory(added);
     folder_.Delete(platform::pcfile::kDeltaFile);
-    // The records in memory become what was written, so no one needs to read the file back.
+    return inMemory;
+}
+
+// The records in memory become what was written, so that no one needs to read the file back:
+// the survivors close up in place and the delta follows them when there is room; otherwise the
+// old array goes first and the new cache is read, so that the two are never held at once.
+bool ChangeMerge::TakeIntoMemory(std::size_t added) {
     if (!deleted_.empty()) {
         std::size_t kept = 0;
         for (std::size_t i = 0; i < local_.size(); ++i) {
@@ -106,13 +138,21 @@ bool ChangeMerge::Finish(bool localIsTheFile) {
         local_.resize(kept);
         deleted_.clear();
     }
-    local_.insert(local_.end(), added.begin(), added.end());
-    return true;
+    if (local_.capacity() - local_.size() >= added) {
+        const std::size_t at = local_.size();
+        local_.resize(at + added);
+        std::FILE* f = added == 0 ? nullptr : std::fopen(folder_.Path(platform::pcfile::kDeltaFile).c_str(), "rb");
+        const bool read = added == 0 || (f != nullptr && std::fread(&local_[at], sizeof(CameraRecord), added, f) == added);
+        if (f != nullptr) std::fclose(f);
+        if (read) return true;
+    }
+    std::vector<CameraRecord>().swap(local_);
+    return ReadSealedCache(folder_.Path(platform::pcfile::kLocalCache), local_) == CacheRead::kRead;
 }
 
-bool ChangeMerge::WriteCache(const std::vector<CameraRecord>& added) {
+bool ChangeMerge::WriteCache(std::size_t added) {
     CacheFileWriter cache;
-    if (!cache.Open(folder_.Path(platform::pcfile::kLocalCache))) return false;
+    if (!cache.Open(folder_.Path(platform::pcfile::kLocalCache), Sealing::kSealed)) return false;
     // The surviving cameras go out in runs between deleted ones: a few large writes.
     for (std::size_t begin = 0; begin < local_.size();) {
         std::size_t end = begin;
@@ -120,27 +160,25 @@ bool ChangeMerge::WriteCache(const std::vector<CameraRecord>& added) {
         if (end > begin && !cache.AddAll(&local_[begin], end - begin)) return false;
         begin = end + 1;
     }
-    if (!added.empty() && !cache.AddAll(added.data(), added.size())) return false;
+    if (!cache.AddFromFile(folder_.Path(platform::pcfile::kDeltaFile), added)) return false;
     return cache.Commit();
 }
 
 // Nothing cached changed: the new cache is the old file followed by the delta. Appending is cut
-// back on failure, and a run killed midway leaves the unfinished-synchronisation marker, so the
-// next run retrieves everything.
-bool ChangeMerge::AppendToCache(const std::vector<CameraRecord>& added) {
+// back on failure, and a run killed midway leaves the cache longer than its seal says, which
+// the next load treats as damaged.
+bool ChangeMerge::AppendToCache(std::size_t added) {
     const std::string path = folder_.Path(platform::pcfile::kLocalCache);
     // Only onto whole records: a trailing partial one would shift every camera appended.
     const long long size = platform::FileSizeOf(path);
     if (static_cast<unsigned long long>(size < 0 ? 0 : size) != local_.size() * sizeof(CameraRecord)) {
         return WriteCache(added);
     }
-    if (added.empty()) return true;
+    if (added == 0) return true;
     CacheAppender cache;
-    if (!cache.Open(path)) return false;
-    for (const CameraRecord& r : added) {
-        if (!cache.Add(r)) return false;
-    }
-    return cache.Commit();
+    // A cache that does not match its seal is written anew from the records in memory.
+    if (!cache.Open(path, false, Sealing::kSealed)) return WriteCache(added);
+    return cache.AddFromFile(folder_.Path(platform::pcfile::kDeltaFile), added) && cache.Commit();
 }
 
 void ChangeMerge::Abandon() {

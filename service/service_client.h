@@ -5,6 +5,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/internet.h"
@@ -12,6 +13,7 @@
 #include "platform/settings.h"
 #include "service/result.h"
 #include "service/camera_record.h"
+#include "service/change_merge.h"
 
 namespace service {
 enum class ListKind : int;
@@ -56,6 +58,9 @@ public:
     service::Result FetchPersonalList();
     service::Result UploadChanges(const char* changeList, std::int32_t& first, std::int32_t& second);
     service::Result ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes);
+    // A change download that would add more cameras than this to the local cache is refused
+    // (10006) and the cache left as it was.
+    void SetAddedCameraLimit(std::size_t limit) { addedCameraLimit_ = limit; }
     service::Result MapErrorReply(const char* reply, const char* requestName);
 
     // ---- start-up and information requests ---------------------------------------------------
@@ -121,6 +126,8 @@ public:
     // out at whatever step it is; once it is used up every further one fails at once. A zero
     // limit lifts the bound.
     void LimitRequestTime(std::chrono::milliseconds total);
+    // For the steps of a synchronisation beyond the requests (the reports file, the camera file).
+    void NoteFailureCause(std::string cause) { failureCause_ = std::move(cause); }
     // Reports the progress of every request sent from now on (on this thread, while the request
     // is sent and read); an empty observer stops the reports.
     void SetTransferObserver(platform::inet::TransferObserver observer);
@@ -149,6 +156,7 @@ private:
     char baseUrl_[256] = {};
     std::vector<service::CameraRecord> localRecords_;
     bool localMirrorsFile_ = false;
+    std::size_t addedCameraLimit_ = service::kMaxAddedCameras;
     std::vector<service::CameraRecord> mutationRecords_;
     std::int32_t infoIndex_ = 0;
     std::FILE* infoFile_ = nullptr;

@@ -186,7 +186,7 @@ Result CServiceClient::FetchMutationList() {
 // of reading the new cache back.
 Result CServiceClient::FetchOfficialList() {
     service::CacheFileWriter file;
-    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) {
+    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache), service::Sealing::kSealed)) {
         NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
         return Result::kLocalCacheFailed;
     }
@@ -218,7 +218,7 @@ Result CServiceClient::FetchOfficialList() {
 
 Result CServiceClient::FetchPersonalList() {
     service::CacheAppender file;
-    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache))) {
+    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache), false, service::Sealing::kSealed)) {
         NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
         return Result::kLocalCacheFailed;
     }
@@ -256,7 +256,7 @@ Result CServiceClient::UploadChanges(const char* changeList, std::int32_t& first
 }
 
 Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes) {
-    service::ChangeMerge merge(localRecords_, folder_);
+    service::ChangeMerge merge(localRecords_, folder_, addedCameraLimit_);
     // Without the delta file every new camera of the download would be dropped while the service
     // counts them as delivered: fail before asking for them.
     if (!merge.OpenDelta()) {
@@ -278,8 +278,7 @@ Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates,
                 if (builder.action_just_read() && builder.action() != service::DownloadAction::kUnknown) {
                     ++counts[static_cast<int>(builder.action())];
                 }
-                if (complete) merge.Apply(builder.record(), builder.action());
-                return true;
+                return !complete || merge.Apply(builder.record(), builder.action());
             });
         });
         if (!read) code = Result::kSessionTransportFailed;
@@ -292,8 +291,16 @@ Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates,
     // Changes the service has handed over must reach the cache; if it cannot be written the
     // synchronisation fails and the old cache stays.
     if (!merge.Finish(localMirrorsFile_)) {
-        NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
         localMirrorsFile_ = false;  // the merge has marked records deleted in memory
+        if (merge.over_limit()) {
+            // A reply that would swell the cache past any real camera database is refused whole.
+            const std::string limit = std::to_string(merge.added_limit());
+            WriteErrorLog(("a change download adding more than " + limit + " cameras").c_str(), "D0Sync");
+            failureCause_ = "the change download would add more than " + limit +
+                            " cameras to the local cache; it was refused and the cache left as it was";
+            return Result::kUnknownReply;
+        }
+        NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
         return Result::kLocalCacheFailed;
     }
     localMirrorsFile_ = true;  // the merge left the records as written

@@ -90,14 +90,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t step = kSteps[(flags >> 2) & 3];
 
     for (const char* name : {platform::pcfile::kLocalCache, platform::pcfile::kMutationCache,
-                             platform::pcfile::kDeltaFile}) {
+                             platform::pcfile::kDeltaFile, ".\\local.cache.sum"}) {
         folder.Delete(name);
     }
     testsupport::WriteWholeFile(folder.Path(platform::pcfile::kLocalCache), cache);
     if ((flags & 2) != 0) testsupport::WriteWholeFile(folder.Path(platform::pcfile::kMutationCache), cache);
 
-    // Loading: the whole records, nothing of a partial one; a file without one is deleted.
-    const std::size_t whole = cache.size() / sizeof(CameraRecord);
+    // Loading: the whole records; a file without one, or (having no seal) with a partial one,
+    // is deleted.
+    const std::size_t whole = cache.size() % sizeof(CameraRecord) == 0 ? cache.size() / sizeof(CameraRecord) : 0;
     CServiceClient client(folder);
     std::uint32_t total = 0, personal = 0;
     client.CountLocalCache(total, personal);
@@ -127,14 +128,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The merge of the download into the loaded cache.
     const Built changes = Build(download, ListKind::kChange, step);
     {
-        service::ChangeMerge merge(client.local_records(), folder);
+        static const std::size_t kBatches[] = {0, 1, 2, 7};
+        service::ChangeMerge merge(client.local_records(), folder, SIZE_MAX, kBatches[(flags >> 4) & 3]);
         Require(merge.OpenDelta());
-        for (const literal::Change& c : changes.changes) merge.Apply(c.record, c.action);
+        for (const literal::Change& c : changes.changes) Require(merge.Apply(c.record, c.action));
         Require(merge.Finish((flags & 1) != 0 && client.local_records_are_the_cache()));
     }
     const std::vector<CameraRecord> expected = literal::Merge(original, changes.changes);
     Require(SameRecords(client.local_records(), expected));
     Require(testsupport::ReadWholeFile(folder.Path(platform::pcfile::kLocalCache)) == Bytes(expected));
+    client.LoadLocalCache();  // the new cache matches its new seal
+    Require(SameRecords(client.local_records(), expected));
     Require(!testsupport::FileExists(folder.Path(platform::pcfile::kDeltaFile)));
     return 0;
 }

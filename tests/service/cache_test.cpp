@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include "literal_caches.h"
@@ -65,11 +66,12 @@ TEST_F(CacheTest, LoadingKeepsWholeRecordsAndDropsEmptyFiles) {
         std::string contents;
         std::size_t expected;
         bool fileStays;
+        bool localKept;  // a local cache without a seal is trusted only when whole
     } cases[] = {
-        {"empty", "", 0, false},
-        {"less than a record", std::string(79, 'x'), 0, false},
-        {"two records", Bytes(two), 2, true},
-        {"two records and a torn third", Bytes(two) + std::string(41, 'z'), 2, true},
+        {"empty", "", 0, false, false},
+        {"less than a record", std::string(79, 'x'), 0, false, false},
+        {"two records", Bytes(two), 2, true, true},
+        {"two records and a torn third", Bytes(two) + std::string(41, 'z'), 2, true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -82,12 +84,13 @@ TEST_F(CacheTest, LoadingKeepsWholeRecordsAndDropsEmptyFiles) {
                 client_.LoadMutationCache();
             }
             const auto& records = local ? client_.local_records() : client_.mutation_records();
-            ASSERT_EQ(records.size(), c.expected) << file;
-            EXPECT_GE(records.capacity(), c.expected == 0 ? 0 : c.expected + 500) << file;
-            if (c.expected) {
+            const std::size_t expected = local && !c.localKept ? 0 : c.expected;
+            ASSERT_EQ(records.size(), expected) << file;
+            EXPECT_GE(records.capacity(), expected == 0 ? 0 : expected + 500) << file;
+            if (expected) {
                 EXPECT_EQ(Bytes(records), Bytes(two)) << file;
             }
-            EXPECT_EQ(testsupport::FileExists(file), c.fileStays) << file;
+            EXPECT_EQ(testsupport::FileExists(file), local ? c.localKept : c.fileStays) << file;
         }
     }
     std::remove("local.cache");
@@ -96,12 +99,51 @@ TEST_F(CacheTest, LoadingKeepsWholeRecordsAndDropsEmptyFiles) {
 }
 
 TEST_F(CacheTest, CountsAllAndPersonalCameras) {
-    WriteWholeFile("local.cache", Bytes({Camera(1, 1, 1, 0), Camera(2, 2, 2, 5), Camera(3, 3, 3, 0)}) + "tail");
+    WriteWholeFile("local.cache", Bytes({Camera(1, 1, 1, 0), Camera(2, 2, 2, 5), Camera(3, 3, 3, 0)}));
     std::uint32_t total = 9, personal = 9;
     client_.CountLocalCache(total, personal);
     EXPECT_EQ(total, 3U);
     EXPECT_EQ(personal, 2U);
     EXPECT_EQ(client_.local_count(), 0U);  // the records are freed again
+}
+
+// The local cache is used only as its last commit left it: anything else loads as no cache (and
+// is deleted with its seal), so the next synchronisation retrieves everything.
+TEST_F(CacheTest, ALocalCacheThatDoesNotMatchItsSealLoadsAsNone) {
+    std::mt19937 rng(11);
+    const auto cameras = RandomCameras(rng, 20, 40, 100);
+    std::string noise(Bytes(cameras).size(), '\0');
+    for (char& c : noise) c = static_cast<char>(rng());
+    const struct {
+        const char* damage;
+        std::function<void()> apply;
+        std::size_t loaded;
+    } cases[] = {
+        {"none", [] {}, 20},
+        {"cut to 12 records", [] { std::filesystem::resize_file("local.cache", 960); }, 0},
+        {"random bytes of the same length", [&] { WriteWholeFile("local.cache", noise); }, 0},
+        {"one record appended", [&] { WriteWholeFile("local.cache", Bytes(cameras) + Bytes({cameras[0]})); }, 0},
+        {"seal cut", [] { std::filesystem::resize_file("local.cache.sum", 15); }, 0},
+        {"no seal, as an older version left it", [] { std::remove("local.cache.sum"); }, 20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        service::CacheFileWriter writer;
+        ASSERT_TRUE(writer.Open(dir_.file("local.cache"), service::Sealing::kSealed));
+        ASSERT_TRUE(writer.AddAll(cameras.data(), 10));
+        ASSERT_TRUE(writer.Commit());
+        service::CacheAppender appender;  // the personal list goes on from the official one's seal
+        ASSERT_TRUE(appender.Open(dir_.file("local.cache"), false, service::Sealing::kSealed));
+        ASSERT_TRUE(appender.AddAll(cameras.data() + 10, 10));
+        ASSERT_TRUE(appender.Commit());
+        c.apply();
+        client_.LoadLocalCache();
+        ASSERT_EQ(client_.local_count(), c.loaded);
+        if (c.loaded != 0) {
+            EXPECT_TRUE(Same(client_.local_records(), cameras));
+        }
+        EXPECT_EQ(testsupport::FileExists("local.cache"), c.loaded != 0);
+    }
 }
 
 TEST(MutationFilter, MatchesTheFirstMatchScanOnRandomData) {

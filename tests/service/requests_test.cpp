@@ -318,6 +318,38 @@ TEST_F(RequestsTest, ChangeDownloadCountsAndMerges) {
     EXPECT_EQ(ReadWholeFile("local.cache"), before);
 }
 
+// A download that would add more cameras than the limit is refused whole, however it adds them
+// (new cameras, or updates of cameras the cache does not know); at the limit it is stored.
+TEST_F(RequestsTest, AChangeDownloadAddingMoreCamerasThanTheLimitIsRefused) {
+    const struct {
+        int adds;
+        const char* lastAction;  // of a camera the cache does not know
+        bool refused;
+    } cases[] = {{3, "D", false}, {3, "A", true}, {3, "U", true}, {2, "A", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.adds) + " adds and one " + c.lastAction);
+        WriteWholeFile("local.cache", std::string(80, 'k'));
+        std::remove("local.cache.sum");  // the seal of the row before
+        LogOn();
+        std::string reply;
+        for (int i = 0; i < c.adds; ++i) reply += ListLine(i + 1, i, i, "new", 1, 1, 1, "A|1");
+        service_.Set("/POIDataBase/D0Sync.php", reply + ListLine(99, 9, 9, "last", 1, 1, 1, std::string(c.lastAction) + "|1"));
+        const std::string before = ReadWholeFile("local.cache");
+        client_.LoadLocalCache();
+        client_.SetAddedCameraLimit(3);
+        std::int32_t adds = -1, updates = -1, deletes = -1;
+        const service::Result code = client_.ChangeDownload(adds, updates, deletes);
+        EXPECT_EQ(code, c.refused ? 10006 : 0);
+        if (c.refused) {
+            EXPECT_NE(client_.failure_cause().find("would add more than 3 cameras"), std::string::npos);
+            EXPECT_EQ(ReadWholeFile("local.cache"), before);
+        } else {
+            EXPECT_EQ(Cache("local.cache").size(), 4U);  // the cached camera and three new ones
+        }
+        EXPECT_FALSE(FileExists("newconfig.dat"));
+    }
+}
+
 TEST_F(RequestsTest, StartUpRequests) {
     const struct {
         std::string file;

@@ -24,7 +24,12 @@ int RunBuildMtc(const BuildMtcOptions& options, const Verbosity& verbosity) {
     }
 
     std::vector<service::CameraRecord> cameras;
-    if (!service::ReadCacheFile(cache, cameras)) return Fail(kExitFailed, "cannot read the camera cache " + cache);
+    const service::CacheRead read = service::ReadSealedCache(cache, cameras);
+    if (read != service::CacheRead::kRead) {
+        const int error = errno;
+        return Fail(kExitFailed, "cannot read the camera cache " + cache + "\nCause: " +
+                                     service::CacheReadProblem(cache, read, error));
+    }
     if (cameras.empty()) {
         if (!verbosity.quiet) std::fprintf(stderr, "zarnik-sync: no cameras in %s; %s not written\n", cache.c_str(), out.c_str());
         return kExitOk;

@@ -23,6 +23,7 @@
 #include "engine/change_record.h"
 #include "run_tool.h"
 #include "service/cache_file.h"
+#include "service/camera_file/reader.h"
 #include "tests/tools/poidb-server/server_fixture.h"
 #include "tools/poidb-server/sample_data.h"
 
@@ -153,6 +154,10 @@ TEST_F(SyncFaults, KilledAtAnyMomentLosesNothing) {
         kill(pid, SIGKILL);
         int status = 0;
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        // The camera file of before stays until a whole new one replaces it.
+        service::CameraFileContents contents;
+        std::string problem;
+        EXPECT_TRUE(service::ReadCameraFileBack(home_ + "/zarniks.mtc", contents, &problem)) << problem;
     }
     ChangeTheService(random);
     ExpectNothingLost();
@@ -207,6 +212,86 @@ TEST_F(SyncFaults, AChangeDownloadThatCannotBeStored) {
         EXPECT_EQ(testsupport::ReadWholeFile(home_ + "/local.cache"), cache);
         EXPECT_EQ(testsupport::ReadWholeFile(home_ + "/poiupdates.upd"), reports);
         fault.mend(home_);
+        ExpectNothingLost();
+    }
+}
+
+// A local cache that is not what the last synchronisation wrote is never used: the next one
+// retrieves everything. One that an older version left without a seal is trusted while whole.
+TEST_F(SyncFaults, ADamagedCacheIsRetrievedAgain) {
+    std::mt19937 random(5);
+    const struct {
+        const char* damage;
+        std::function<void(const std::string&)> apply;
+        const char* summary;
+    } cases[] = {
+        {"cut to 960 bytes", [](const std::string& cache) { fs::resize_file(cache, 960); }, "Full retrieval"},
+        {"random bytes of the same length",
+         [&](const std::string& cache) {
+             std::string noise(fs::file_size(cache), '\0');
+             for (char& c : noise) c = static_cast<char>(random());
+             testsupport::WriteWholeFile(cache, noise);
+         },
+         "Full retrieval"},
+        {"no seal, as an older version left it", [](const std::string& cache) { fs::remove(cache + ".sum"); },
+         "Changes downloaded"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        fs::remove_all(home_);
+        fs::remove_all(fresh_);
+        ASSERT_EQ(Sync().status, 0);
+        ChangeTheService(random);
+        c.apply(home_ + "/local.cache");
+        const auto run = Sync();
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(c.summary), std::string::npos) << run.out;
+        EXPECT_TRUE(testsupport::FileExists(home_ + "/local.cache.sum"));
+        ExpectNothingLost();
+    }
+}
+
+// The last steps of a synchronisation say what failed underneath, and the camera file of before
+// stays whole when there is no room for the new one beside it.
+TEST_F(SyncFaults, TheLastStepsSayWhyTheyFailed) {
+    const bool root = geteuid() == 0;
+    const struct {
+        const char* name;
+        bool needsRoot;
+        std::string says;  // after the home folder
+        std::function<void(const std::string&)> break_;
+    } faults[] = {
+        {"the reports file is a folder", false, "/poiupdates.upd: Is a directory",
+         [](const std::string& home) { fs::create_directory(home + "/poiupdates.upd"); }},
+        {"no room for the new camera file", true, "/zarniks.mtc: No space left on device",
+         [](const std::string& home) {
+             const auto space = fs::space(home).available;
+             const auto half = fs::file_size(home + "/zarniks.mtc") / 2;
+             ASSERT_GT(space, half);
+             testsupport::WriteWholeFile(home + "/filler", std::string(space - half, 'f'));
+         }},
+    };
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        if (fault.needsRoot && !root) {
+            std::printf("skipped '%s': mounting a small file system needs root\n", fault.name);
+            continue;
+        }
+        fs::remove_all(home_);
+        fs::remove_all(fresh_);
+        fs::create_directories(home_);
+        mounted_ = fault.needsRoot && mount("tmpfs", home_.c_str(), "tmpfs", 0, "size=6m") == 0;
+        ASSERT_EQ(mounted_, fault.needsRoot) << std::strerror(errno);
+        ASSERT_EQ(Sync().status, 0);
+        const std::string cameraFile = testsupport::ReadWholeFile(home_ + "/zarniks.mtc");
+        fault.break_(home_);
+        const auto failed = Sync();
+        EXPECT_EQ(failed.status, 1);
+        EXPECT_NE(failed.err.find("!\nCause: cannot "), std::string::npos) << failed.err;
+        EXPECT_NE(failed.err.find(home_ + fault.says), std::string::npos) << failed.err;
+        EXPECT_EQ(testsupport::ReadWholeFile(home_ + "/zarniks.mtc"), cameraFile);
+        fs::remove_all(home_ + "/poiupdates.upd");
+        fs::remove(home_ + "/filler");
         ExpectNothingLost();
     }
 }
