@@ -2,12 +2,14 @@
 // emulated by a running agent (transfer protocol) or a folder standing in for its storage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "device_reports.h"
 #include "run_tool.h"
+#include "service/cache_file.h"
 #include "service/camera_file/writer.h"
 #include "tests/devicekit/running_agent.h"
 #include "tool_fixture.h"
@@ -108,12 +110,14 @@ TEST_F(DeviceSync, AFaultAtEachDeviceStepLosesNoReport) {
         int nth;
         bool reportsStay;   // the service did not confirm them
         const char* says;
+        const char* cause;  // which file, which transport step, why
     } faults[] = {
         // Downloads: the reports are the first; uploads: the stop program, the emptied
         // reports, then the camera file.
-        {"reports cannot be read", devagent::Step::kDownload, 1, true, "could not be copied from the device"},
+        {"reports cannot be read", devagent::Step::kDownload, 1, true, "could not be copied from the device",
+         "poiupdates.upd from the device to "},
         {"camera file cannot be written", devagent::Step::kUpload, 3, false,
-         "failed to upload data to device"},
+         "failed to upload data to device", "zarniks.mtc on the device"},
     };
     for (std::size_t i = 0; i < std::size(faults); ++i) {
         const auto& f = faults[i];
@@ -125,8 +129,49 @@ TEST_F(DeviceSync, AFaultAtEachDeviceStepLosesNoReport) {
         agent.faults().Clear();
         EXPECT_EQ(run.status, 1);
         EXPECT_NE((run.out + run.err).find(f.says), std::string::npos) << run.out << run.err;
+        for (const char* part : {"\nCause: copying ", f.cause, " (transfer protocol): Input/output error on the device\n"}) {
+            EXPECT_NE(run.err.find(part), std::string::npos) << run.err;
+        }
         EXPECT_EQ(ReadWholeFile(pois + "/poiupdates.upd"), f.reportsStay ? reports : "");
         EXPECT_TRUE(agent.device().navigator_running);
+    }
+}
+
+// The reports go to the service only as two reads of them agree, so one altered on its way is
+// neither sent nor lost; the device's file is emptied only while it reads as it did.
+TEST_F(DeviceSync, ReportsAreSentAsTheDeviceHoldsThemAndEmptiedOnlyIfUnchanged) {
+    testsupport::RunningAgent agent(true);
+    ASSERT_TRUE(agent.started());
+    setenv("ZARNIK_DEVICE", agent.address().c_str(), 1);
+    Choose(2);
+    const std::string pois = agent.file(testsupport::kPoisFolder);
+    const struct {
+        const char* what;
+        int alteredRead;  // downloads: the reads of the reports, then the read before emptying
+        bool emptied;
+    } cases[] = {
+        {"the first read altered on its way", 1, true},
+        {"the file reads otherwise before it is emptied", 3, false},
+    };
+    for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        const std::string reports = Reports(30 + i);
+        WriteWholeFile(pois + "/poiupdates.upd", reports);
+        ASSERT_TRUE(agent.faults().Arm(devagent::Step::kDownload, devagent::FaultKind::kCorrupt, cases[i].alteredRead));
+        const auto run = RunZarnikSync({"sync"}, work_.path());
+        agent.faults().Clear();
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(ReadWholeFile(pois + "/poiupdates.upd"), cases[i].emptied ? "" : reports);
+        EXPECT_EQ(run.err.find("were kept as they are") == std::string::npos, cases[i].emptied) << run.err;
+        // The second step brings the service's copy of them back: the positions as reported.
+        std::vector<service::CameraRecord> cache;
+        ASSERT_TRUE(service::ReadCacheFile(work_.file("home/local.cache"), cache));
+        std::vector<std::int32_t> latitudes;
+        for (const service::CameraRecord& r : cache) {
+            if (r.longitude == 30000000 + (30 + i) * 1000000) latitudes.push_back(r.latitude);
+        }
+        std::sort(latitudes.begin(), latitudes.end());
+        EXPECT_EQ(latitudes, (std::vector<std::int32_t>{-20100000, -20000000}));
     }
 }
 
