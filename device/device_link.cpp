@@ -34,6 +34,8 @@ constexpr std::size_t kCopyBlock = 1024;
 
 constexpr int kKlxConnectTries = 6;
 constexpr int kKlxCopyRetries = 5;
+// The library gives no reason of its own.
+constexpr const char* kKlxRefused = "the library refused the copy 6 times, with a new connection before each retry";
 constexpr int kRapiConnectWaitMs = 750;
 constexpr int kRapiOpenTries = 11;
 constexpr int kRapiOpenPauseMs = 700;
@@ -41,6 +43,7 @@ constexpr std::uint32_t kRapiChunk = 100000;
 constexpr int kRapiUploadAttempts = 3;
 constexpr std::size_t kRapiPathLimit = 255;
 constexpr std::size_t kProbeSize = 200;
+constexpr const char* kRapiPathTooLong = "the device path is longer than the remote API's 255 characters";
 constexpr const char* kProbeText =
     "effe testen of het werkt naar het device schrijven, dit is inderdaad een goede test";
 
@@ -48,24 +51,36 @@ bool FlashDisk(TransportKind kind) { return kind == TransportKind::kKlx || kind 
 
 // Copies a whole file through the atomic writer: the target is replaced only by a complete copy.
 // A missing source is no failure, as on the device's storage a missing file means "nothing yet";
-// the target is then left as it is.
-int CopyLocalFile(const std::string& source, const std::string& target) {
+// the target is then left as it is. On failure `why` names the file that failed and the reason.
+int CopyLocalFile(const std::string& source, const std::string& target, std::string& why) {
     const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return errno == ENOENT ? 1 : 0;
+    if (in < 0) {
+        if (errno == ENOENT) return 1;
+        why = "cannot read " + source + ": " + std::strerror(errno);
+        return 0;
+    }
     platform::AtomicFile out;
     bool ok = out.Open(target);
+    int error = ok ? 0 : errno;
     char block[kCopyBlock];
     while (ok) {
         const ssize_t n = ::read(in, block, sizeof block);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             ok = n == 0;
+            if (!ok) {
+                error = errno;
+                why = "cannot read " + source + ": " + std::strerror(error);
+            }
             break;
         }
         ok = out.Write(block, static_cast<std::size_t>(n));
+        if (!ok) error = errno;
     }
     ::close(in);
-    return ok && out.Commit() ? 1 : 0;
+    if (ok && out.Commit()) return 1;
+    if (why.empty()) why = "cannot write " + target + (error != 0 ? std::string(": ") + std::strerror(error) : "");
+    return 0;
 }
 
 // Reads until the buffer is full or the file ends; -1 on an error.
@@ -205,15 +220,22 @@ int CDeviceLink::RapiConnect() {
     return init.heRapiInit->Wait(kRapiConnectWaitMs) ? 1 : 0;
 }
 
-int CDeviceLink::RapiCopyFromDevice(const char* devicePath, const std::string& pcPath) {
-    if (!RapiPathFits(devicePath)) return 0;
+int CDeviceLink::RapiCopyFromDevice(const char* devicePath, const std::string& pcPath, std::string& why) {
+    if (!RapiPathFits(devicePath)) {
+        why = kRapiPathTooLong;
+        return 0;
+    }
     // The device may still be busy with the file just after connecting, so the open is retried.
     CeHandle source = RapiOpenForReading(devicePath);
     for (int attempt = 1; source == nullptr && attempt < kRapiOpenTries; ++attempt) {
         Pause(kRapiOpenPauseMs);
         source = RapiOpenForReading(devicePath);
     }
-    if (source == nullptr) return 0;
+    if (source == nullptr) {
+        why = "the file could not be opened in " + std::to_string(kRapiOpenTries) +
+              " tries (missing, or the device did not answer)";
+        return 0;
+    }
     // Success only with the whole file on the PC: a partial personal-updates file taken for a
     // whole one would later cost the user the reports it lacks.
     platform::AtomicFile out;
@@ -229,13 +251,24 @@ int CDeviceLink::RapiCopyFromDevice(const char* devicePath, const std::string& p
         ok = out.Write(chunk.data(), got);
     }
     CeCloseHandle(source);
-    return ok && out.Commit() ? 1 : 0;
+    if (ok && out.Commit()) return 1;
+    why = "the file could not be read whole, or " + pcPath + " could not be written";
+    return 0;
 }
 
-int CDeviceLink::RapiCopyToDevice(const char* devicePath, const std::string& pcPath) {
-    if (!RapiPathFits(devicePath)) return 0;
+int CDeviceLink::RapiCopyToDevice(const char* devicePath, const std::string& pcPath, std::string& why) {
+    if (!RapiPathFits(devicePath)) {
+        why = kRapiPathTooLong;
+        return 0;
+    }
     const std::string backup = std::string(devicePath) + ".bak";
-    if (!RapiProbe(backup.c_str())) return 0;
+    // A ".bak" that is already there was left by an upload that broke off before its copy was
+    // verified: it holds the last good file, and the probe below would write over it.
+    if (!RapiPutBackLeftBackup(devicePath, backup.c_str(), why)) return 0;
+    if (!RapiProbe(backup.c_str())) {
+        why = "the device's storage refuses writes: the probe file " + backup + " could not be written and read back";
+        return 0;
+    }
     const bool backedUp = CeMoveFile(devicePath, backup.c_str()) != 0;
     std::vector<char> pcChunk(kRapiChunk);
     std::vector<char> deviceChunk(kRapiChunk);
@@ -251,7 +284,34 @@ int CDeviceLink::RapiCopyToDevice(const char* devicePath, const std::string& pcP
         CeDeleteFile(devicePath);
         CeMoveFile(backup.c_str(), devicePath);
     }
+    why = "none of " + std::to_string(kRapiUploadAttempts) +
+          " attempts left a copy on the device that reads back equal to the PC file" +
+          (backedUp ? "; the earlier file was put back" : "");
     return 0;
+}
+
+// The device file of the path is the broken upload's unverified copy: an empty one (the remote
+// API creates the file before it sends any data) or none makes way for the ".bak". One that
+// holds data may also hold what the navigation program wrote since, so both are left alone and
+// the upload is refused.
+bool CDeviceLink::RapiPutBackLeftBackup(const char* devicePath, const char* backupPath, std::string& why) {
+    CeHandle left = RapiOpenForReading(backupPath);
+    if (left == nullptr) return true;
+    CeCloseHandle(left);
+    CeHandle present = RapiOpenForReading(devicePath);
+    bool holdsData = false;
+    if (present != nullptr) {
+        char byte = 0;
+        std::uint32_t got = 0;
+        holdsData = CeReadFile(present, &byte, 1, &got, nullptr) == 0 || got != 0;
+        CeCloseHandle(present);
+        if (!holdsData) CeDeleteFile(devicePath);
+    }
+    if (!holdsData && CeMoveFile(backupPath, devicePath) != 0) return true;
+    why = std::string(backupPath) + " is left from an earlier upload that broke off and may hold the only good copy" +
+          (holdsData ? std::string(", while ") + devicePath + " holds other data" : ", and it could not be moved back") +
+          "; both were kept and nothing was written";
+    return false;
 }
 
 int CDeviceLink::LoadProfile(std::uint32_t index) {
@@ -300,48 +360,70 @@ int CDeviceLink::Initialize(int flags) {
     }
 }
 
+int CDeviceLink::Failed(const std::string& step, const std::string& why) {
+    failure_ = step + " (" + device::TransportName(transport) + "): " + why;
+    return 0;
+}
+
 int CDeviceLink::Connect() {
+    failure_.clear();
     switch (transport) {
         case TransportKind::kKlx: {
             int result = 0;
             for (int attempt = 0; attempt < kKlxConnectTries && result == 0; ++attempt) result = KLXConnectDevice();
-            return result;
+            return result != 0 ? result : Failed("connecting", "no device answered " + std::to_string(kKlxConnectTries) + " tries");
         }
-        case TransportKind::kKlxp: return theKlxpClient.Connect() ? 1 : 0;
-        case TransportKind::kRapi: return RapiConnect();
+        case TransportKind::kKlxp:
+            return theKlxpClient.Connect() ? 1 : Failed("connecting", theKlxpClient.GetStringResult());
+        case TransportKind::kRapi:
+            return RapiConnect() == 1 ? 1
+                                      : Failed("connecting", "the connection did not come up within " +
+                                                                 std::to_string(kRapiConnectWaitMs) + " ms");
         case TransportKind::kDrive:
-            return device::FindDeviceDrive("VyoTrailwiser1") == 1 || device::FindDeviceDrive("TFAT") == 1 ? 1 : 0;
-        default: return 0;  // no profile, or a transport this build cannot reach
+            return device::FindDeviceDrive("VyoTrailwiser1") == 1 || device::FindDeviceDrive("TFAT") == 1
+                       ? 1
+                       : Failed("connecting", "no removable drive, nor fixed drive on USB, holds the navigation "
+                                              "program's data file \\VyoMap\\Vyomap\\data.zip");
+        default: return Failed("connecting", "no device model is loaded");  // or one this build cannot reach
     }
 }
 
 int CDeviceLink::CopyFromDevice(const char* devicePath, const char* pcPath) {
+    failure_.clear();
     const std::string pc = PcPath(pcPath);
+    const std::string step = std::string("copying ") + (devicePath != nullptr ? devicePath : "") + " from the device to " + pc;
+    std::string why;
     switch (transport) {
-        case TransportKind::kKlx: return KlxCopyFromDevice(devicePath, pc);
-        case TransportKind::kKlxp: return theKlxpClient.Download(devicePath, pc.c_str(), 1) ? 1 : 0;
-        case TransportKind::kRapi: return RapiCopyFromDevice(devicePath, pc);
+        case TransportKind::kKlx: return KlxCopyFromDevice(devicePath, pc) == 1 ? 1 : Failed(step, kKlxRefused);
+        case TransportKind::kKlxp:
+            return theKlxpClient.Download(devicePath, pc.c_str(), 1) ? 1 : Failed(step, theKlxpClient.GetStringResult());
+        case TransportKind::kRapi: return RapiCopyFromDevice(devicePath, pc, why) == 1 ? 1 : Failed(step, why);
         case TransportKind::kDrive: {
             const std::string device = DrivePath(devicePath);
-            return device.empty() ? 0 : CopyLocalFile(device, pc);
+            if (device.empty()) return Failed(step, "its folder is not on the drive " + device::deviceDrive);
+            return CopyLocalFile(device, pc, why) == 1 ? 1 : Failed(step, why);
         }
-        default: return 0;
+        default: return Failed(step, "no device model is loaded");
     }
 }
 
 int CDeviceLink::CopyToDevice(const char* pcPath, const char* devicePath) {
+    failure_.clear();
     const std::string pc = PcPath(pcPath);
+    const std::string step = "copying " + pc + " to " + (devicePath != nullptr ? devicePath : "") + " on the device";
+    std::string why;
     switch (transport) {
-        case TransportKind::kKlx: return KlxCopyToDevice(pc, devicePath);
+        case TransportKind::kKlx: return KlxCopyToDevice(pc, devicePath) == 1 ? 1 : Failed(step, kKlxRefused);
         case TransportKind::kKlxp:
             theKlxpClient.SetBlocking(true);
-            return theKlxpClient.Upload(pc.c_str(), devicePath, 1) ? 1 : 0;
-        case TransportKind::kRapi: return RapiCopyToDevice(devicePath, pc);
+            return theKlxpClient.Upload(pc.c_str(), devicePath, 1) ? 1 : Failed(step, theKlxpClient.GetStringResult());
+        case TransportKind::kRapi: return RapiCopyToDevice(devicePath, pc, why) == 1 ? 1 : Failed(step, why);
         case TransportKind::kDrive: {
             const std::string device = DrivePath(devicePath);
-            return device.empty() ? 0 : CopyLocalFile(pc, device);
+            if (device.empty()) return Failed(step, "its folder is not on the drive " + device::deviceDrive);
+            return CopyLocalFile(pc, device, why) == 1 ? 1 : Failed(step, why);
         }
-        default: return 0;
+        default: return Failed(step, "no device model is loaded");
     }
 }
 

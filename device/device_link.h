@@ -16,6 +16,11 @@
 // Unlike the transports it stands for, a link never reports a copy as done unless the whole
 // file arrived, and a PC file is replaced only by a complete one (the earlier file stays on any
 // failure). A link without a loaded profile is not connected: every operation fails.
+//
+// Over the remote API an upload keeps the device's file as "<path>.bak" until the new copy reads
+// back equal. A ".bak" found before an upload was left by one that broke off and may be the
+// only good copy: it is moved back first, never written over; when the file of the path holds
+// data as well, both are kept and the upload fails.
 class CDeviceLink {
 public:
     CDeviceLink() = default;
@@ -48,6 +53,11 @@ public:
     // as the USB library and the remote API cannot.
     int FileMissingOnDevice(const char* devicePath);
 
+    // Why the last Connect, copy or deletion failed, for the user's "Cause:" line: the step, the
+    // files, the transport and its account, as far as the transport gives one; empty after a
+    // success.
+    const std::string& last_failure() const { return failure_; }
+
     char cameraFilePath[256] = {};
     char personalUpdatesPath[256] = {};
     device::TransportKind transport = device::TransportKind::kNone;
@@ -62,11 +72,15 @@ private:
     int KlxCopyFromDevice(const char* devicePath, const std::string& pcPath);
     int KlxCopyToDevice(const std::string& pcPath, const char* devicePath);
     int RapiConnect();
-    int RapiCopyFromDevice(const char* devicePath, const std::string& pcPath);
-    int RapiCopyToDevice(const char* devicePath, const std::string& pcPath);
+    int RapiCopyFromDevice(const char* devicePath, const std::string& pcPath, std::string& why);
+    int RapiCopyToDevice(const char* devicePath, const std::string& pcPath, std::string& why);
+    bool RapiPutBackLeftBackup(const char* devicePath, const char* backupPath, std::string& why);
     void Pause(int milliseconds) const;
+    // Keeps the reason of a failed step and gives 0, the failure result.
+    int Failed(const std::string& step, const std::string& why);
 
     platform::WorkFolder folder_;
+    std::string failure_;
     std::function<void(int milliseconds)> pause_;
 };
 

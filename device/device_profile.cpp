@@ -48,6 +48,20 @@ DeviceProfile ProfileForCode(const std::string& transportCode, const std::string
     return profile;
 }
 
+bool IsKnownTransportCode(const std::string& transportCode) {
+    return transportCode == "M1" || transportCode == "M2" || transportCode == "MA" || transportCode == "RA";
+}
+
+const char* TransportName(TransportKind kind) {
+    switch (kind) {
+        case TransportKind::kKlx: return "USB library";
+        case TransportKind::kKlxp: return "transfer protocol";
+        case TransportKind::kDrive: return "mass storage";
+        case TransportKind::kRapi: return "remote API";
+        default: return "no transport";
+    }
+}
+
 std::string DevicesIniPath(const platform::WorkFolder& folder) {
     std::string own = folder.Path(".\\devices.ini");
     if (platform::FileSizeOf(own) >= 0) return own;
@@ -66,7 +80,7 @@ bool ReadDeviceModels(const std::string& path, std::vector<DeviceModel>& models)
         if (fields[0].empty()) continue;
         const std::string& code = fields.size() > 1 ? fields[1] : std::string();
         const std::string& restart = fields.size() > 2 ? fields[2] : std::string();
-        models.push_back({fields[0], ProfileForCode(code, restart)});
+        models.push_back({fields[0], code, ProfileForCode(code, restart)});
     }
     return !in.bad();
 }

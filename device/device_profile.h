@@ -44,11 +44,21 @@ std::vector<std::string> SplitFields(const std::string& text);
 // The transport kind and fixed path set of a transport code.
 DeviceProfile ProfileForCode(const std::string& transportCode, const std::string& restartFlag);
 
+// "M1", "M2", "MA" and "RA", the codes devices.ini is written with. Any other code (a typing
+// error, "ma" in lower case, none at all) still gives the remote API, so that is worth a word
+// to whoever chooses such a model.
+bool IsKnownTransportCode(const std::string& transportCode);
+
+// How the user is told which transport reaches a device: "USB library", "transfer protocol",
+// "mass storage", "remote API", or "no transport".
+const char* TransportName(TransportKind kind);
+
 // devices.ini of the working folder when there is one, else the installed one.
 std::string DevicesIniPath(const platform::WorkFolder& folder);
 
 struct DeviceModel {
     std::string name;
+    std::string transportCode;  // as the line gives it
     DeviceProfile profile;
 };
 

@@ -1,6 +1,7 @@
 #include "device/drive_detection.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace device {
@@ -17,8 +18,11 @@ bool HasNavigatorData(const std::string& drive) {
     if (path.empty()) return false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
+    // A folder of that name opens for reading as well, and is no navigator's data.
+    struct stat st {};
+    const bool file = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ::close(fd);
-    return true;
+    return file;
 }
 
 bool QueryStorageBus(const platform::Drive& drive, std::uint32_t& busType) {

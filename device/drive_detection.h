@@ -19,7 +19,8 @@ inline constexpr std::uint32_t kBusTypeUsb = 7;
 // identification text is not used: every search tests the same drives the same way.
 int FindDeviceDrive(const char* identification);
 
-// True when the navigation program's data file can be opened for reading below the drive.
+// True when the navigation program's data file, a regular file, can be opened for reading below
+// the drive.
 bool HasNavigatorData(const std::string& drive);
 
 // The bus type of a drive's storage, as the storage descriptor reports it (7 for USB);

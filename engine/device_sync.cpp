@@ -5,6 +5,7 @@
 
 #include "device/device_link.h"
 #include "engine/change_record.h"
+#include "engine/reports_on_device.h"
 #include "engine/text_ids.h"
 #include "platform/atomic_file.h"
 #include "platform/string_table.h"
@@ -45,19 +46,20 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
     DeviceSyncResult result;
     const platform::WorkFolder& folder = client.folder();
     link.Initialize(0);
-    if (link.Connect() != 1) return result;
+    if (link.Connect() != 1) {
+        result.cause = link.last_failure();
+        return result;
+    }
     result.connected = true;
     link.StopNavigator();
 
-    folder.Delete(kDeviceCopy);
-    // A device on which nothing was ever reported may have no file at all: where the transport
-    // can tell, that is an empty file, not a failure that would block every synchronisation.
-    bool copied = link.CopyFromDevice(link.personalUpdatesPath, kDeviceCopy) == 1;
-    if (!copied && link.FileMissingOnDevice(link.personalUpdatesPath) == 1) {
-        platform::AtomicFile empty;
-        copied = empty.Open(folder.Path(kDeviceCopy)) && empty.Commit();
-    }
-    if (!copied || !MergeDeviceReports(folder)) {
+    // A report altered on its way would be sent as it arrived and then deleted on the device:
+    // only bytes that two reads agree on go further.
+    std::string sent;
+    if (!ReadReportsSteadily(link, folder, kDeviceCopy, sent, result.cause) || !MergeDeviceReports(folder)) {
+        if (result.cause.empty()) {
+            result.cause = "the device's reports could not be added to " + folder.Path(platform::pcfile::kPersonalUpdates);
+        }
         folder.Delete(kDeviceCopy);
         EndOnDevice(link);
         return result;
@@ -72,8 +74,22 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
         EndOnDevice(link);
         return result;
     }
-    // The service holds the reports: the device's file is emptied.
-    link.ClearDeviceFile(link.personalUpdatesPath);
+    // The service holds the reports. The device's file is emptied only while it holds exactly
+    // what was sent: anything else (reports written meanwhile, say on a mass-storage device
+    // where the navigation program keeps running) would go with it.
+    std::string now;
+    std::string why;
+    const bool unchanged = ReadReportsOnce(link, folder, kDeviceCopy, now, why) && now == sent;
+    folder.Delete(kDeviceCopy);
+    if (!unchanged) {
+        result.reportsKeptOnDevice = true;
+        result.keptBecause = !why.empty() ? why
+                                          : std::string(link.personalUpdatesPath) +
+                                                " no longer reads as it did before the synchronisation";
+    } else if (link.ClearDeviceFile(link.personalUpdatesPath) != 1) {
+        result.reportsKeptOnDevice = true;
+        result.keptBecause = link.last_failure();
+    }
 
     progress.Show();
     progress.SetTitle(texts.Text(text::kRunningTitle));
@@ -82,8 +98,13 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
     std::uint32_t personal = 0;
     client.CountLocalCache(result.camerasInCache, personal);
     // An empty cache leaves no camera file: nothing is copied then, and that is a failed copy.
-    result.cameraFileCopied = folder.SizeOf(platform::pcfile::kCameraFile) > 0 &&
-                              link.CopyToDevice(platform::pcfile::kCameraFile, link.cameraFilePath) == 1;
+    if (folder.SizeOf(platform::pcfile::kCameraFile) <= 0) {
+        result.cameraFileCause = "the local cache holds no cameras, so no camera file was made";
+    } else if (link.CopyToDevice(platform::pcfile::kCameraFile, link.cameraFilePath) == 1) {
+        result.cameraFileCopied = true;
+    } else {
+        result.cameraFileCause = link.last_failure();
+    }
     progress.Close();
 
     const SyncCounts& c = result.counts;

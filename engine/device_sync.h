@@ -21,13 +21,20 @@ namespace engine {
 struct DeviceSyncResult {
     bool connected = false;          // the device was reached
     bool reportsCopied = false;      // its personal updates reached the working folder
+    std::string cause;               // why the device was not reached or its reports not read
     std::uint32_t code = 0;          // RunSynchronisation's result; meaningful once reportsCopied
+    // After a synchronisation the device's reports stay where they are unless the device still
+    // holds exactly what was sent; they are then sent again next time.
+    bool reportsKeptOnDevice = false;
+    std::string keptBecause;
     bool cameraFileCopied = false;   // the new camera file reached the device
+    std::string cameraFileCause;     // why it did not: the file, the transport step, the reason
     SyncCounts counts;
     std::uint32_t camerasInCache = 0;
 };
 
-// The device's reports are merged into the working folder's ".\poiupdates.upd" (its own records
+// The device's reports are read until two reads agree (a transfer that altered a byte must not
+// decide what is sent), then merged into the working folder's ".\poiupdates.upd" (its own records
 // first, then the device's not already there: reports kept from an earlier run are never
 // overwritten), and that file stays until the service has confirmed them. A failure after the
 // navigation program was stopped still starts it again.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "device/device_link.h"
+#include "engine/reports_on_device.h"
 #include "platform/atomic_file.h"
 #include "platform/pc_files.h"
 
@@ -63,8 +64,11 @@ PersonalResult BackUpConnected(CDeviceLink& link, const platform::WorkFolder& fo
 
     const std::string incoming = folder.Path(kIncoming);
     const std::string backup = folder.Path(kStoredPersonalUpdates);
-    folder.Delete(kIncoming);
-    const bool copied = link.CopyFromDevice(link.personalUpdatesPath, incoming.c_str()) == 1;
+    // A reset device has no file: nothing to back up, not a failure. The device's file is
+    // emptied below, so a copy altered on its way must not become the back-up.
+    std::string bytes;
+    std::string cause;
+    const bool copied = ReadReportsSteadily(link, folder, kIncoming, bytes, cause);
     const long long size = folder.SizeOf(kIncoming);
     if (!copied || size <= 0) {
         folder.Delete(kIncoming);
@@ -89,10 +93,9 @@ std::string RestoreFile(CDeviceLink& link, const platform::WorkFolder& folder) {
     std::vector<ChangeRecord> kept;
     std::vector<ChangeRecord> onDevice;
     const std::string deviceCopy = folder.Path(kDeviceCopy);
-    folder.Delete(kDeviceCopy);
-    // Without the device's reports in hand, writing over them could lose them.
-    const bool read = link.CopyFromDevice(link.personalUpdatesPath, deviceCopy.c_str()) == 1 &&
-                      ReadChangeRecords(deviceCopy, onDevice) &&
+    // Without the device's reports in hand, writing over them could lose them; a reset device
+    // without the file has none, and that is when a restore is needed most.
+    const bool read = CopyReportsFromDevice(link, folder, kDeviceCopy) && ReadChangeRecords(deviceCopy, onDevice) &&
                       ReadChangeRecords(folder.Path(kStoredPersonalUpdates), kept);
     folder.Delete(kDeviceCopy);
     if (!read) return "";

@@ -35,16 +35,19 @@ enum class StoredBackup : std::int32_t {
 StoredBackup ExamineStoredBackup(const platform::WorkFolder& folder);
 
 // Moves the device's reports to the PC. The copy goes to a temporary file in ".\store" (the
-// folder is created, readable by the user only, when missing), must arrive whole, is synced and
+// folder is created, readable by the user only, when missing), must arrive whole and read the
+// same twice in a row (kFailed when no two of a few reads agree), is synced and
 // only then renamed to the back-up name, never over an existing back-up; only after that is the
 // device's file emptied. kFailed with the device untouched and no back-up kept when any of that
 // fails. When the back-up is in place but the device's file could not be emptied, kFailed too,
-// and the back-up is kept: after the deletion on the device it may be the only copy.
+// and the back-up is kept: after the deletion on the device it may be the only copy. A device
+// without the file, where the transport can tell (a reset device), has nothing to back up.
 PersonalResult BackUpPersonalUpdates(CDeviceLink* link, const platform::WorkFolder& folder);
 
 // Puts the back-up's reports on the device. Reports the device made since the back-up are kept:
 // when the device's file holds records, the device gets the back-up's records followed by its
-// own that the back-up lacks. The back-up is deleted once the device has the file; on kFailed
+// own that the back-up lacks; a device without the file, where the transport can tell, gets the
+// back-up as it is. The back-up is deleted once the device has the file; on kFailed
 // (no back-up, the device's file unreadable, the copy refused) the back-up stays and the
 // device's file is as it was, as far as its transport's copy keeps a file on failure.
 PersonalResult RestorePersonalUpdates(CDeviceLink* link, const platform::WorkFolder& folder);

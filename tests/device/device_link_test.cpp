@@ -207,13 +207,23 @@ TEST(DeviceLink, RemoteApiKeepsTheDeviceFileWhenAnUploadCannotBeTrusted) {
         devagent::FaultKind fault;
         int nth;
         int times;
+        bool brokenFirst;      // an upload broke off before, leaving the device's file as ".bak"
+        const char* leftBak;   // a ".bak" beside a file with data: both stay
+        const char* because;
     } cases[] = {
         // The probe cannot be written: nothing on the device is touched.
-        {"write-protected", true, devagent::Step::kUpload, devagent::FaultKind::kFail, 1, 0},
+        {"write-protected", true, devagent::Step::kUpload, devagent::FaultKind::kFail, 1, 0, false, nullptr,
+         "refuses writes"},
         // The probe's read-back is whole, the three attempts' read-backs are not.
-        {"three bad read-backs", false, devagent::Step::kDownload, devagent::FaultKind::kCorrupt, 2, 3},
+        {"three bad read-backs", false, devagent::Step::kDownload, devagent::FaultKind::kCorrupt, 2, 3, false, nullptr,
+         "reads back equal"},
         // Every attempt's empty device file breaks off as it is created.
-        {"no attempt can create the file", false, devagent::Step::kUpload, devagent::FaultKind::kFailMidway, 3, 6},
+        {"no attempt can create the file", false, devagent::Step::kUpload, devagent::FaultKind::kFailMidway, 3, 6,
+         false, nullptr, "the earlier file was put back"},
+        {"the same after an upload broke off", false, devagent::Step::kUpload, devagent::FaultKind::kFailMidway, 3, 6,
+         true, nullptr, "the earlier file was put back"},
+        {"a .bak beside a file with data", false, devagent::Step::kUpload, devagent::FaultKind::kFail, 1, 0, false,
+         "left", "may hold the only good copy"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -221,12 +231,22 @@ TEST(DeviceLink, RemoteApiKeepsTheDeviceFileWhenAnUploadCannotBeTrusted) {
         ASSERT_TRUE(t.agent.started());
         ASSERT_EQ(t.link.Connect(), 1);
         WriteWholeFile(t.CameraFile(), "earlier cameras");
+        if (c.leftBak != nullptr) WriteWholeFile(t.DeviceFile("zarniks.mtc.bak"), c.leftBak);
         t.agent.device().refuse_writes = c.writeProtected;
         WriteWholeFile(t.pc.file("zarniks.mtc"), std::string(120000, 'n'));
+        if (c.brokenFirst) {
+            t.agent.device().drop_after_bytes = 5000;  // past the probe, within the copy
+            ASSERT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath), 0);
+            ASSERT_EQ(ReadWholeFile(t.DeviceFile("zarniks.mtc.bak")), "earlier cameras");
+            ASSERT_EQ(t.link.Connect(), 1);
+        }
         if (c.times > 0) t.agent.faults().Arm(c.step, c.fault, c.nth, c.times, 10);
         EXPECT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath), 0);
         EXPECT_EQ(ReadWholeFile(t.CameraFile()), "earlier cameras");
-        EXPECT_FALSE(FileExists(t.DeviceFile("zarniks.mtc.bak")));
+        EXPECT_EQ(FileExists(t.DeviceFile("zarniks.mtc.bak")), c.leftBak != nullptr);
+        EXPECT_EQ(ReadWholeFile(t.DeviceFile("zarniks.mtc.bak")), c.leftBak != nullptr ? c.leftBak : "");
+        EXPECT_NE(t.link.last_failure().find("zarniks.mtc on the device (remote API): "), std::string::npos) << t.link.last_failure();
+        EXPECT_NE(t.link.last_failure().find(c.because), std::string::npos) << t.link.last_failure();
     }
 }
 

@@ -30,6 +30,7 @@ TEST_F(DriveDetection, TheFirstDriveHoldingTheNavigatorDataWins) {
     const std::string other = Drive("other", "VyoMap/Vyomap/notes.txt");   // the folder, not the file
     const std::string first = Drive("first", "VYOMAP/vyomap/DATA.ZIP");    // any letter case
     const std::string second = Drive("second", "VyoMap/Vyomap/data.zip");
+    const std::string folder = Drive("folder", "VyoMap/Vyomap/data.zip/inside");  // a folder of that name
     const struct {
         std::string drives;
         int found;
@@ -38,6 +39,7 @@ TEST_F(DriveDetection, TheFirstDriveHoldingTheNavigatorDataWins) {
         {card + ":" + other + ":" + first + ":" + second, 1, first},
         {second + ":" + first, 1, second},
         {card + ":" + other, 0, ""},
+        {folder + ":" + second, 1, second},
         {dir_.file("not-there") + "::" + second, 1, second},
     };
     for (const auto& c : cases) {

@@ -222,31 +222,38 @@ private slots:
         struct Case {
             const char* what;
             Op op;
-            std::string device;
+            std::optional<std::string> device;  // none: a reset device, without the file
             std::optional<std::string> backup;
             std::optional<Fault> fault;
             QString told;
-            std::optional<std::string> backupAfter;  // the device is always as it was
+            std::optional<std::string> backupAfter;
+            std::optional<std::string> deviceAfter;  // none: as it was
         };
         const Case cases[] = {
             {"copy cut midway", kBackup, Records(std::string(100, 'A')), std::nullopt,
-             Fault{Step::kDownload, FaultKind::kFailMidway, 4000}, kBackupFailed, std::nullopt},
+             Fault{Step::kDownload, FaultKind::kFailMidway, 4000}, kBackupFailed, std::nullopt, std::nullopt},
             {"copy refused", kBackup, Records("A"), std::nullopt, Fault{Step::kDownload, FaultKind::kFail, 0},
-             kBackupFailed, std::nullopt},
-            {"a back-up is already held", kBackup, Records("A"), Records("B"), std::nullopt, kBackupFailed, Records("B")},
-            {"nothing on the device", kBackup, "", std::nullopt, std::nullopt, kNothing, std::nullopt},
+             kBackupFailed, std::nullopt, std::nullopt},
+            {"a back-up is already held", kBackup, Records("A"), Records("B"), std::nullopt, kBackupFailed, Records("B"),
+             std::nullopt},
+            {"nothing on the device", kBackup, "", std::nullopt, std::nullopt, kNothing, std::nullopt, std::nullopt},
+            {"a reset device", kBackup, std::nullopt, std::nullopt, std::nullopt, kNothing, std::nullopt, std::nullopt},
             {"device file unreadable", kRestore, Records("A"), Records("B"),
-             Fault{Step::kDownload, FaultKind::kFail, 0}, kRestoreFailed, Records("B")},
+             Fault{Step::kDownload, FaultKind::kFail, 0}, kRestoreFailed, Records("B"), std::nullopt},
             {"upload refused", kRestore, Records("A"), Records("B"), Fault{Step::kUpload, FaultKind::kFail, 0},
-             kRestoreFailed, Records("B")},
+             kRestoreFailed, Records("B"), std::nullopt},
             {"upload cut midway", kRestore, Records("A"), Records(std::string(100, 'B')),
-             Fault{Step::kUpload, FaultKind::kFailMidway, 4000}, kRestoreFailed, Records(std::string(100, 'B'))},
+             Fault{Step::kUpload, FaultKind::kFailMidway, 4000}, kRestoreFailed, Records(std::string(100, 'B')),
+             std::nullopt},
+            // Exactly when a restore is needed.
+            {"restore onto a reset device", kRestore, std::nullopt, Records("B"), std::nullopt, kRestored, std::nullopt,
+             Records("B")},
         };
         for (const Case& c : cases) {
             qInfo() << c.what;
             Rig rig;
             QVERIFY(rig.started);
-            WriteWholeFile(rig.DeviceFile(), c.device);
+            if (c.device) WriteWholeFile(rig.DeviceFile(), *c.device);
             if (c.backup) {
                 std::filesystem::create_directories(rig.pc.file("store"));
                 WriteWholeFile(rig.Backup(), *c.backup);
@@ -257,7 +264,9 @@ private slots:
             BoxAnswerer answerer({});
             c.op == kBackup ? page->BackUpPersonalUpdates() : page->RestorePersonalUpdates();
             QCOMPARE(answerer.seen(), QStringList{c.told});
-            QCOMPARE(Read(rig.DeviceFile()), Bytes(c.device));
+            const std::optional<std::string> deviceAfter = c.deviceAfter ? c.deviceAfter : c.device;
+            QCOMPARE(FileExists(rig.DeviceFile()), deviceAfter.has_value());
+            QCOMPARE(Read(rig.DeviceFile()), Bytes(deviceAfter.value_or("")));
             QCOMPARE(FileExists(rig.Backup()), c.backupAfter.has_value());
             if (c.backupAfter) QCOMPARE(Read(rig.Backup()), Bytes(*c.backupAfter));
             QCOMPARE(Buttons(*page), c.backupAfter ? QStringLiteral("-/restore") : QStringLiteral("backup/-"));

@@ -57,8 +57,9 @@ std::string LanguageProblem(const std::string& code) {
     return {};
 }
 
-// The device model by its line in devices.ini or by its name (letter case ignored).
-bool FindDevice(const std::string& given, std::uint32_t& index, std::string& error) {
+// The device model by its line in devices.ini or by its name (letter case ignored); `warning`
+// says which transport a model with a code devices.ini does not know will be reached by.
+bool FindDevice(const std::string& given, std::uint32_t& index, std::string& error, std::string& warning) {
     platform::WorkFolder folder;
     if (!NameWorkingFolder(folder, error)) return false;
     const std::string ini = device::DevicesIniPath(folder);
@@ -67,19 +68,25 @@ bool FindDevice(const std::string& given, std::uint32_t& index, std::string& err
         error = "cannot read the device models in " + ini;
         return false;
     }
+    const auto found = [&](std::size_t i) {
+        index = static_cast<std::uint32_t>(i);
+        const device::DeviceModel& model = models[i];
+        if (!device::IsKnownTransportCode(model.transportCode)) {
+            warning = "device model " + std::to_string(i) + " (" + model.name + ") in " + ini + " has " +
+                      (model.transportCode.empty() ? std::string("no transport code")
+                                                   : "the transport code \"" + model.transportCode + "\"") +
+                      ", which is none of M1, M2, MA and RA: the " + device::TransportName(model.profile.transport) +
+                      " will be used";
+        }
+        return true;
+    };
     char* end = nullptr;
     const unsigned long number = std::strtoul(given.c_str(), &end, 10);
     if (!given.empty() && std::isdigit(static_cast<unsigned char>(given[0])) && *end == '\0') {
-        if (number < models.size()) {
-            index = static_cast<std::uint32_t>(number);
-            return true;
-        }
+        if (number < models.size()) return found(number);
     } else {
         for (std::size_t i = 0; i < models.size(); ++i) {
-            if (Lower(models[i].name) == Lower(given)) {
-                index = static_cast<std::uint32_t>(i);
-                return true;
-            }
+            if (Lower(models[i].name) == Lower(given)) return found(i);
         }
     }
     error = "--device: no model " + given + " in " + ini + "; the models are:";
@@ -145,9 +152,10 @@ int RunSettingsSet(const SettingsSetOptions& options, const Verbosity& /*verbosi
         }
     }
     std::uint32_t device = 0;
+    std::string deviceWarning;
     if (options.deviceGiven) {
         std::string error;
-        if (!FindDevice(options.device, device, error)) return Fail(kExitUsage, error);
+        if (!FindDevice(options.device, device, error, deviceWarning)) return Fail(kExitUsage, error);
     }
     if (const std::string problem = StoreProblem(); !problem.empty()) {
         return Fail(kExitFailed, problem + "; nothing was changed");
@@ -164,6 +172,7 @@ int RunSettingsSet(const SettingsSetOptions& options, const Verbosity& /*verbosi
     if (options.deviceGiven && !key.SetDword(platform::settings::kDevice.name, device)) {
         return Fail(kExitFailed, "cannot store Device in " + platform::SettingsStorePath());
     }
+    if (!deviceWarning.empty()) std::fprintf(stderr, "zarnik-sync: warning: %s\n", deviceWarning.c_str());
     return kExitOk;
 }
 

@@ -76,6 +76,17 @@ void PrintCause(const CServiceClient& client, std::uint32_t code) {
     if (!cause.empty()) std::fprintf(stderr, "Cause: %s\n", cause.c_str());
 }
 
+namespace {
+
+// A message, and under it what went wrong underneath when that is known.
+int FailWithCause(const std::string& message, const std::string& cause) {
+    Fail(kExitFailed, message);
+    if (!cause.empty()) std::fprintf(stderr, "Cause: %s\n", cause.c_str());
+    return kExitFailed;
+}
+
+}  // namespace
+
 // The device road: the device of the chosen model, through its transport.
 int SyncWithDevice(const platform::WorkFolder& folder, CServiceClient& client, const platform::StringTable& texts,
                    const platform::Registration& who, const Verbosity& verbosity) {
@@ -98,15 +109,24 @@ int SyncWithDevice(const platform::WorkFolder& folder, CServiceClient& client, c
     const engine::DeviceSyncResult result =
         engine::SynchroniseWithServer(client, link, progress, messages, information, texts, who);
     engine::ReportTransfers(client, nullptr);
-    if (!result.connected) return Fail(kExitFailed, texts.Text(engine::text::kDeviceNotConnected));
+    if (!result.connected) return FailWithCause(texts.Text(engine::text::kDeviceNotConnected), result.cause);
     if (!result.reportsCopied) {
-        return Fail(kExitFailed, "the personal updates could not be copied from the device; nothing was changed");
+        return FailWithCause("the personal updates could not be copied from the device; nothing was changed", result.cause);
     }
     if (result.code != 0) {  // the message has been shown
         PrintCause(client, result.code);
         return kExitFailed;
     }
-    return result.cameraFileCopied ? kExitOk : kExitFailed;
+    if (result.reportsKeptOnDevice) {
+        // The synchronisation itself went well: a warning, not a failure.
+        FailWithCause("warning: the personal updates on the device were kept as they are; the service has those "
+                      "read before the synchronisation, and they will be sent again next time",
+                      result.keptBecause);
+    }
+    if (!result.cameraFileCopied) {
+        return FailWithCause("the new camera file could not be copied to the device", result.cameraFileCause);
+    }
+    return kExitOk;
 }
 
 int RunSync(const SyncCommandOptions& options, const Verbosity& verbosity) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 #include "run_tool.h"
@@ -153,6 +154,30 @@ TEST_F(CommandLine, SettingsAreCheckedStoredReadablyAndUnset) {
     EXPECT_NE(shown.out.find("url       http://127.0.0.1/POIDataBase/\n"), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("device    (not set)\n"), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("name      Ann \"A\" Smith\n"), std::string::npos) << shown.out;
+}
+
+// A transport code devices.ini does not know still reaches the device by the remote API: the
+// user choosing such a model is told, and the choice is stored all the same.
+TEST_F(CommandLine, AModelWithAnUnknownTransportCodeIsStoredWithAWarning) {
+    std::filesystem::create_directories(work_.file("home"));
+    WriteWholeFile(work_.file("home/devices.ini"), "Known:RA\nTypo:M3:ST\nLower:ma\nNone\n");
+    const struct {
+        const char* device;
+        const char* warning;  // none: nothing on stderr
+    } cases[] = {
+        {"0", nullptr},
+        {"typo", "(Typo) in "},
+        {"2", "the transport code \"ma\", which is none of M1, M2, MA and RA: the remote API will be used\n"},
+        {"3", "has no transport code, which is none"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.device);
+        const auto run = RunZarnikSync({"settings", "set", "--device", c.device}, work_.path());
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err.empty(), c.warning == nullptr) << run.err;
+        EXPECT_NE(run.err.find(c.warning != nullptr ? c.warning : ""), std::string::npos) << run.err;
+        EXPECT_TRUE(FileExists(work_.file("settings.reg")));
+    }
 }
 
 TEST_F(CommandLine, TheWorkingFolderFollowsXdgAndNeverFallsBackToTheCurrentFolder) {

@@ -2,12 +2,14 @@
 // emulated by a running agent (transfer protocol) or a folder standing in for its storage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "device_reports.h"
 #include "run_tool.h"
+#include "service/cache_file.h"
 #include "service/camera_file/writer.h"
 #include "tests/devicekit/running_agent.h"
 #include "tool_fixture.h"
@@ -95,38 +97,66 @@ TEST_F(DeviceSync, EachTransportCarriesReportsInAndTheCameraFileOut) {
 }
 
 // A fault at each step the device takes part in: until the service has the reports, the
-// device keeps them; the navigation program always runs again at the end.
+// device keeps them, and a report altered on its way is neither sent nor lost; the navigation
+// program always runs again at the end.
 TEST_F(DeviceSync, AFaultAtEachDeviceStepLosesNoReport) {
     testsupport::RunningAgent agent(true);
     ASSERT_TRUE(agent.started());
     setenv("ZARNIK_DEVICE", agent.address().c_str(), 1);
     Choose(2);
     const std::string pois = agent.file(testsupport::kPoisFolder);
+    using devagent::FaultKind;
+    using devagent::Step;
     const struct {
         const char* name;
-        devagent::Step step;
+        Step step;
+        FaultKind kind;
         int nth;
-        bool reportsStay;   // the service did not confirm them
+        int status;
+        bool reportsStay;   // the device's file is not emptied
         const char* says;
+        const char* cause;  // the line under it: which file, which transport step ...
+        const char* why;    // ... and why
     } faults[] = {
-        // Downloads: the reports are the first; uploads: the stop program, the emptied
-        // reports, then the camera file.
-        {"reports cannot be read", devagent::Step::kDownload, 1, true, "could not be copied from the device"},
-        {"camera file cannot be written", devagent::Step::kUpload, 3, false,
-         "failed to upload data to device"},
+        // Downloads: the reports until two reads agree, then once more before they are emptied;
+        // uploads: the stop program, the emptied reports, then the camera file.
+        {"reports cannot be read", Step::kDownload, FaultKind::kFail, 1, 1, true, "could not be copied from the device",
+         "\nCause: copying \\My Flash Disk\\VyoMap\\VyoMap\\VyoTC\\pois\\poiupdates.upd from the device to ",
+         " (transfer protocol): Input/output error on the device\n"},
+        {"camera file cannot be written", Step::kUpload, FaultKind::kFail, 3, 1, false,
+         "failed to upload data to device", "\nCause: copying ",
+         "zarniks.mtc on the device (transfer protocol): Input/output error on the device\n"},
+        {"the first read altered on its way", Step::kDownload, FaultKind::kCorrupt, 1, 0, false,
+         "completed successfully", nullptr, nullptr},
+        {"the file reads otherwise before it is emptied", Step::kDownload, FaultKind::kCorrupt, 3, 0, true,
+         "were kept as they are", "\nCause: \\My Flash Disk\\", "poiupdates.upd no longer reads as it did"},
     };
-    for (std::size_t i = 0; i < std::size(faults); ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(faults)); ++i) {
         const auto& f = faults[i];
         SCOPED_TRACE(f.name);
-        const std::string reports = Reports(10 + static_cast<int>(i));
+        const std::string reports = Reports(10 + i);
         WriteWholeFile(pois + "/poiupdates.upd", reports);
-        ASSERT_TRUE(agent.faults().Arm(f.step, devagent::FaultKind::kFail, f.nth));
+        ASSERT_TRUE(agent.faults().Arm(f.step, f.kind, f.nth));
         const auto run = RunZarnikSync({"sync"}, work_.path());
         agent.faults().Clear();
-        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.status, f.status) << run.err;
         EXPECT_NE((run.out + run.err).find(f.says), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(run.err.find("Cause:") != std::string::npos, f.cause != nullptr) << run.err;
+        for (const char* part : {f.cause, f.why}) {
+            EXPECT_NE(run.err.find(part != nullptr ? part : ""), std::string::npos) << run.err;
+        }
         EXPECT_EQ(ReadWholeFile(pois + "/poiupdates.upd"), f.reportsStay ? reports : "");
         EXPECT_TRUE(agent.device().navigator_running);
+        if (f.status != 0) continue;
+        // The second step brings the service's copy of the reports back: the positions as reported.
+        std::vector<service::CameraRecord> cache;
+        ASSERT_TRUE(service::ReadCacheFile(work_.file("home/local.cache"), cache));
+        std::vector<std::int32_t> latitudes;
+        for (const service::CameraRecord& r : cache) {
+            if (r.longitude == 30000000 + (10 + i) * 1000000) latitudes.push_back(r.latitude);
+        }
+        std::sort(latitudes.begin(), latitudes.end());
+        EXPECT_EQ(latitudes, (std::vector<std::int32_t>{-20100000, -20000000}));
     }
 }
 
