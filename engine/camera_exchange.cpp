@@ -577,6 +577,17 @@ ImportResult ImportReports(const std::string& reportsPath, const std::string& up
         summary.problem = updatesPath + " ends in a partial record";
         return ImportResult::kUpdatesDamaged;
     }
+    // Records shifted off the globe mean the file lost or gained bytes: appending whole records
+    // behind them would only bury the user's reports deeper in a file nothing can read.
+    std::vector<ChangeRecord> pending;
+    if (existing > 0 && ReadChangeRecords(updatesPath, pending)) {
+        const std::size_t unreadable = SetAsideUnreadable(pending).size();
+        if (unreadable > 0) {
+            summary.problem = updatesPath + " holds " + std::to_string(unreadable) +
+                              " records that are no reports (a position off the globe, or a direction outside -2 to 720)";
+            return ImportResult::kUpdatesDamaged;
+        }
+    }
     const int fd = ::open(reportsPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         summary.problem = std::strerror(errno);

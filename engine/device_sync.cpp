@@ -94,6 +94,10 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
                                       {changes, c.personalStored, c.personalAccepted, result.camerasInCache})
             : platform::FormatNumbers(texts.Text(text::kUploadFailedSummary), {changes, c.personalStored, c.personalAccepted});
     information.ShowInformation(texts.Text(text::kSummaryCaption), texts.Text(text::kOkButton), summary);
+    if (c.reportsSetAside > 0) {
+        messages.Show(platform::FormatNumbers(texts.Text(text::kReportsSetAside), {c.reportsSetAside}), "",
+                      MessageButtons::kOk);
+    }
     folder.Delete(platform::pcfile::kCameraFile);
     EndOnDevice(link);
     return result;
