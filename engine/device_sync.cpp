@@ -8,6 +8,7 @@
 #include "engine/text_ids.h"
 #include "platform/atomic_file.h"
 #include "platform/string_table.h"
+#include "platform/version.h"
 #include "service/service_client.h"
 
 namespace engine {
@@ -66,7 +67,7 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
 
     SyncOptions options;
     options.updatesHeldOnlyHere = true;  // it may hold reports the device no longer has
-    result.code = RunSynchronisation(client, progress, texts, who, "2.0", result.counts, options);
+    result.code = RunSynchronisation(client, progress, texts, who, platform::version::kLogon, result.counts, options);
     if (result.code != 0) {
         messages.Show(ErrorTextForCode(result.code, texts), "", MessageButtons::kOk);
         EndOnDevice(link);

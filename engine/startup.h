@@ -5,6 +5,7 @@
 #include "engine/app_config.h"
 #include "engine/user_feedback.h"
 #include "platform/settings.h"
+#include "platform/version.h"
 
 class CServiceClient;
 namespace platform {
@@ -23,7 +24,7 @@ namespace engine {
 inline constexpr const char* kAlternativeServiceBaseUrl = "http://127.0.0.1/";
 inline constexpr const char* kDefaultServerAddressFolder = "http://127.0.0.1/POIDataBase/";
 // The version text the version check sends.
-inline constexpr const char* kToolVersion = "209";
+inline constexpr const char* kToolVersion = platform::version::kCheck;
 
 // The service base URL: the server-address file "vyosync.txt" of the "Url" folder (or of the
 // default folder) when the settings key exists and the file names an "http:" address; otherwise

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/version.h"
 #include "service/mutation_filter.h"
 #include "service/list_fields.h"
 #include "service/reply_text.h"
@@ -47,7 +48,7 @@ Result CServiceClient::LogOn(const platform::Registration& who, const char* vers
 }
 
 Result CServiceClient::TestLogon(const platform::Registration& who) {
-    const Result code = LogOn(who, "V2.0");
+    const Result code = LogOn(who, platform::version::kTag);
     CloseHandles();
     return code;
 }

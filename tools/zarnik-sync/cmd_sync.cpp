@@ -20,6 +20,7 @@
 #include "platform/registry_store.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
+#include "platform/version.h"
 #include "service/camera_file/writer.h"
 #include "service/service_client.h"
 #include "terminal_messages.h"
@@ -30,7 +31,7 @@ namespace zsync {
 
 namespace {
 
-constexpr const char* kSyncVersion = "2.0";
+constexpr const char* kSyncVersion = platform::version::kLogon;
 
 // The Synchronise page's summary (text 156) ends with the cameras copied to the device; here no
 // device is involved and the camera file stays in the working folder, so the summary says so.
