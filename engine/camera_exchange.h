@@ -42,7 +42,7 @@ enum class ImportResult : std::int32_t {
     kAppended = 0,
     kUnreadable = 1,       // the reports file could not be opened or read
     kBadFile = 2,          // a line that is no camera, or a value out of range; see line and problem
-    kUpdatesDamaged = 3,   // the personal-updates file ends in a partial record
+    kUpdatesDamaged = 3,   // the personal-updates file ends in a partial record, or holds unreadable ones
     kWriteFailed = 4,      // the personal-updates file could not be written
 };
 
@@ -55,7 +55,9 @@ struct ImportSummary {
 // Reads the GPX or CSV file (by its content: an XML document is GPX, anything else CSV) and
 // appends one "add" record per waypoint or row to the personal-updates file (created when
 // missing). The file is checked whole before anything lasts: on every failure the
-// personal-updates file is exactly as it was. Lines and waypoints longer than 64 KiB are bad.
+// personal-updates file is exactly as it was. Lines and waypoints longer than 64 KiB are bad. A
+// personal-updates file holding records that are no readable reports (IsReadableReport) is
+// never appended to.
 // A GPX waypoint needs lat and lon; without our extension elements its direction is -1 (every
 // direction) and its category and extra value 0. A CSV file needs a header line naming at least
 // latitude and longitude (lat, lon, lng are taken too); the other columns are optional.

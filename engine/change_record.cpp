@@ -1,10 +1,15 @@
 #include "engine/change_record.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 
+#include "platform/atomic_file.h"
 #include "platform/pc_files.h"
 
 namespace engine {
@@ -40,12 +45,38 @@ std::uint32_t CountChangeRecords(const std::string& path) {
 std::vector<ChangeRecord> MergeReports(const std::vector<ChangeRecord>& first, const std::vector<ChangeRecord>& second) {
     const auto bytes = [](const ChangeRecord& r) { return std::string(reinterpret_cast<const char*>(&r), sizeof r); };
     std::vector<ChangeRecord> merged = first;
-    std::unordered_set<std::string> known;
-    for (const ChangeRecord& r : first) known.insert(bytes(r));
+    std::unordered_map<std::string, std::size_t> held;  // how many of each `first` still has to take away
+    for (const ChangeRecord& r : first) ++held[bytes(r)];
     for (const ChangeRecord& r : second) {
-        if (known.count(bytes(r)) == 0) merged.push_back(r);
+        const auto same = held.find(bytes(r));
+        if (same != held.end() && same->second > 0) {
+            --same->second;
+        } else {
+            merged.push_back(r);
+        }
     }
     return merged;
+}
+
+bool IsReadableReport(const ChangeRecord& record) {
+    constexpr std::int32_t kQuarterTurn = 90000000;  // micro-degrees
+    constexpr std::int32_t kHalfTurn = 180000000;
+    return record.latitude >= -kQuarterTurn && record.latitude <= kQuarterTurn && record.longitude >= -kHalfTurn &&
+           record.longitude <= kHalfTurn && record.direction >= -2 && record.direction <= 720;
+}
+
+std::vector<ChangeRecord> SetAsideUnreadable(std::vector<ChangeRecord>& records) {
+    std::vector<ChangeRecord> unreadable;
+    const auto readableEnd = std::stable_partition(records.begin(), records.end(), IsReadableReport);
+    unreadable.assign(readableEnd, records.end());
+    records.erase(readableEnd, records.end());
+    return unreadable;
+}
+
+bool ReplaceChangeRecords(const std::string& path, const std::vector<ChangeRecord>& records) {
+    if (records.empty()) return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+    platform::AtomicFile out;
+    return out.Open(path) && out.Write(records.data(), records.size() * sizeof(ChangeRecord)) && out.Commit();
 }
 
 }  // namespace engine

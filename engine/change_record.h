@@ -51,8 +51,23 @@ bool ReadChangeRecords(const std::string& path, std::vector<ChangeRecord>& out);
 // The number of whole records in the file; 0 when it is missing.
 std::uint32_t CountChangeRecords(const std::string& path);
 
-// `first` whole, then the records of `second` that are not byte for byte among `first`, in
-// their order: merging the same reports twice adds nothing.
+// `first` whole, then what is left of `second` once each record of `first` has taken away one
+// record byte for byte the same, in their order. Merging the same reports twice adds nothing,
+// yet a report made again (an add, its delete, the add once more) is kept as often as it was
+// made: the lists are sequences, not sets.
 std::vector<ChangeRecord> MergeReports(const std::vector<ChangeRecord>& first, const std::vector<ChangeRecord>& second);
+
+// Whether the navigation software could have written the record: a position on the globe
+// (latitude within 90, longitude within 180 degrees either way) and a direction from -2 to
+// 720. A file that lost or gained bytes gives records shifted out of these bounds.
+bool IsReadableReport(const ChangeRecord& record);
+
+// Takes the records that are no readable reports out of `records` and gives them; both keep
+// their file order.
+std::vector<ChangeRecord> SetAsideUnreadable(std::vector<ChangeRecord>& records);
+
+// Leaves at `path` exactly these records, through the atomic writer, or no file when there are
+// none. False when that could not be done: the file is then as it was.
+bool ReplaceChangeRecords(const std::string& path, const std::vector<ChangeRecord>& records);
 
 }  // namespace engine

@@ -9,6 +9,7 @@
 #include "engine/text_ids.h"
 #include "platform/atomic_file.h"
 #include "platform/string_table.h"
+#include "platform/version.h"
 #include "service/service_client.h"
 
 namespace engine {
@@ -68,7 +69,7 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
 
     SyncOptions options;
     options.updatesHeldOnlyHere = true;  // it may hold reports the device no longer has
-    result.code = RunSynchronisation(client, progress, texts, who, "2.0", result.counts, options);
+    result.code = RunSynchronisation(client, progress, texts, who, platform::version::kLogon, result.counts, options);
     if (result.code != 0) {
         messages.Show(ErrorTextForCode(result.code, texts), "", MessageButtons::kOk);
         EndOnDevice(link);
@@ -115,6 +116,10 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
                                       {changes, c.personalStored, c.personalAccepted, result.camerasInCache})
             : platform::FormatNumbers(texts.Text(text::kUploadFailedSummary), {changes, c.personalStored, c.personalAccepted});
     information.ShowInformation(texts.Text(text::kSummaryCaption), texts.Text(text::kOkButton), summary);
+    if (c.reportsSetAside > 0) {
+        messages.Show(platform::FormatNumbers(texts.Text(text::kReportsSetAside), {c.reportsSetAside}), "",
+                      MessageButtons::kOk);
+    }
     folder.Delete(platform::pcfile::kCameraFile);
     EndOnDevice(link);
     return result;

@@ -37,7 +37,8 @@ struct DeviceSyncResult {
 // decide what is sent), then merged into the working folder's ".\poiupdates.upd" (its own records
 // first, then the device's not already there: reports kept from an earlier run are never
 // overwritten), and that file stays until the service has confirmed them. A failure after the
-// navigation program was stopped still starts it again.
+// navigation program was stopped still starts it again. Records that are no readable reports
+// stay in ".\poiupdates.upd" while the device is emptied, and a message says how many.
 DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link, IProgressSink& progress,
                                        IMessageSink& messages, IInformationSink& information,
                                        const platform::StringTable& texts, const platform::Registration& who);

@@ -5,6 +5,7 @@
 #include "engine/synchronisation.h"
 #include "engine/text_ids.h"
 #include "platform/string_table.h"
+#include "platform/version.h"
 #include "service/camera_file/writer.h"
 #include "service/service_client.h"
 
@@ -49,7 +50,7 @@ ServiceSummary QueryServiceSummary(CServiceClient& client, const platform::Regis
     ServiceSummary summary;
     std::int32_t changes = 0;
     std::string date;
-    const service::Result result = client.QueryUpdates(who, "V2.0", changes, date);
+    const service::Result result = client.QueryUpdates(who, platform::version::kTag, changes, date);
     if (result != service::Result::kOk) {
         summary.pcText = ErrorTextForCode(static_cast<std::uint32_t>(service::Code(result)), texts);
         return summary;

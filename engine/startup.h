@@ -5,6 +5,7 @@
 #include "engine/app_config.h"
 #include "engine/user_feedback.h"
 #include "platform/settings.h"
+#include "platform/version.h"
 
 class CServiceClient;
 namespace platform {
@@ -23,7 +24,7 @@ namespace engine {
 inline constexpr const char* kAlternativeServiceBaseUrl = "http://127.0.0.1/";
 inline constexpr const char* kDefaultServerAddressFolder = "http://127.0.0.1/POIDataBase/";
 // The version text the version check sends.
-inline constexpr const char* kToolVersion = "209";
+inline constexpr const char* kToolVersion = platform::version::kCheck;
 // The time the start-up exchanges may spend in requests together; a service that keeps a reply
 // coming for longer ends them (what arrived by then is used as far as it is whole).
 inline constexpr int kStartupTimeLimitSeconds = 120;

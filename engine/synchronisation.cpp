@@ -215,14 +215,19 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
                                  "; the reports in it are kept");
         return Fail(Result::kLocalCacheFailed);
     }
-    if (!options_.updatesHeldOnlyHere) folder_.Delete(platform::pcfile::kPersonalUpdates);
+    // Records a damaged file shifted off the globe are not sent, and are all that stays of the
+    // file: the user could not make them again, and the device's copy is emptied after success.
+    const std::vector<ChangeRecord> unreadable = SetAsideUnreadable(changes);
+    counts_.reportsSetAside = static_cast<std::int32_t>(unreadable.size());
+    const std::string updates = folder_.Path(platform::pcfile::kPersonalUpdates);
+    if (!options_.updatesHeldOnlyHere) ReplaceChangeRecords(updates, unreadable);
     if (!changes.empty()) {
         code = SendReports(changes);
         if (code != Result::kOk) return Fail(code);
     }
     // Every download of this run is in the cache, and the service holds the reports.
-    if (options_.updatesHeldOnlyHere && !folder_.Delete(platform::pcfile::kPersonalUpdates)) {
-        client_.NoteFailureCause(FileProblem("cannot delete the reports sent, ", platform::pcfile::kPersonalUpdates));
+    if (options_.updatesHeldOnlyHere && !ReplaceChangeRecords(updates, unreadable)) {
+        client_.NoteFailureCause(FileProblem("cannot replace the reports sent, ", platform::pcfile::kPersonalUpdates));
         return Fail(Result::kLocalCacheFailed);
     }
     folder_.Delete(platform::pcfile::kUnfinishedMarker);

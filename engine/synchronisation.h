@@ -20,6 +20,8 @@ struct SyncCounts {
     std::int32_t personalStored = 0;
     std::int32_t personalAccepted = 0;
     bool fullRetrieval = false;  // changesAdded then counts the whole rebuilt cache
+    // Records of ".\poiupdates.upd" that are no readable reports: not sent, and kept in the file.
+    std::int32_t reportsSetAside = 0;
 };
 
 struct SyncOptions {
@@ -36,7 +38,9 @@ struct SyncOptions {
 // replaced whole, and a run that did not commit every download it received leaves the marker
 // ".\sync.unfinished", which makes the next run retrieve everything, whatever the logon said.
 // Leftover temporary files of killed runs are removed first. After 0, ".\zarniks.mtc" exists
-// exactly when the cache holds cameras, and describes them.
+// exactly when the cache holds cameras, and describes them. Records of ".\poiupdates.upd" that
+// are no readable reports (IsReadableReport) are never sent nor deleted: once the others are
+// gone they are what the file holds, and counts.reportsSetAside says how many.
 std::uint32_t RunSynchronisation(CServiceClient& client, IProgressSink& progress, const platform::StringTable& texts,
                                  const platform::Registration& who, const char* version, SyncCounts& counts,
                                  const SyncOptions& options = {});

@@ -22,4 +22,5 @@ inline constexpr unsigned kAlertCaption = 172;
 inline constexpr unsigned kRetrievingInformation = 173;
 inline constexpr unsigned kConnectionProblem = 175;
 inline constexpr unsigned kSummaryCaption = 180;
+inline constexpr unsigned kReportsSetAside = 187;
 }  // namespace engine::text

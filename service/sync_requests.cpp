@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/version.h"
 #include "service/field_reader.h"
 #include "service/mutation_filter.h"
 #include "service/list_fields.h"
@@ -79,7 +80,7 @@ Result CServiceClient::LogOn(const platform::Registration& who, const char* vers
 }
 
 Result CServiceClient::TestLogon(const platform::Registration& who) {
-    const Result code = LogOn(who, "V2.0");
+    const Result code = LogOn(who, platform::version::kTag);
     CloseHandles();
     return code;
 }

@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "engine/app_config.h"
+#include "platform/version.h"
 #include "ui/busy.h"
 #include "ui/dialog_units.h"
 #include "ui/info_pages.h"
@@ -20,7 +21,7 @@ constexpr int kMainBitmap = 153;
 const QColor kPureGreen(0, 255, 0);
 constexpr unsigned kExitText = 186;
 const char* const kWindowTitle = "Zarnik Tool";
-const char* const kProductText = "Zarnik Tool V2.09";
+const char* const kProductText = platform::version::kProduct;
 
 struct LabelPlace {
     int x, y, width, height;

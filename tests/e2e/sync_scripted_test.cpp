@@ -175,6 +175,46 @@ TEST_F(ScriptedSync, HeadlessReportsStayUntilTheServiceHasThem) {
     }
 }
 
+// Records a damaged file shifted off the globe are neither sent nor deleted, on either road:
+// once the readable reports are with the service, they are what the file holds.
+TEST_F(ScriptedSync, UnreadableRecordsAreNeitherSentNorDeleted) {
+    const engine::ChangeRecord offTheGlobe = Report(0, 95000000, 30000000);
+    const engine::ChangeRecord noDirection = Report(1, 30000000, 30000000, 3, 721);
+    const std::vector<engine::ChangeRecord> unreadable = {offTheGlobe, noDirection};
+    service_.Set("/POIDataBase/upl0ad.php", "OK:2:2");
+    const struct {
+        const char* name;
+        std::vector<engine::ChangeRecord> records;
+        bool headless;
+        std::string sent;  // the upload, empty for none
+    } cases[] = {
+        {"mixed, device road", {Report(0, 30000000, 30000000), offTheGlobe, Report(2, 31000000, 31000000), noDirection},
+         false, "VyoSync Updates\nA;30000000;30000000; ;90;3;50\nU;31000000;31000000; ;90;3;0\n"},
+        {"mixed, headless", {offTheGlobe, Report(0, 30000000, 30000000), noDirection}, true,
+         "VyoSync Updates\nA;30000000;30000000; ;90;3;50\n"},
+        {"nothing readable, device road", unreadable, false, ""},
+        {"nothing readable, headless", unreadable, true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteUpdates(c.records);
+        engine::SyncOptions options;
+        options.updatesHeldOnlyHere = c.headless;
+        const std::size_t before = service_.server().requests().size();
+        SyncRun run = Sync(options);
+        ASSERT_EQ(run.code, 0U);
+        EXPECT_EQ(run.counts.reportsSetAside, 2);
+        std::string sent;
+        const auto all = service_.server().requests();
+        for (std::size_t i = before; i < all.size(); ++i) {
+            if (all[i].path == "/POIDataBase/upl0ad.php") sent += all[i].body;
+        }
+        EXPECT_EQ(sent, c.sent);
+        EXPECT_EQ(ReadWholeFile("poiupdates.upd"),
+                  std::string(reinterpret_cast<const char*>(unreadable.data()), 2 * sizeof(engine::ChangeRecord)));
+    }
+}
+
 TEST_F(ScriptedSync, ACameraFileExistsExactlyWhenTheCacheHoldsCameras) {
     testsupport::WriteWholeFile("zarniks.mtc", "left from an earlier synchronisation");
     service_.Set("/POIDataBase/D0Sync.php", Line(7, 48000000, 11000000, "D|1"));  // the only camera goes

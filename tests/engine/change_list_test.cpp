@@ -226,4 +226,35 @@ TEST(ChangeRecords, UnreadableFileIsAFailureNotAnEmptyList) {
     EXPECT_TRUE(records.empty());
 }
 
+bool SameRecords(const std::vector<engine::ChangeRecord>& a, const std::vector<engine::ChangeRecord>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * 80) == 0;
+}
+
+// The pending list takes away from the other only as many of a report as it holds itself.
+TEST(ChangeRecords, MergeIsASequenceNotASet) {
+    const engine::ChangeRecord a = Change(act::kAdd, 1000, 2000, 3), d = Change(act::kDelete, 1000, 2000, 3),
+                               b = Change(act::kAdd, 5000, 6000, 3);
+    const std::vector<engine::ChangeRecord> cases[][3] = {
+        {{a, d}, {a, d, a}, {a, d, a}},  // added, deleted and added again
+        {{a, b}, {a, b}, {a, b}},        // the same reports twice
+        {{a}, {a, a, a}, {a, a, a}},     // repeats beyond the pending ones
+        {{b}, {a, b, d}, {b, a, d}},     // each in its order
+    };
+    for (const auto& c : cases) EXPECT_TRUE(SameRecords(engine::MergeReports(c[0], c[1]), c[2])) << &c - cases;
+}
+
+TEST(ChangeRecords, ReportsOffTheGlobeOrWithoutADirectionAreSetAside) {
+    const std::int32_t kLat = 90000000, kLon = 180000000;
+    std::vector<engine::ChangeRecord> records = {
+        Change(0, kLat, kLon, 0, -2),     Change(0, -kLat - 1, 0, 1),     Change(0, -kLat, -kLon, 2, 720),
+        Change(0, kLat + 1, 0, 3),        Change(0, 0, kLon + 1, 4),      Change(0, 0, -kLon - 1, 5),
+        Change(0, 0, 0, 6, -3),           Change(0, 0, 0, 7, 721),        Change(0, 0, 0, 8, -1),
+        Change(0, INT32_MIN, 0, 9, INT32_MAX)};
+    const std::vector<engine::ChangeRecord> readable = {records[0], records[2], records[8]};
+    const std::vector<engine::ChangeRecord> aside = {records[1], records[3], records[4], records[5],
+                                                     records[6], records[7], records[9]};
+    EXPECT_TRUE(SameRecords(engine::SetAsideUnreadable(records), aside));
+    EXPECT_TRUE(SameRecords(records, readable));
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "engine/camera_exchange.h"
 #include "engine/change_record.h"
+#include "device_reports.h"
 #include "temp_dir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -16,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string reports = folder.file("reports");
     const std::string updates = folder.file("poiupdates.upd");
     testsupport::WriteWholeFile(reports, std::string(reinterpret_cast<const char*>(data), size));
-    const std::string before(80, '\x07');  // one record the navigation software wrote
+    const std::string before = testsupport::DeviceReports(7).substr(0, 80);  // as the navigation software writes
     testsupport::WriteWholeFile(updates, before);
 
     engine::ImportSummary summary;

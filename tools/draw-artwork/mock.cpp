@@ -3,6 +3,7 @@
 #include "tools/draw-artwork/bmp_file.h"
 #include "tools/draw-artwork/checks.h"
 #include "tools/draw-artwork/layout.h"
+#include "platform/version.h"
 
 #include <QFont>
 #include <QImage>
@@ -89,7 +90,7 @@ QImage MainWindow(const QImage& main, const QImage& page, bool outline) {
         } else if (l.id == 1032) {
             Text(p, r, QStringLiteral("Exit"), Qt::white, 11, Qt::AlignHCenter | Qt::AlignTop);
         } else if (l.id == 1033) {
-            Text(p, r, QStringLiteral("Zarnik Tool V2.09"), Qt::white, 11, Qt::AlignLeft | Qt::AlignTop);
+            Text(p, r, QString::fromLatin1(platform::version::kProduct), Qt::white, 11, Qt::AlignLeft | Qt::AlignTop);
         }
         Outline(p, r, outline);
     }

@@ -19,6 +19,8 @@
 #include "platform/pc_files.h"
 #include "platform/registry_store.h"
 #include "platform/settings.h"
+#include "platform/string_table.h"
+#include "platform/version.h"
 #include "service/camera_file/writer.h"
 #include "service/service_client.h"
 #include "terminal_messages.h"
@@ -29,7 +31,7 @@ namespace zsync {
 
 namespace {
 
-constexpr const char* kSyncVersion = "2.0";
+constexpr const char* kSyncVersion = platform::version::kLogon;
 
 // The Synchronise page's summary (text 156) ends with the cameras copied to the device; here no
 // device is involved and the camera file stays in the working folder, so the summary says so.
@@ -167,6 +169,12 @@ int RunSync(const SyncCommandOptions& options, const Verbosity& verbosity) {
     }
     if (!verbosity.quiet) {
         PrintSummary(folder, counts, service::CountCameraFileRecords(folder.Path(platform::pcfile::kCameraFile)));
+    }
+    if (counts.reportsSetAside > 0) {  // reports not sent are told even to a quiet run
+        TerminalMessages messages(stderr, stdin);
+        messages.Show(platform::FormatNumbers(texts.Text(engine::text::kReportsSetAside), {counts.reportsSetAside}), "",
+                      engine::MessageButtons::kOk);
+        std::fprintf(stderr, "zarnik-sync: they stay in %s\n", folder.Path(platform::pcfile::kPersonalUpdates).c_str());
     }
     return kExitOk;
 }

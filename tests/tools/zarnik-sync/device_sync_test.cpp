@@ -161,7 +161,7 @@ TEST_F(DeviceSync, AFaultAtEachDeviceStepLosesNoReport) {
 }
 
 // Reports kept in the working folder (an earlier headless run) and the device's are sent
-// together, each once.
+// together, each once; a record no report could be stays on the PC, and the user is told.
 TEST_F(DeviceSync, ReportsKeptOnThePcAndOnTheDeviceAreSentOnce) {
     testsupport::RunningAgent agent(true);
     ASSERT_TRUE(agent.started());
@@ -170,11 +170,13 @@ TEST_F(DeviceSync, ReportsKeptOnThePcAndOnTheDeviceAreSentOnce) {
     std::filesystem::create_directories(work_.file("home"));
     WriteWholeFile(work_.file("home/poiupdates.upd"), Reports(20));  // records a and b
     WriteWholeFile(agent.file(std::string(testsupport::kPoisFolder) + "/poiupdates.upd"),
-                   Reports(20).substr(80) + Reports(21).substr(0, 80));  // b again, and c
+                   Reports(20).substr(80) + std::string(80, '\x7f') + Reports(21).substr(0, 80));  // b, ?, c
     const auto run = RunZarnikSync({"sync"}, work_.path());
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("3 Personal zarniks have been added"), std::string::npos) << run.out;
-    EXPECT_FALSE(testsupport::FileExists(work_.file("home/poiupdates.upd")));
+    EXPECT_NE(run.err.find("1 personal updates could not be read"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadWholeFile(work_.file("home/poiupdates.upd")), std::string(80, '\x7f'));
+    EXPECT_EQ(ReadWholeFile(agent.file(std::string(testsupport::kPoisFolder) + "/poiupdates.upd")), "");
 }
 
 }  // namespace

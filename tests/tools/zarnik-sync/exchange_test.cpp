@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 
+#include "device_reports.h"
 #include "engine/change_record.h"
 #include "run_tool.h"
 #include "service/cache_file.h"
@@ -112,7 +113,7 @@ TEST_F(Exchange, ExportedCamerasComeBackAsAddedReports) {
 }
 
 TEST_F(Exchange, ABadFileNamesItsLineAndAppendsNothing) {
-    const std::string pending(80, '\x01');
+    const std::string pending = testsupport::DeviceReports(1).substr(0, 80);
     const struct {
         const char* what;
         std::string contents;
@@ -143,13 +144,17 @@ TEST_F(Exchange, ABadFileNamesItsLineAndAppendsNothing) {
         EXPECT_NE(run.err.find("nothing was appended"), std::string::npos) << run.err;
         EXPECT_EQ(ReadWholeFile(work_.file("home/poiupdates.upd")), pending);
     }
-    // A personal-updates file that ends in half a record is not made worse.
-    WriteWholeFile(work_.file("home/poiupdates.upd"), pending + "half");
+    // A damaged personal-updates file is not made worse: half a record at its end, or records
+    // shifted off the globe by bytes lost before them.
     WriteWholeFile(work_.file("x"), "lat,lon\n1,2\n");
-    const auto run = RunZarnikSync({"import-reports", "x"}, work_.path());
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("partial record"), std::string::npos) << run.err;
-    EXPECT_EQ(ReadWholeFile(work_.file("home/poiupdates.upd")), pending + "half");
+    for (const auto& [damaged, says] : {std::pair{pending + "half", "partial record"},
+                                        std::pair{pending + std::string(80, '\x7f'), "holds 1 records that are no reports"}}) {
+        WriteWholeFile(work_.file("home/poiupdates.upd"), damaged);
+        const auto run = RunZarnikSync({"import-reports", "x"}, work_.path());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
+        EXPECT_EQ(ReadWholeFile(work_.file("home/poiupdates.upd")), damaged);
+    }
     EXPECT_EQ(RunZarnikSync({"import-reports", "missing.gpx"}, work_.path()).status, 1);
     EXPECT_EQ(RunZarnikSync({"export", "--format", "gpx", "--cache", "missing.cache", "--out", "o.gpx"}, work_.path()).status,
               1);

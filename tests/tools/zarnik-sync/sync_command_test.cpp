@@ -1,6 +1,7 @@
 // zarnik-sync settings and sync --pc-only as a user runs them, against the reference service.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "run_tool.h"
@@ -41,6 +42,16 @@ TEST_F(SyncCommand, SettingsThenTwoSynchronisations) {
     run = RunZarnikSync({"sync", "--pc-only", "--quiet"}, work_.path());
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out + run.err, "");
+    // A record no report could be is neither sent nor deleted, and even a quiet run says so.
+    const std::string offTheGlobe(80, '\x7f');
+    testsupport::WriteWholeFile(work_.file("home/poiupdates.upd"), offTheGlobe);
+    run = RunZarnikSync({"sync", "--pc-only", "--quiet"}, work_.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("1 personal updates could not be read and have not been sent.\nThey are kept on the PC.\n"
+                           "zarnik-sync: they stay in " + work_.file("home/poiupdates.upd")),
+              std::string::npos) << run.err;
+    EXPECT_EQ(testsupport::ReadWholeFile(work_.file("home/poiupdates.upd")), offTheGlobe);
+    std::remove(work_.file("home/poiupdates.upd").c_str());
     run = RunZarnikSync({"sync", "--pc-only", "-v"}, work_.path());
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("working folder " + work_.file("home")), std::string::npos) << run.err;

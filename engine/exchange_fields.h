@@ -1,0 +1,81 @@
+#pragma once
+// What the GPX and CSV exchanges share, inside the engine (engine/camera_exchange.h is the
+// interface): numbers and names written as text, a camera's values read back from text and
+// checked, and the import's reading of a file in pieces.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "engine/change_record.h"
+#include "service/camera_record.h"
+
+namespace engine::exchange {
+
+// No line or waypoint of an imported file may be longer: it is bad, not a reason to grow.
+inline constexpr std::size_t kLongestItem = std::size_t{64} * 1024;
+
+void AppendInt(std::string& out, long long value);
+
+// Millionths of a degree as decimal degrees with all six places, exactly: no rounding by a
+// floating-point format, so an import reads back the very same number.
+void AppendDegrees(std::string& out, std::int32_t micro);
+
+// Names are 8-bit texts (Latin-1); map programs read UTF-8. Control bytes, which XML cannot
+// carry at all, become blanks in both formats.
+template <class Escape>
+void AppendName(std::string& out, const service::CameraRecord& r, Escape&& escape) {
+    const char* name = r.name;
+    const std::size_t length = strnlen(name, sizeof r.name);
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || c == 0x7f) {
+            out.push_back(' ');
+        } else if (c >= 0x80) {
+            out.push_back(static_cast<char>(0xc0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+        } else if (!escape(out, static_cast<char>(c))) {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+}
+
+std::string_view Trim(std::string_view text);
+
+struct Camera {
+    std::int32_t latitude = 0;
+    std::int32_t longitude = 0;
+    std::int32_t direction = -1;
+    std::int32_t category = 0;
+    std::int32_t extra = 0;
+};
+
+// Checks the values read as text; an empty optional value keeps its start value. On false,
+// problem says which value is wrong and why.
+bool FillCamera(std::string_view lat, std::string_view lon, std::string_view direction, std::string_view category,
+                std::string_view extra, Camera& camera, std::string& problem);
+
+// The "add" record of an imported camera.
+ChangeRecord AddRecord(const Camera& camera);
+
+// Reads a file in pieces, keeping lines counted.
+class ChunkReader {
+public:
+    explicit ChunkReader(int fd) : fd_(fd) {}
+    // Appends the next piece to buffer; false at the end; error set when the read failed.
+    bool More(std::string& buffer);
+    int error() const { return error_; }
+
+private:
+    int fd_;
+    int error_ = 0;
+};
+
+std::size_t CountLines(std::string_view text);
+
+// Takes each imported record; false when it could not be written, which ends the import.
+using RecordSink = std::function<bool(const ChangeRecord&)>;
+
+}  // namespace engine::exchange
