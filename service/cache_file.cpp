@@ -171,18 +171,30 @@ bool WriteCacheFile(const std::string& path, const CameraRecord* records, std::s
     return file.Open(path) && file.Write(records, count * sizeof(CameraRecord)) && file.Commit();
 }
 
-bool CacheFileWriter::Open(const std::string& path, Sealing sealing) {
+void SealTally::Start(Sealing sealing, std::uint32_t checksum, std::uint64_t length) {
     sealing_ = sealing;
-    checksum_ = 0;
-    length_ = 0;
+    checksum_ = checksum;
+    length_ = length;
+}
+
+void SealTally::Count(const void* data, std::size_t size) {
+    if (sealing_ == Sealing::kNone) return;
+    checksum_ = Crc32(checksum_, data, size);
+    length_ += size;
+}
+
+bool SealTally::WriteFor(const std::string& cachePath) const {
+    return sealing_ == Sealing::kNone || WriteSeal(cachePath, checksum_, length_);
+}
+
+bool CacheFileWriter::Open(const std::string& path, Sealing sealing) {
+    seal_.Start(sealing);
     return file_.Open(path);
 }
 
 bool CacheFileWriter::AddAll(const CameraRecord* records, std::size_t count) {
-    const std::size_t bytes = count * sizeof(CameraRecord);
-    if (sealing_ == Sealing::kSealed) checksum_ = Crc32(checksum_, records, bytes);
-    length_ += bytes;
-    return file_.Write(records, bytes);
+    seal_.Count(records, count * sizeof(CameraRecord));
+    return file_.Write(records, count * sizeof(CameraRecord));
 }
 
 bool CacheFileWriter::AddFromFile(const std::string& path, std::size_t count) {
@@ -191,49 +203,46 @@ bool CacheFileWriter::AddFromFile(const std::string& path, std::size_t count) {
 
 bool CacheFileWriter::Commit() {
     const std::string path = file_.path();
-    if (!file_.Commit()) return false;
-    return sealing_ == Sealing::kNone || WriteSeal(path, checksum_, length_);
+    return file_.Commit() && seal_.WriteFor(path);
 }
 
 bool CacheAppender::Open(const std::string& path, bool emptyFirst, Sealing sealing) {
     path_ = path;
-    sealing_ = sealing;
-    checksum_ = 0;
-    length_ = 0;
+    seal_.Start(sealing);
     if (sealing == Sealing::kSealed && !emptyFirst) {
         // The seal goes on from the one of the records already there; a file that does not
-        // match its seal is not added to.
+        // match its seal's length is not added to.
         CacheSeal seal{};
         const long long size = platform::FileSizeOf(path);
+        std::uint32_t checksum = 0;
+        std::uint64_t length = 0;
         if (ReadSeal(path, seal)) {
             if (seal.length != static_cast<std::uint64_t>(size < 0 ? 0 : size)) {
                 errno = EBADMSG;
                 return false;
             }
-            checksum_ = seal.checksum;
-            length_ = seal.length;
-        } else if (HasSealFile(path) || !ChecksumOfFile(path, checksum_, length_)) {
-            errno = HasSealFile(path) ? EBADMSG : errno;
+            checksum = seal.checksum;
+            length = seal.length;
+        } else if (HasSealFile(path)) {
+            errno = EBADMSG;
+            return false;
+        } else if (!ChecksumOfFile(path, checksum, length)) {
             return false;
         }
+        seal_.Start(sealing, checksum, length);
     }
     return file_.Open(path, emptyFirst);
 }
 
 bool CacheAppender::AddAll(const CameraRecord* records, std::size_t count) {
-    const std::size_t bytes = count * sizeof(CameraRecord);
-    if (sealing_ == Sealing::kSealed) checksum_ = Crc32(checksum_, records, bytes);
-    length_ += bytes;
-    return file_.Write(records, bytes);
+    seal_.Count(records, count * sizeof(CameraRecord));
+    return file_.Write(records, count * sizeof(CameraRecord));
 }
 
 bool CacheAppender::AddFromFile(const std::string& path, std::size_t count) {
     return CopyRecords(path, count, [this](const CameraRecord* r, std::size_t n) { return AddAll(r, n); });
 }
 
-bool CacheAppender::Commit() {
-    if (!file_.Commit()) return false;
-    return sealing_ == Sealing::kNone || WriteSeal(path_, checksum_, length_);
-}
+bool CacheAppender::Commit() { return file_.Commit() && seal_.WriteFor(path_); }
 
 }  // namespace service

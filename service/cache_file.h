@@ -59,6 +59,20 @@ bool WriteCacheFile(const std::string& path, const CameraRecord* records, std::s
 // Whether a cache writer keeps the seal of its file.
 enum class Sealing : int { kNone = 0, kSealed = 1 };
 
+// The seal of what a writer has written so far, and, once its file is committed, the seal
+// written beside it (an unsealed writer writes none).
+class SealTally {
+public:
+    void Start(Sealing sealing, std::uint32_t checksum = 0, std::uint64_t length = 0);
+    void Count(const void* data, std::size_t size);
+    bool WriteFor(const std::string& cachePath) const;
+
+private:
+    Sealing sealing_ = Sealing::kNone;
+    std::uint32_t checksum_ = 0;
+    std::uint64_t length_ = 0;
+};
+
 // Writes a cache anew. The old file stays whole until Commit has written every record. A
 // sealed cache gets its new seal right after it is replaced; if that fails (Commit gives false)
 // the new cache no longer matches the old seal and loads as damaged.
@@ -73,9 +87,7 @@ public:
 
 private:
     platform::AtomicFile file_;
-    Sealing sealing_ = Sealing::kNone;
-    std::uint32_t checksum_ = 0;
-    std::uint64_t length_ = 0;
+    SealTally seal_;
 };
 
 // Appends records to a cache (or, with emptyFirst, writes one anew in place, as the delta file
@@ -95,9 +107,7 @@ public:
 private:
     platform::AppendingFile file_;
     std::string path_;
-    Sealing sealing_ = Sealing::kNone;
-    std::uint32_t checksum_ = 0;
-    std::uint64_t length_ = 0;
+    SealTally seal_;
 };
 
 }  // namespace service

@@ -147,7 +147,9 @@ bool ChangeMerge::TakeIntoMemory(std::size_t added) {
         if (read) return true;
     }
     std::vector<CameraRecord>().swap(local_);
-    return ReadSealedCache(folder_.Path(platform::pcfile::kLocalCache), local_) == CacheRead::kRead;
+    // With the room a loaded cache has, so the second download of the run merges in place.
+    constexpr std::size_t kSpareRecords = 500;
+    return ReadSealedCache(folder_.Path(platform::pcfile::kLocalCache), local_, kSpareRecords) == CacheRead::kRead;
 }
 
 bool ChangeMerge::WriteCache(std::size_t added) {

@@ -73,6 +73,15 @@ protected:
 
     static void UseHome(const std::string& folder) { setenv("ZARNIK_HOME", folder.c_str(), 1); }
 
+    // Both working folders anew; the one synchronised on a small file system when asked.
+    void EmptyHomes(bool small) {
+        fs::remove_all(home_);
+        fs::remove_all(fresh_);
+        fs::create_directories(home_);
+        mounted_ = small && mount("tmpfs", home_.c_str(), "tmpfs", 0, "size=6m") == 0;
+        ASSERT_EQ(mounted_, small) << std::strerror(errno);
+    }
+
     tooltest::ToolRun Sync() { return RunZarnikSync({"sync", "--pc-only"}, work_.path()); }
 
     // What the service has changed since: new, deleted and mutated cameras.
@@ -194,11 +203,7 @@ TEST_F(SyncFaults, AChangeDownloadThatCannotBeStored) {
             std::printf("skipped '%s': mounting a small file system needs root\n", fault.name);
             continue;
         }
-        fs::remove_all(home_);
-        fs::remove_all(fresh_);
-        fs::create_directories(home_);
-        mounted_ = fault.needsRoot && mount("tmpfs", home_.c_str(), "tmpfs", 0, "size=6m") == 0;
-        ASSERT_EQ(mounted_, fault.needsRoot) << std::strerror(errno);
+        ASSERT_NO_FATAL_FAILURE(EmptyHomes(fault.needsRoot));
         ASSERT_EQ(Sync().status, 0);
         ChangeTheService(random);
         Report(2);
@@ -238,8 +243,7 @@ TEST_F(SyncFaults, ADamagedCacheIsRetrievedAgain) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.damage);
-        fs::remove_all(home_);
-        fs::remove_all(fresh_);
+        ASSERT_NO_FATAL_FAILURE(EmptyHomes(false));
         ASSERT_EQ(Sync().status, 0);
         ChangeTheService(random);
         c.apply(home_ + "/local.cache");
@@ -277,11 +281,7 @@ TEST_F(SyncFaults, TheLastStepsSayWhyTheyFailed) {
             std::printf("skipped '%s': mounting a small file system needs root\n", fault.name);
             continue;
         }
-        fs::remove_all(home_);
-        fs::remove_all(fresh_);
-        fs::create_directories(home_);
-        mounted_ = fault.needsRoot && mount("tmpfs", home_.c_str(), "tmpfs", 0, "size=6m") == 0;
-        ASSERT_EQ(mounted_, fault.needsRoot) << std::strerror(errno);
+        ASSERT_NO_FATAL_FAILURE(EmptyHomes(fault.needsRoot));
         ASSERT_EQ(Sync().status, 0);
         const std::string cameraFile = testsupport::ReadWholeFile(home_ + "/zarniks.mtc");
         fault.break_(home_);
