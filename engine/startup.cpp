@@ -1,5 +1,7 @@
 #include "engine/startup.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 
@@ -78,6 +80,19 @@ std::string ResolveServiceBaseUrl(CServiceClient& client, const platform::Stored
     std::string baseUrl;
     if (client.FetchServerUrl(folder, baseUrl) == service::Result::kOk && !baseUrl.empty()) return baseUrl;
     return kAlternativeServiceBaseUrl;
+}
+
+bool IsDownloadAddress(std::string_view address) {
+    const auto schemeIs = [&](std::string_view scheme) {
+        if (address.size() <= scheme.size()) return false;
+        for (std::size_t i = 0; i < scheme.size(); ++i) {
+            if (std::tolower(static_cast<unsigned char>(address[i])) != scheme[i]) return false;
+        }
+        return true;
+    };
+    return (schemeIs("http://") || schemeIs("https://")) &&
+           std::none_of(address.begin(), address.end(),
+                        [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == '\x7f'; });
 }
 
 std::string AlertRequestBody(std::int32_t lastAlertId, std::time_t now, const char* language) {

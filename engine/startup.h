@@ -1,6 +1,7 @@
 #pragma once
 #include <ctime>
 #include <string>
+#include <string_view>
 
 #include "engine/app_config.h"
 #include "engine/user_feedback.h"
@@ -33,6 +34,11 @@ inline constexpr int kStartupTimeLimitSeconds = 120;
 // default folder) when the settings key exists and the file names an "http:" address; otherwise
 // the alternative address. Nothing is asked when the key does not exist (first run).
 std::string ResolveServiceBaseUrl(CServiceClient& client, const platform::StoredSettings& stored);
+
+// True for an address that may be printed or opened as the place to fetch a newer version:
+// http or https, one word with no control characters. Anything else a service offers (a file:
+// address, a script) is no place to download from.
+bool IsDownloadAddress(std::string_view address);
 
 // The body of an alert request: "<last alert id>;<yyyy><mm><dd>;<language>", the date in UTC.
 std::string AlertRequestBody(std::int32_t lastAlertId, std::time_t now, const char* language);

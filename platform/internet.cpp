@@ -224,7 +224,8 @@ void RequestHandle::NoteFailure() {
     curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
     char text[256];
     if (overdue) {
-        std::snprintf(text, sizeof text, "timed out after %.0f s: the exchange with the service at %s ran out of its time",
+        std::snprintf(text, sizeof text,
+                      "timed out after %.0f s: the exchange with the service at %s ran out of its time",
                       SecondsSince(sent), host.c_str());
     } else if (connected == 0) {
         std::snprintf(text, sizeof text, "timed out after %.0f s: no connection to %s port 80 within %ld s",

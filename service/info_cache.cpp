@@ -44,7 +44,7 @@ service::InfoCacheResult CServiceClient::AppendInfoRecords(std::span<const InfoR
         long long left = size - size % static_cast<long long>(sizeof(InfoRecord));
         std::vector<char> block(std::size_t{64} * sizeof(InfoRecord));
         while (left > 0) {
-            const std::size_t want = static_cast<std::size_t>(std::min<long long>(left, static_cast<long long>(block.size())));
+            const auto want = static_cast<std::size_t>(std::min<long long>(left, static_cast<long long>(block.size())));
             if (std::fread(block.data(), 1, want, old) != want || !file.Write(block.data(), want)) break;
             left -= static_cast<long long>(want);
         }

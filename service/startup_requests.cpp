@@ -1,5 +1,3 @@
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -33,22 +31,6 @@ constexpr std::size_t kMaxStartupReply = std::size_t{2} * 1024 * 1024;
 // An alert's or a message's identifier: a whole number the service can count up from.
 bool ReadIdentifier(const char* field, std::size_t kept, std::size_t full, std::int32_t& identifier) {
     return kept == full && service::ReadWholeNumber(std::string_view(field, kept), identifier);
-}
-
-// The address of a newer version is printed and opened in the browser: an http or https address
-// of one word, or none.
-bool IsDownloadAddress(std::string_view address) {
-    if (address.empty()) return true;
-    const auto schemeIs = [&](std::string_view scheme) {
-        if (address.size() <= scheme.size()) return false;
-        for (std::size_t i = 0; i < scheme.size(); ++i) {
-            if (std::tolower(static_cast<unsigned char>(address[i])) != scheme[i]) return false;
-        }
-        return true;
-    };
-    if (!schemeIs("http://") && !schemeIs("https://")) return false;
-    return std::none_of(address.begin(), address.end(),
-                        [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == '\x7f'; });
 }
 
 // The address is the file's first line; its line end and trailing blanks are no part of it.
@@ -137,22 +119,14 @@ Result CServiceClient::CheckVersion(const char* version, std::string& address, s
     message.clear();
     int index = 0;
     bool understood = true;
-    const Result code = ReadStartupReply("POIDataBase/CheckVersion.php", version, "NONE",
-                                         [&](const char* field, std::size_t kept, std::size_t full) {
-                                             if (index == 1) {
-                                                 if (kept != full || !IsDownloadAddress({field, kept})) return false;
-                                                 address.assign(field, kept);
-                                             }
-                                             if (index == 2) message.assign(field, kept);
-                                             index = (index + 1) % 3;
-                                             return true;
-                                         },
-                                         understood);
-    if (!understood) {
-        address.clear();
-        message.clear();
-    }
-    return code;
+    return ReadStartupReply("POIDataBase/CheckVersion.php", version, "NONE",
+                            [&](const char* field, std::size_t kept, std::size_t) {
+                                if (index == 1) address.assign(field, kept);
+                                if (index == 2) message.assign(field, kept);
+                                index = (index + 1) % 3;
+                                return true;
+                            },
+                            understood);
 }
 
 Result CServiceClient::FetchInformation(const char* language) {

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <ctime>
+#include <thread>
 
 #include "engine/startup.h"
 #include "platform/registry.h"
@@ -159,38 +161,76 @@ TEST_F(StartupEndToEnd, RegistrationTestAndPendingUpdates) {
 
 }  // namespace
 
-// A service that answers every alert request with the alert just shown, or with a new one every
-// time, would keep start-up in the loop for ever: the repeat ends it, and so does a bound.
-TEST(StartupAlerts, AServiceThatNeverRunsOutOfAlertsEndsTheLoop) {
-    const struct {
-        const char* what;
-        bool newEachTime;
-        int shown;
-        std::int32_t last;
-    } cases[] = {{"the alert just shown again", false, 1, 7}, {"a new alert every time", true, 50, 56}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        testsupport::TempDir work;
-        setenv("ZARNIK_SETTINGS", work.file("settings.reg").c_str(), 1);
-        std::atomic<int> next{7};
-        testsupport::ScriptedHttpServer server([&](const testsupport::HttpRequest& request,
-                                                   testsupport::HttpConnection& conn) {
-            if (request.path.find("Alerts.php") != std::string::npos) {
-                testsupport::SendReply(conn, std::to_string(c.newEachTime ? next++ : 7) + "|Speed checks on the A2|");
-            } else {
-                testsupport::SendReply(conn, request.path.find("ServerUp") != std::string::npos ? "IMTHERE:" : "NONE:");
-            }
-        });
-        ASSERT_TRUE(server.ok());
-        CServiceClient client{platform::WorkFolder(work.path())};
-        client.SetBaseUrl(server.BaseUrl().c_str());
-        RecordingInformation information;
-        e2e::RecordingProgress progress;
-        const auto outcome = engine::RunStartupExchanges(client, e2e::EnglishTexts(), "1033", -1, std::time(nullptr),
-                                                         progress, information);
-        EXPECT_EQ(outcome.alertsShown, c.shown);
-        EXPECT_EQ(outcome.lastAlertId, c.last);
-        EXPECT_EQ(platform::ReadStoredSettings().alertId, c.last);
-        unsetenv("ZARNIK_SETTINGS");
-    }
+// A service that answers every alert request with the alert just shown would keep start-up in
+// the loop for ever: the repeat ends it.
+TEST(StartupAlerts, AServiceRepeatingTheAlertJustShownEndsTheLoop) {
+    testsupport::TempDir work;
+    setenv("ZARNIK_SETTINGS", work.file("settings.reg").c_str(), 1);
+    testsupport::ScriptedHttpServer server([](const testsupport::HttpRequest& request, testsupport::HttpConnection& conn) {
+        if (request.path.find("Alerts.php") != std::string::npos) {
+            testsupport::SendReply(conn, "7|Speed checks on the A2|");
+        } else {
+            testsupport::SendReply(conn, request.path.find("ServerUp") != std::string::npos ? "IMTHERE:" : "NONE:");
+        }
+    });
+    ASSERT_TRUE(server.ok());
+    CServiceClient client{platform::WorkFolder(work.path())};
+    client.SetBaseUrl(server.BaseUrl().c_str());
+    RecordingInformation information;
+    e2e::RecordingProgress progress;
+    const auto outcome = engine::RunStartupExchanges(client, e2e::EnglishTexts(), "1033", -1, std::time(nullptr),
+                                                     progress, information);
+    EXPECT_EQ(outcome.alertsShown, 1);
+    EXPECT_EQ(outcome.lastAlertId, 7);
+    EXPECT_EQ(platform::ReadStoredSettings().alertId, 7);
+    unsetenv("ZARNIK_SETTINGS");
+}
+
+// A service with a new alert every time would keep start-up in the loop as well: a bound ends it.
+TEST(StartupAlerts, AServiceThatNeverRunsOutOfNewAlertsEndsTheLoop) {
+    testsupport::TempDir work;
+    setenv("ZARNIK_SETTINGS", work.file("settings.reg").c_str(), 1);
+    std::atomic<int> next{7};
+    testsupport::ScriptedHttpServer server([&](const testsupport::HttpRequest& request, testsupport::HttpConnection& conn) {
+        const bool alert = request.path.find("Alerts.php") != std::string::npos;
+        testsupport::SendReply(conn, alert ? std::to_string(next++) + "|New speed checks|" : "IMTHERE:");
+    });
+    ASSERT_TRUE(server.ok());
+    CServiceClient client{platform::WorkFolder(work.path())};
+    client.SetBaseUrl(server.BaseUrl().c_str());
+    RecordingInformation information;
+    e2e::RecordingProgress progress;
+    const auto outcome = engine::RunStartupExchanges(client, e2e::EnglishTexts(), "1033", -1, 0, progress, information);
+    EXPECT_EQ(outcome.alertsShown, 50);
+    EXPECT_EQ(platform::ReadStoredSettings().alertId, 56);
+    unsetenv("ZARNIK_SETTINGS");
+}
+
+// An information reply that keeps coming, a little at a time, for a minute (never silent long
+// enough to time out) ends with the exchanges' time, and no part of it is stored.
+TEST(StartupTime, AnEndlessInformationReplyEndsTheExchangesInTime) {
+    testsupport::TempDir work;
+    std::atomic<bool> left{false}, ended{false};
+    testsupport::ScriptedHttpServer server([&](const testsupport::HttpRequest& request, testsupport::HttpConnection& conn) {
+        if (request.path.find("Information") == std::string::npos) {
+            testsupport::SendReply(conn, request.path.find("ServerUp") != std::string::npos ? "IMTHERE:" : "NONE:");
+            return;
+        }
+        conn.Write("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+        int sent = 0;
+        for (; sent < 600 && conn.Write(std::to_string(sent) + "|m|"); ++sent) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        left = sent < 600;
+        ended = true;
+    });
+    ASSERT_TRUE(server.ok());
+    CServiceClient client{platform::WorkFolder(work.path())};
+    client.SetBaseUrl(server.BaseUrl().c_str());
+    RecordingInformation information;
+    e2e::RecordingProgress progress;
+    engine::RunStartupExchanges(client, e2e::EnglishTexts(), "1033", -1, 0, progress, information, 2);
+    for (int i = 0; i < 4000 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(left);  // the exchanges hung up before the reply could end
+    EXPECT_FALSE(testsupport::FileExists(work.file("info.cache")));
 }

@@ -2,7 +2,8 @@
 // answers every request with the input. Whatever it holds, the server address is taken only
 // whole (an http: address of one line that fits the base URL), the alert, version and message
 // texts stay within their limits, the information cache gets whole records with terminated
-// texts, and a count or an upload confirmation is a number a true reply can carry, or none. Binds port 80 on a loopback address (root or a private network namespace).
+// texts, and a count or an upload confirmation is a number a true reply can carry, or none.
+// Binds port 80 on a loopback address (root or a private network namespace).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -64,9 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The numbers the user is shown or relies on are true ones or none.
     std::int32_t count = -2;
     std::string date;
-    if (client.QueryUpdates(platform::Registration{}, "V2.0", count, date) == service::Result::kOk) Require(count >= -1);
+    const platform::Registration nobody;
+    if (client.QueryUpdates(nobody, "V2.0", count, date) == service::Result::kOk) Require(count >= -1);
     std::int32_t stored = -1, accepted = -1;
-    client.LogOn(platform::Registration{}, "2.0");  // its handles stay open, whatever it said
+    client.LogOn(nobody, "2.0");  // its handles stay open, whatever it said
     const char* twoLines = "VyoSync Updates\nA;1;1;x;0;0;0\nA;2;2;x;0;0;0\n";
     if (client.UploadChanges(twoLines, stored, accepted) == service::Result::kOk) {
         Require(stored >= 0 && stored <= 2 && accepted >= 0 && accepted <= 2);

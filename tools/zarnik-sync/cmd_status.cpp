@@ -84,7 +84,10 @@ int RunStatus(int timeoutSeconds, const Verbosity& verbosity) {
         return kExitFailed;
     }
     PrintInformationMessages(client);
-    if (!startup.updateAddress.empty()) std::printf("Update available at %s\n", startup.updateAddress.c_str());
+    // Only an address to download from is named: the service may offer anything.
+    if (engine::IsDownloadAddress(startup.updateAddress)) {
+        std::printf("Update available at %s\n", startup.updateAddress.c_str());
+    }
 
     PrintDevice(folder, stored, texts);
     platform::Registration who;

@@ -114,24 +114,30 @@ TEST_F(SyncCommand, StatusRunsTheStartUpExchangesAndShowsTheCounts) {
               0);
     ASSERT_TRUE(Admin().AddAlert("Mobile camera on the B12", "", 20000101, 29991231));
     ASSERT_TRUE(Admin().AddMessage("Welcome", "1033"));
-    ASSERT_TRUE(Admin().SetVersion({210, "http://example.org/zarnik", "Version 2.1.0 is out"}));
     const struct {
         const char* name;
+        const char* offer;  // the address of the newer version
         bool serviceUp;
         int status;
         std::vector<std::string> shown;
         std::vector<std::string> notShown;
     } cases[] = {
-        {"first start", true, 0,
+        {"first start", "http://example.org/zarnik", true, 0,
          {"Alert: Mobile camera on the B12\n", "Information 1: Welcome\n", "Update available at http://example.org/zarnik",
           "A full synchronisation will be done !"},
          {}},
-        {"the alert was seen", true, 0, {"Information 1: Welcome\n"}, {"Mobile camera"}},
-        {"service down", false, 1, {"Alert: There seems to be a problem connecting"}, {"Information"}},
+        // Only an http(s) address is named as the place to download from.
+        {"the alert was seen", "file:///etc/passwd", true, 0, {"Information 1: Welcome\n", "Version 2.1.0 is out"},
+         {"Mobile camera", "file:", "Update available at"}},
+        {"service down", "", false, 1, {"Alert: There seems to be a problem connecting"}, {"Information"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        if (!c.serviceUp) StopServer();
+        if (c.serviceUp) {
+            ASSERT_TRUE(Admin().SetVersion({210, c.offer, "Version 2.1.0 is out"}));
+        } else {
+            StopServer();
+        }
         const auto run = RunZarnikSync({"status"}, work_.path());
         EXPECT_EQ(run.status, c.status) << run.err;
         for (const auto& text : c.shown) EXPECT_NE(run.out.find(text), std::string::npos) << text << "\n" << run.out;
