@@ -181,7 +181,7 @@ TEST_F(ScriptedSync, UnreadableRecordsAreNeitherSentNorDeleted) {
     const engine::ChangeRecord offTheGlobe = Report(0, 95000000, 30000000);
     const engine::ChangeRecord noDirection = Report(1, 30000000, 30000000, 3, 721);
     const std::vector<engine::ChangeRecord> unreadable = {offTheGlobe, noDirection};
-    service_.Set("/POIDataBase/upl0ad.php", "OK:2:2");
+    service_.Set("/POIDataBase/upl0ad.php", "OK:1:1");
     const struct {
         const char* name;
         std::vector<engine::ChangeRecord> records;
