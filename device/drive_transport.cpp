@@ -66,7 +66,12 @@ std::string DrivePath(const char* devicePath) {
     return existing.empty() ? folder + "/" + name : existing;
 }
 
-std::string NotOnDrive() { return "its folder is not on the drive " + deviceDrive; }
+// DrivePath for a copy, which tells why when there is none.
+std::string DrivePathForCopy(const char* devicePath, std::string& why) {
+    std::string path = DrivePath(devicePath);
+    if (path.empty()) why = "its folder is not on the drive " + deviceDrive;
+    return path;
+}
 
 class DriveTransport final : public Transport {
 public:
@@ -82,21 +87,13 @@ public:
     }
 
     int CopyToPc(const std::string& pcPath, const char* devicePath, std::string& why) override {
-        const std::string device = DrivePath(devicePath);
-        if (device.empty()) {
-            why = NotOnDrive();
-            return 0;
-        }
-        return CopyLocalFile(device, pcPath, why);
+        const std::string device = DrivePathForCopy(devicePath, why);
+        return !device.empty() && CopyLocalFile(device, pcPath, why) == 1 ? 1 : 0;
     }
 
     int CopyToDevice(const std::string& pcPath, const char* devicePath, std::string& why) override {
-        const std::string device = DrivePath(devicePath);
-        if (device.empty()) {
-            why = NotOnDrive();
-            return 0;
-        }
-        return CopyLocalFile(pcPath, device, why);
+        const std::string device = DrivePathForCopy(devicePath, why);
+        return !device.empty() && CopyLocalFile(pcPath, device, why) == 1 ? 1 : 0;
     }
 
     // Nothing runs on mounted storage; the navigation program is not running while it is.
