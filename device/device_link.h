@@ -1,17 +1,20 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
-#include <utility>
 
 #include "device/device_profile.h"
-#include "klxpxclnt/klxp_xclient.h"
+#include "device/transport.h"
 #include "platform/pc_files.h"
 
 // The one device access object: its profile (a line of devices.ini) and the operations every page
-// uses whatever the transport. Results are 1 for success, 0 for failure (Disconnect over RAPI
-// excepted, as its library gives it). Device paths begin with "\"; PC paths of the form
-// ".\name" name files of the working folder, other PC paths are used as they stand.
+// uses whatever the transport. The transport is chosen when a profile loads and is the link's
+// own, with its own client, so links do not share a connection (the USB library and the remote
+// API excepted, which keep one per process). Results are 1 for success, 0 for failure
+// (Disconnect over RAPI excepted, as its library gives it). Every copy takes the PC file first
+// and the device file second, whichever way it goes. Device paths begin with "\"; PC paths of
+// the form ".\name" name files of the working folder, other PC paths are used as they stand.
 //
 // Unlike the transports it stands for, a link never reports a copy as done unless the whole
 // file arrived, and a PC file is replaced only by a complete one (the earlier file stays on any
@@ -24,11 +27,17 @@
 class CDeviceLink {
 public:
     CDeviceLink() = default;
+    CDeviceLink(const CDeviceLink&) = delete;
+    CDeviceLink& operator=(const CDeviceLink&) = delete;
 
     void SetWorkFolder(const platform::WorkFolder& folder) { folder_ = folder; }
     // How the link waits between tries of a device that is not ready yet; tests count the
     // pauses instead of sleeping through them.
-    void SetPause(std::function<void(int milliseconds)> pause) { pause_ = std::move(pause); }
+    void SetPause(std::function<void(int milliseconds)> pause);
+    // The device agent this link reaches ("host:port"), kept across profile changes; empty
+    // leaves it to ZARNIK_DEVICE. For the USB library and the remote API it names the agent of
+    // the whole process.
+    void SetDeviceAddress(const std::string& address);
     // 1 when devices.ini (the working folder's, else the installed one) could be read; the
     // profile changes only when the index names a model.
     int LoadProfile(std::uint32_t index);
@@ -36,7 +45,8 @@ public:
 
     int Initialize(int flags);
     int Connect();
-    int CopyFromDevice(const char* devicePath, const char* pcPath);
+    // Both directions take (PC file, device file).
+    int CopyToPc(const char* pcPath, const char* devicePath);
     int CopyToDevice(const char* pcPath, const char* devicePath);
     int RunOnDevice(const char* program, const char* arguments);
     int DeleteOnDevice(const char* devicePath);
@@ -58,6 +68,7 @@ public:
     // success.
     const std::string& last_failure() const { return failure_; }
 
+    // The loaded profile, set only by LoadProfile and SetProfile (the transport follows them).
     char cameraFilePath[256] = {};
     char personalUpdatesPath[256] = {};
     device::TransportKind transport = device::TransportKind::kNone;
@@ -65,30 +76,12 @@ public:
 
 private:
     std::string PcPath(const char* pcPath) const;
-    // The host path of a device path on the found drive: existing folders and files matched
-    // without regard to letter case, a new file named as given; empty when it cannot be.
-    std::string DrivePath(const char* devicePath) const;
-
-    int KlxCopyFromDevice(const char* devicePath, const std::string& pcPath);
-    int KlxCopyToDevice(const std::string& pcPath, const char* devicePath);
-    int RapiConnect();
-    int RapiCopyFromDevice(const char* devicePath, const std::string& pcPath, std::string& why);
-    int RapiCopyToDevice(const char* devicePath, const std::string& pcPath, std::string& why);
-    bool RapiPutBackLeftBackup(const char* devicePath, const char* backupPath, std::string& why);
-    void Pause(int milliseconds) const;
     // Keeps the reason of a failed step and gives 0, the failure result.
     int Failed(const std::string& step, const std::string& why);
 
     platform::WorkFolder folder_;
     std::string failure_;
+    std::string address_;
     std::function<void(int milliseconds)> pause_;
+    std::unique_ptr<device::Transport> transport_;  // null while no profile is loaded
 };
-
-// The one transfer-protocol client of the process.
-// The tool's own copy of the extended client, which also tells the result of its last command:
-// that is how a missing file is told from a failed transfer.
-class CToolKlxpClient : public klxp::CKlxpXClient {
-public:
-    std::uint32_t last_result() const { return m_dwResult; }
-};
-extern CToolKlxpClient theKlxpClient;

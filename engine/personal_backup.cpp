@@ -124,7 +124,7 @@ PersonalResult RestoreConnected(CDeviceLink& link, const platform::WorkFolder& f
 bool DeviceFileIsEmpty(CDeviceLink& link, const platform::WorkFolder& folder) {
     const std::string check = folder.Path(kDeleteCheck);
     folder.Delete(kDeleteCheck);
-    const bool empty = link.CopyFromDevice(link.personalUpdatesPath, check.c_str()) == 1 && folder.SizeOf(kDeleteCheck) == 0;
+    const bool empty = link.CopyToPc(check.c_str(), link.personalUpdatesPath) == 1 && folder.SizeOf(kDeleteCheck) == 0;
     folder.Delete(kDeleteCheck);
     return empty;
 }

@@ -28,10 +28,10 @@ DeviceSummary QueryDeviceSummary(CDeviceLink& link, const platform::WorkFolder& 
     link.StopNavigator();
     folder.Delete(kCameraCopy);
     folder.Delete(kUpdatesCopy);
-    if (link.CopyFromDevice(link.cameraFilePath, kCameraCopy) == 1) {
+    if (link.CopyToPc(kCameraCopy, link.cameraFilePath) == 1) {
         summary.read = true;
         const int cameras = service::CountCameraFileRecords(folder.Path(kCameraCopy));
-        const std::uint32_t changes = link.CopyFromDevice(link.personalUpdatesPath, kUpdatesCopy) == 1
+        const std::uint32_t changes = link.CopyToPc(kUpdatesCopy, link.personalUpdatesPath) == 1
                                           ? CountChangeRecords(folder.Path(kUpdatesCopy))
                                           : 0;
         summary.text = platform::FormatNumbers(texts.Text(text::kDeviceInfo), {cameras, changes});

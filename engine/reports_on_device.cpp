@@ -33,7 +33,7 @@ bool ReadWhole(const std::string& path, std::string& bytes, std::string& cause) 
 bool CopyReportsFromDevice(CDeviceLink& link, const platform::WorkFolder& folder, const char* pcName) {
     const std::string pc = folder.Path(pcName);
     folder.Delete(pcName);
-    if (link.CopyFromDevice(link.personalUpdatesPath, pc.c_str()) == 1 && folder.SizeOf(pcName) >= 0) return true;
+    if (link.CopyToPc(pc.c_str(), link.personalUpdatesPath) == 1 && folder.SizeOf(pcName) >= 0) return true;
     // Some transports copy nothing and report success for a missing file; others fail.
     if (folder.SizeOf(pcName) < 0 && link.FileMissingOnDevice(link.personalUpdatesPath) == 1) {
         platform::AtomicFile empty;

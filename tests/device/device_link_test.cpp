@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ TEST(DeviceLink, WithoutAProfileNothingIsConnected) {
     CDeviceLink link;
     EXPECT_EQ(link.Initialize(0), 0);
     EXPECT_EQ(link.Connect(), 0);
-    EXPECT_EQ(link.CopyFromDevice("\\a", ".\\a"), 0);
+    EXPECT_EQ(link.CopyToPc(".\\a", "\\a"), 0);
     EXPECT_EQ(link.CopyToDevice(".\\a", "\\a"), 0);
     EXPECT_EQ(link.DeleteOnDevice("\\a"), 0);
     EXPECT_EQ(link.Disconnect(), 0);
@@ -47,10 +48,10 @@ TEST(DeviceLink, MassStorageCopiesWholeFilesWhateverTheLetterCase) {
 
     // No updates file yet on the device: nothing to copy, and the PC's stays as it was.
     WriteWholeFile(pc.file("poiupdates.upd"), "kept");
-    EXPECT_EQ(link.CopyFromDevice(link.personalUpdatesPath, ".\\poiupdates.upd"), 1);
+    EXPECT_EQ(link.CopyToPc(".\\poiupdates.upd", link.personalUpdatesPath), 1);
     EXPECT_EQ(ReadWholeFile(pc.file("poiupdates.upd")), "kept");
     WriteWholeFile(drive.file("vyomap/VyoMap/VYOTC/pois/POIUPDATES.UPD"), std::string(160, 'r'));
-    ASSERT_EQ(link.CopyFromDevice(link.personalUpdatesPath, ".\\poiupdates.upd"), 1);
+    ASSERT_EQ(link.CopyToPc(".\\poiupdates.upd", link.personalUpdatesPath), 1);
     EXPECT_EQ(ReadWholeFile(pc.file("poiupdates.upd")), std::string(160, 'r'));
 
     ASSERT_EQ(link.ClearDeviceFile(link.personalUpdatesPath), 1);
@@ -70,8 +71,8 @@ TEST(DeviceLink, TransferProtocolStopsCopiesAndRestartsTheNavigator) {
     testsupport::RunningAgent agent(true);
     ASSERT_TRUE(agent.started());
     testsupport::TempDir pc;
-    theKlxpClient.SetAddress(agent.address().c_str());
     CDeviceLink link;
+    link.SetDeviceAddress(agent.address());
     link.SetWorkFolder(platform::WorkFolder(pc.path()));
     link.SetProfile(device::ProfileForCode("M2", "ST"));
     ASSERT_EQ(link.Initialize(0), 1);
@@ -84,9 +85,9 @@ TEST(DeviceLink, TransferProtocolStopsCopiesAndRestartsTheNavigator) {
     EXPECT_EQ(ReadWholeFile(agent.file(std::string(testsupport::kPoisFolder) + "/zarniks.mtc")),
               std::string(300000, 'c'));
     WriteWholeFile(agent.file(std::string(testsupport::kPoisFolder) + "/poiupdates.upd"), std::string(80, 'u'));
-    ASSERT_EQ(link.CopyFromDevice(link.personalUpdatesPath, ".\\poiupdates.upd"), 1);
+    ASSERT_EQ(link.CopyToPc(".\\poiupdates.upd", link.personalUpdatesPath), 1);
     EXPECT_EQ(ReadWholeFile(pc.file("poiupdates.upd")), std::string(80, 'u'));
-    EXPECT_EQ(link.CopyFromDevice("\\My Flash Disk\\missing.upd", ".\\missing.upd"), 0);
+    EXPECT_EQ(link.CopyToPc(".\\missing.upd", "\\My Flash Disk\\missing.upd"), 0);
     EXPECT_FALSE(FileExists(pc.file("missing.upd")));
     ASSERT_EQ(link.ClearDeviceFile(link.personalUpdatesPath), 1);
     EXPECT_EQ(ReadWholeFile(agent.file(std::string(testsupport::kPoisFolder) + "/poiupdates.upd")), "");
@@ -141,7 +142,7 @@ TEST(DeviceLink, LibraryAndRemoteApiCopyWholeFilesBothWays) {
         EXPECT_FALSE(FileExists(t.DeviceFile("zarniks.mtc.bak")));
 
         WriteWholeFile(t.DeviceFile("poiupdates.upd"), std::string(230000, 'u') + "end");
-        ASSERT_EQ(t.link.CopyFromDevice(t.link.personalUpdatesPath, ".\\poiupdates.upd"), 1);
+        ASSERT_EQ(t.link.CopyToPc(".\\poiupdates.upd", t.link.personalUpdatesPath), 1);
         EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), std::string(230000, 'u') + "end");
         EXPECT_TRUE(t.pauses.empty());
 
@@ -193,7 +194,7 @@ TEST(DeviceLink, LibraryCopiesAreRetriedAfterFiveReconnections) {
             EXPECT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath), c.result);
             EXPECT_EQ(ReadWholeFile(t.CameraFile()), c.result == 1 ? "pc" : "device");
         } else {
-            EXPECT_EQ(t.link.CopyFromDevice(t.link.cameraFilePath, ".\\zarniks.mtc"), c.result);
+            EXPECT_EQ(t.link.CopyToPc(".\\zarniks.mtc", t.link.cameraFilePath), c.result);
             EXPECT_EQ(ReadWholeFile(t.pc.file("zarniks.mtc")), c.result == 1 ? "device" : "pc");
         }
     }
@@ -257,7 +258,7 @@ TEST(DeviceLink, RemoteApiDownloadsOnlyWholeFiles) {
     WriteWholeFile(t.pc.file("poiupdates.upd"), "reports of the PC");
 
     // A missing file is opened eleven times, with a pause of 700 ms before each retry.
-    EXPECT_EQ(t.link.CopyFromDevice(t.link.personalUpdatesPath, ".\\poiupdates.upd"), 0);
+    EXPECT_EQ(t.link.CopyToPc(".\\poiupdates.upd", t.link.personalUpdatesPath), 0);
     EXPECT_EQ(t.pauses, std::vector<int>(10, 700));
     EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), "reports of the PC");
 
@@ -265,7 +266,7 @@ TEST(DeviceLink, RemoteApiDownloadsOnlyWholeFiles) {
     t.pauses.clear();
     WriteWholeFile(t.DeviceFile("poiupdates.upd"), "reports of the device");
     t.agent.faults().Arm(devagent::Step::kDownload, devagent::FaultKind::kFail, 1, 2);
-    EXPECT_EQ(t.link.CopyFromDevice(t.link.personalUpdatesPath, ".\\poiupdates.upd"), 1);
+    EXPECT_EQ(t.link.CopyToPc(".\\poiupdates.upd", t.link.personalUpdatesPath), 1);
     EXPECT_EQ(t.pauses, std::vector<int>(2, 700));
     EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), "reports of the device");
 
@@ -273,13 +274,13 @@ TEST(DeviceLink, RemoteApiDownloadsOnlyWholeFiles) {
     t.pauses.clear();
     WriteWholeFile(t.pc.file("poiupdates.upd"), "reports of the PC");
     t.agent.faults().Arm(devagent::Step::kDownload, devagent::FaultKind::kFailMidway, 1, 11, 5);
-    EXPECT_EQ(t.link.CopyFromDevice(t.link.personalUpdatesPath, ".\\poiupdates.upd"), 0);
+    EXPECT_EQ(t.link.CopyToPc(".\\poiupdates.upd", t.link.personalUpdatesPath), 0);
     EXPECT_EQ(t.pauses.size(), 10U);
     EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), "reports of the PC");
 
     // The PC file cannot be created: a failure, not a success with nothing copied.
     std::filesystem::create_directories(t.pc.file("folder.upd"));
-    EXPECT_EQ(t.link.CopyFromDevice(t.link.personalUpdatesPath, ".\\folder.upd"), 0);
+    EXPECT_EQ(t.link.CopyToPc(".\\folder.upd", t.link.personalUpdatesPath), 0);
     EXPECT_TRUE(std::filesystem::is_directory(t.pc.file("folder.upd")));
 }
 
@@ -300,6 +301,48 @@ TEST(DeviceLink, TheNavigatorIsStoppedAndStartedAgainOnlyOnFlashDisks) {
         t.link.StartNavigator();
         EXPECT_EQ(t.agent.device().navigator_running, c.runningAtTheEnd);
     }
+}
+
+// Each link has a transport and a client of its own: links to two devices and a mounted one,
+// all connected at once, each copy reaching its own device; a link that turns to another model
+// leaves the other links' connections alone.
+TEST(DeviceLink, LinksReachTheirOwnDevicesAtTheSameTime) {
+    testsupport::RunningAgent first, second;
+    ASSERT_TRUE(first.started() && second.started());
+    testsupport::TempDir pc, drive;
+    WriteWholeFile(pc.file("zarniks.mtc"), "cameras");
+    std::filesystem::create_directories(drive.file("VyoMap/VyoMap/VyoTC/pois"));
+    WriteWholeFile(drive.file("VyoMap/VyoMap/data.zip"), "zip");
+    setenv("ZARNIK_DRIVES", drive.path().c_str(), 1);
+    const std::string pois = std::string(testsupport::kPoisFolder) + "/zarniks.mtc";
+    const struct {
+        const char* code;
+        const testsupport::RunningAgent* agent;
+        std::string cameraFile;
+    } rows[] = {
+        {"M2", &first, first.file(pois)},
+        {"M2", &second, second.file(pois)},
+        {"MA", nullptr, drive.file("VyoMap/VyoMap/VyoTC/pois/zarniks.mtc")},
+    };
+    std::vector<std::unique_ptr<CDeviceLink>> links;
+    for (const auto& row : rows) {
+        links.push_back(std::make_unique<CDeviceLink>());
+        links.back()->SetWorkFolder(platform::WorkFolder(pc.path()));
+        if (row.agent != nullptr) links.back()->SetDeviceAddress(row.agent->address());
+        links.back()->SetProfile(device::ProfileForCode(row.code, ""));
+        ASSERT_EQ(links.back()->Connect(), 1) << links.back()->last_failure();
+    }
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(links[i]->CopyToDevice(".\\zarniks.mtc", links[i]->cameraFilePath), 1);
+        EXPECT_EQ(ReadWholeFile(rows[i].cameraFile), "cameras");
+    }
+    links[0]->SetProfile(device::ProfileForCode("MA", ""));
+    EXPECT_EQ(links[1]->DeleteOnDevice(links[1]->cameraFilePath), 1);
+    EXPECT_FALSE(FileExists(rows[1].cameraFile));
+    EXPECT_TRUE(FileExists(rows[0].cameraFile));
+    for (const auto& link : links) EXPECT_EQ(link->Disconnect(), 1);
+    unsetenv("ZARNIK_DRIVES");
 }
 
 }  // namespace

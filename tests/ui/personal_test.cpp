@@ -99,7 +99,7 @@ struct Rig {
         std::string error;
         started = agent->Start(error);
         std::filesystem::create_directories(device.file("Storage Card/VyoMap/VyoTC/pois"));
-        theKlxpClient.SetAddress(agent->address().c_str());
+        link.SetDeviceAddress(agent->address());
         CeRapiSetDeviceAddress(agent->address().c_str());
         link.SetWorkFolder(platform::WorkFolder(pc.path()));
         link.SetPause([](int) {});

@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     const platform::WorkFolder folder(work.path());
     link.SetWorkFolder(folder);
     link.LoadProfile(2);
-    theKlxpClient.SetAddress(agent.address().c_str());
+    link.SetDeviceAddress(agent.address());
     AppConfig config;
     config.deviceLink = &link;
     config.resources = &texts;

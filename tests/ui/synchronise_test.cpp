@@ -42,7 +42,7 @@ struct Bench {
         if (registered) platform::SaveRegistration(who, "1033", 2);
         link.SetWorkFolder(platform::WorkFolder(work.path()));
         link.LoadProfile(2);
-        theKlxpClient.SetAddress(agent.address().c_str());
+        link.SetDeviceAddress(agent.address());
         config.deviceLink = &link;
         std::snprintf(config.baseUrl, sizeof config.baseUrl, "%s", service.baseUrl().c_str());
     }

@@ -1,0 +1,70 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "device/device_profile.h"
+
+// One way of reaching the device: the USB library (KLX), the transfer-protocol client, the
+// device's storage mounted as a drive, or the remote API. The device link chooses one when a
+// profile loads and hands every operation to it; each transport owns whatever client it talks
+// through, so two links reach their devices independently (the USB library and the remote API
+// excepted: each keeps one connection per process, as the libraries they stand for do).
+//
+// Results: 1 for success, 0 for failure (Initialize, Connect, RunOnDevice and Disconnect give
+// what their library gives; over the remote API Disconnect gives 0 when it went well).
+// Arguments are always (PC file, device file), whatever the direction. PC paths arrive
+// resolved to host paths; device paths begin with "\".
+//
+// A copy reports success only once the whole file arrived, and a PC file is replaced only by a
+// complete one: on any failure the earlier file stays as it was and `why` tells the reason, as
+// far as the transport can give one. Nothing is retried beyond the tries and pauses each
+// transport's own file states.
+namespace device {
+
+class Transport {
+public:
+    virtual ~Transport() = default;
+    Transport() = default;
+    Transport(const Transport&) = delete;
+    Transport& operator=(const Transport&) = delete;
+
+    virtual int Initialize(int flags) = 0;
+    virtual int Connect(std::string& why) = 0;
+    virtual int CopyToPc(const std::string& pcPath, const char* devicePath, std::string& why) = 0;
+    virtual int CopyToDevice(const std::string& pcPath, const char* devicePath, std::string& why) = 0;
+    virtual int RunOnDevice(const char* program, const char* arguments) = 0;
+    virtual int DeleteOnDevice(const char* devicePath) = 0;
+    // 1 only when the transport can tell that the file does not exist; 0 when it exists or
+    // the transport cannot tell.
+    virtual int FileMissingOnDevice(const char* /*devicePath*/) { return 0; }
+    virtual int Disconnect() = 0;
+
+    // Whether the navigation program is ended before an exchange (not on mounted storage) and
+    // started again after it (flash-disk devices only, and only when the profile asks).
+    virtual bool StopsNavigator() const { return true; }
+    virtual bool RestartsNavigator() const { return false; }
+
+    // The device agent to reach ("host:port"); empty keeps the library's own choice
+    // (ZARNIK_DEVICE). For the USB library and the remote API this names the agent of the
+    // whole process.
+    virtual void SetAddress(const std::string& /*address*/) {}
+    // How to wait between tries of a device that is not ready yet; none sleeps.
+    void SetPause(std::function<void(int milliseconds)> pause) { pause_ = std::move(pause); }
+
+protected:
+    void Pause(int milliseconds) const;
+
+private:
+    std::function<void(int milliseconds)> pause_;
+};
+
+std::unique_ptr<Transport> MakeKlxTransport();
+std::unique_ptr<Transport> MakeProtocolTransport();
+std::unique_ptr<Transport> MakeDriveTransport();
+std::unique_ptr<Transport> MakeRapiTransport();
+
+// The transport of a profile's kind; null for kNone, which reaches no device.
+std::unique_ptr<Transport> MakeTransport(TransportKind kind);
+
+}  // namespace device
