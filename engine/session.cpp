@@ -109,8 +109,8 @@ Outcome Session::OpenWorkingFolder(FolderUse use) {
 Outcome Session::LoadSettings() {
     if (std::string problem = StoreProblem(); !problem.empty()) return {PcFailure::kSettingsStore, problem};
     settings_ = platform::ReadStoredSettings();
-    registration_ = {};
-    registrationComplete_ = platform::ReadRegistration(registration_);
+    platform::Registration complete;  // the same texts, read only to learn that none is missing
+    registrationComplete_ = platform::ReadRegistration(complete);
     texts_.Load(platform::LanguagePackFolder(), settings_.language);  // English is built in: never fails
     return {};
 }
@@ -301,7 +301,7 @@ void Session::CloseInformation() { Client().CloseInfoCache(); }
 Outcome Session::QueryServiceSummary(ServiceSummary& summary) {
     if (!registrationComplete_) return {PcFailure::kNoRegistration, "the registration data is incomplete"};
     CServiceClient& client = Client();
-    summary = engine::QueryServiceSummary(client, registration_, texts_);
+    summary = engine::QueryServiceSummary(client, settings_.registration, texts_);
     if (!summary.answered) return {summary.code, summary.pcText, client.failure_cause()};
     return {};
 }
@@ -370,7 +370,7 @@ Outcome Session::Synchronise(IProgressSink& progress, IMessageSink& messages, II
     if (Outcome loaded = LoadDeviceProfile(); !loaded.ok()) return loaded;
     CServiceClient& client = Client();
     engine::ReportTransfers(client, &progress);
-    result = SynchroniseWithServer(client, *link_, progress, messages, information, texts_, registration_);
+    result = SynchroniseWithServer(client, *link_, progress, messages, information, texts_, settings_.registration);
     engine::ReportTransfers(client, nullptr);
     if (!result.connected) return {PcFailure::kDeviceNotConnected, texts_.Text(text::kDeviceNotConnected), result.cause};
     if (!result.reportsCopied) {
@@ -391,7 +391,7 @@ Outcome Session::SynchroniseOnPc(IProgressSink& progress, IMessageSink& messages
     SyncOptions options;
     options.updatesHeldOnlyHere = true;  // no device keeps a copy of the reports
     const std::uint32_t code =
-        RunSynchronisation(client, progress, texts_, registration_, platform::version::kLogon, counts, options);
+        RunSynchronisation(client, progress, texts_, settings_.registration, platform::version::kLogon, counts, options);
     engine::ReportTransfers(client, nullptr);
     if (code == 0) return {};
     // The synchronisation's failures reach the user as a message with an empty caption.

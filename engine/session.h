@@ -97,7 +97,7 @@ public:
     const platform::StoredSettings& settings() const { return settings_; }
     // "Registrar", "Email" and "Serial" were all stored, as texts.
     bool registration_complete() const { return registrationComplete_; }
-    const platform::Registration& registration() const { return registration_; }
+    const platform::Registration& registration() const { return settings_.registration; }
     static std::string SettingsStorePath();
     // Checks every value given first (length, one line, a plain-HTTP web folder on port 80, a
     // language with a pack, a model of devices.ini); kSettingsRefused and nothing stored when one
@@ -194,7 +194,6 @@ private:
     bool folderOpen_ = false;
     std::unique_ptr<platform::FolderLock> lock_;
     platform::StoredSettings settings_;
-    platform::Registration registration_;
     bool registrationComplete_ = false;
     platform::StringTable texts_;
     std::string serviceAddress_;
