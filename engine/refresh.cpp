@@ -52,6 +52,7 @@ ServiceSummary QueryServiceSummary(CServiceClient& client, const platform::Regis
     std::string date;
     const service::Result result = client.QueryUpdates(who, platform::version::kTag, changes, date);
     if (result != service::Result::kOk) {
+        summary.code = service::Code(result);
         summary.pcText = ErrorTextForCode(static_cast<std::uint32_t>(service::Code(result)), texts);
         return summary;
     }

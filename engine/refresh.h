@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "platform/pc_files.h"
@@ -16,6 +17,7 @@ namespace engine {
 
 struct ServiceSummary {
     bool answered = false;        // the service gave its counts
+    std::int32_t code = 0;        // the result code when it did not
     bool fullRetrievalDue = false;  // the next synchronisation retrieves everything (text 159)
     std::string pcText;           // text 171 filled, or the text of the service's error
     std::string deviceText;       // text 159 when a full retrieval is due, else empty

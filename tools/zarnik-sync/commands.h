@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "engine/outcome.h"
 #include "tools/cli/program_cli.h"
 
 namespace zsync {
@@ -53,5 +54,8 @@ int RunImportReports(const std::string& file, const Verbosity& verbosity);
 
 // Prints "zarnik-sync: <message>" on stderr and gives the status to exit with.
 int Fail(int status, const std::string& message);
+// The same for a failed outcome: its message (unless shown already), then "Cause: <cause>"
+// under it when the cause is known.
+int Fail(int status, const engine::Outcome& outcome);
 
 }  // namespace zsync

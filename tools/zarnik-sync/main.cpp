@@ -13,6 +13,12 @@ int Fail(int status, const std::string& message) {
     return status;
 }
 
+int Fail(int status, const engine::Outcome& outcome) {
+    if (!outcome.message().empty()) Fail(status, outcome.message());
+    if (!outcome.cause().empty()) std::fprintf(stderr, "Cause: %s\n", outcome.cause().c_str());
+    return status;
+}
+
 namespace {
 
 void AddVerbosity(CLI::App* command, Verbosity& verbosity) {

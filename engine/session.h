@@ -1,0 +1,205 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/device_profile.h"
+#include "engine/camera_exchange.h"
+#include "engine/device_sync.h"
+#include "engine/outcome.h"
+#include "engine/personal_backup.h"
+#include "engine/refresh.h"
+#include "engine/startup.h"
+#include "engine/synchronisation.h"
+#include "engine/user_feedback.h"
+#include "platform/pc_files.h"
+#include "platform/settings.h"
+#include "platform/string_table.h"
+#include "service/camera_file/writer.h"
+
+class CDeviceLink;
+class CServiceClient;
+namespace platform {
+class FolderLock;
+}
+
+// What a front end holds: one session of work on one working folder. It owns the folder (and
+// its lock, when taken), a snapshot of the stored settings, the service address resolved once,
+// the one service client, the device link with its profile and the texts of the language; it
+// offers every operation a front end performs, each reporting its failure as an Outcome. A
+// front end includes this header and the engine's, nothing below.
+//
+// The operations run on the caller's thread and block until done; one session is used by one
+// thread at a time. Nothing is written until an operation says so; an operation that fails
+// leaves the stored settings and the PC files as its own description says.
+namespace engine {
+
+// The settings a front end can store or clear.
+enum class Setting : std::int32_t { kUrl, kRegistrar, kSerial, kEmail, kDevice, kLanguage };
+// The name of its value in the settings store ("Url", "Registrar", ...).
+const char* StoredName(Setting setting);
+
+// Values to store, each with the name the user knows it by in messages ("--url"). Only those
+// given are stored.
+struct SettingValue {
+    const char* label = "";
+    bool given = false;
+    std::string text;
+};
+struct SettingsChange {
+    SettingValue url, registrar, serial, email, language;
+    SettingValue device;  // its line in devices.ini counting from 0, or its name (letter case ignored)
+};
+
+// One message of the service, as the information cache holds it.
+struct InformationMessage {
+    std::int32_t id = -1;
+    std::string text;
+    bool atFirst = true;
+    bool atLast = true;
+};
+
+// Where an export goes: a file (replaced only once whole), or, when file is empty, the sink,
+// with finish called once everything is in it.
+struct ExportTarget {
+    std::string file;
+    ExportSink sink;
+    std::function<bool()> finish;
+};
+
+class Session {
+public:
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // ---- the working folder ------------------------------------------------------------------
+    enum class FolderUse { kName, kCreate, kCreateAndLock };
+    // $ZARNIK_HOME, else $XDG_DATA_HOME/zarnik, else ~/.local/share/zarnik: named only (for
+    // commands that only read), created when missing, or created and locked (one synchronisation
+    // or import per folder at a time). kWorkingFolder with the reason when that is impossible.
+    Outcome OpenWorkingFolder(FolderUse use);
+    const platform::WorkFolder& folder() const { return folder_; }
+    // The PC files of the working folder a front end names to the user.
+    std::string LocalCachePath() const { return folder_.Path(platform::pcfile::kLocalCache); }
+    std::string CameraFilePath() const { return folder_.Path(platform::pcfile::kCameraFile); }
+    std::string ReportsFilePath() const { return folder_.Path(platform::pcfile::kPersonalUpdates); }
+
+    // ---- the stored settings -----------------------------------------------------------------
+    // Takes the snapshot of the store and loads the texts of its language (English when there
+    // is no pack for it). kSettingsStore, and nothing read, when the store has no place or
+    // cannot be read or parsed: a damaged store is never replaced.
+    Outcome LoadSettings();
+    const platform::StoredSettings& settings() const { return settings_; }
+    // "Registrar", "Email" and "Serial" were all stored, as texts.
+    bool registration_complete() const { return registrationComplete_; }
+    const platform::Registration& registration() const { return settings_.registration; }
+    static std::string SettingsStorePath();
+    // Checks every value given first (length, one line, a plain-HTTP web folder on port 80, a
+    // language with a pack, a model of devices.ini); kSettingsRefused and nothing stored when one
+    // is refused. Then stores them: kSettingsStore when the store cannot be used or written.
+    // `warning` tells of a model whose transport code devices.ini does not know. The snapshot is
+    // not changed: LoadSettings again to see the values stored.
+    Outcome SaveSettings(const SettingsChange& change, std::string& warning);
+    // Removes one value; a value or key already missing is no failure.
+    Outcome ClearSetting(Setting setting);
+
+    // ---- the service -------------------------------------------------------------------------
+    // The service base URL, resolved once: the server-address file of the "Url" folder (or of
+    // the default folder) when the settings key exists, else the alternative address. Never
+    // fails; address_notice() says why the "Url" folder's file was not used when that is known.
+    void ResolveServiceAddress();
+    const std::string& service_address() const { return serviceAddress_; }
+    const std::string& address_notice() const { return addressNotice_; }
+    // What a command that talks to the service does first: the folder created and locked, the
+    // settings and texts, the service address.
+    Outcome OpenForService();
+    // How long a connection may take and a reply stay silent, for every request from now on.
+    static void SetServiceTimeouts(int seconds);
+    // Shows the transfers of every request from now on in the sink; nullptr stops it.
+    void ReportTransfers(IProgressSink* progress);
+
+    const platform::StringTable& texts() const { return texts_; }
+    std::string Text(unsigned id) const { return texts_.Text(id); }
+    // A text whose "%d" conversions are filled with the numbers in order.
+    std::string Text(unsigned id, std::initializer_list<long long> numbers) const {
+        return platform::FormatNumbers(texts_.Text(id), numbers);
+    }
+
+    // The start-up exchanges (reachability, alerts, information messages, version check) with
+    // the snapshot's language and last alert. kNoStartupAnswer with the cause when the service
+    // did not answer (its text has been shown through information); the result says what was
+    // shown and whether an update is offered.
+    Outcome RunStartupExchanges(IProgressSink& progress, IInformationSink& information, int timeLimitSeconds,
+                                StartupExchangesResult& result);
+
+    // Paging through the information messages fetched at start-up: false when there is none
+    // (before the first, after the last, or none at all).
+    bool OpenInformation(InformationMessage& message);
+    bool NextInformation(InformationMessage& message);
+    bool PreviousInformation(InformationMessage& message);
+    void CloseInformation();
+
+    // The Synchronise page's counts of the service and the PC; kNoRegistration when the
+    // registration is incomplete, else the code and cause of a service that did not answer.
+    Outcome QueryServiceSummary(ServiceSummary& summary);
+    // A logon with the data given, as the settings dialogs test them before storing.
+    Outcome TestLogon(const platform::Registration& who);
+
+    // ---- the device --------------------------------------------------------------------------
+    // The models of devices.ini, in its order; kFileUnreadable when it cannot be read.
+    Outcome DeviceModels(std::vector<device::DeviceModel>& models);
+    // Loads the profile of the snapshot's "Device": kNoDeviceChosen, kDevicesIniMissing or
+    // kDeviceModelUnknown when there is none to load.
+    Outcome LoadDeviceProfile();
+    // The device's counts, through the profile loaded (not connected without one).
+    DeviceSummary QueryDeviceSummary();
+    // The whole synchronisation with the device of the loaded profile. The synchronisation's own
+    // failure has been shown through messages when the outcome's message is empty.
+    Outcome Synchronise(IProgressSink& progress, IMessageSink& messages, IInformationSink& information,
+                        DeviceSyncResult& result);
+    // The PC side alone: ".\poiupdates.upd" in, ".\zarniks.mtc" out; a failure is shown through
+    // messages (the text of its code, empty caption) and given back with its cause.
+    Outcome SynchroniseOnPc(IProgressSink& progress, IMessageSink& messages, SyncCounts& counts);
+    PersonalResult BackUpReports();
+    PersonalResult RestoreReports();
+    PersonalResult DeleteReports(const std::function<bool()>& confirm);
+    StoredBackup ExamineBackup() const;
+
+    // ---- the PC files ------------------------------------------------------------------------
+    // The camera file from a camera cache; with no cameras nothing is written and the summary
+    // counts none. kFileUnreadable / kFileUnwritable otherwise; an earlier file stays then.
+    Outcome BuildCameraFile(const std::string& cachePath, const std::string& outPath, service::CameraFileSummary& summary);
+    // The cameras of a camera file; kFileUnreadable when it is missing or no camera file.
+    Outcome CountCameraFile(const std::string& path, int& count);
+    Outcome ExportCameras(const std::string& cachePath, ExchangeFormat format, bool personalOnly,
+                          const ExportTarget& target, ExportSummary& summary);
+    // Appends the reports of a GPX or CSV file to the working folder's ".\poiupdates.upd";
+    // nothing is appended on failure.
+    Outcome ImportReports(const std::string& reportsPath, ImportSummary& summary);
+
+    // Why writing the PC files failed when nothing else said: the folder refusing writes, a full disk.
+    std::string FolderWriteProblem() const;
+
+private:
+    CServiceClient& Client();
+    Outcome FindDevice(const std::string& given, std::uint32_t& index, std::string& warning);
+    std::string SyncFailureCause(std::uint32_t code) const;
+
+    platform::WorkFolder folder_;
+    bool folderOpen_ = false;
+    std::unique_ptr<platform::FolderLock> lock_;
+    platform::StoredSettings settings_;
+    bool registrationComplete_ = false;
+    platform::StringTable texts_;
+    std::string serviceAddress_;
+    std::string addressNotice_;
+    std::unique_ptr<CServiceClient> client_;
+    std::unique_ptr<CDeviceLink> link_;
+};
+
+}  // namespace engine
