@@ -44,6 +44,7 @@ constexpr unsigned kConnectionTestFailed = 160;
 constexpr unsigned kConnectionTestDone = 161;
 constexpr unsigned kRestartNeeded = 176;
 constexpr unsigned kRegistrationIncomplete = 181;
+constexpr unsigned kSettingsNotSaved = 187;
 
 
 // The stored texts are 255 bytes of UTF-8 and a terminator.
@@ -316,9 +317,12 @@ std::uint32_t SettingsForm::ChosenDevice() const {
 
 bool SettingsForm::Store(const platform::Registration& who) const {
     if (platform::SaveRegistration(who, ChosenLocale().c_str(), ChosenDevice())) return true;
-    std::string problem = platform::SettingsStoreProblem();
-    if (problem.empty()) problem = "The settings could not be written to " + platform::SettingsStorePath();
-    TranslatedMessageBox(nullptr, problem, Text(kErrorCaption), kMbOk);
+    // The sentence is the user's language; the cause underneath is the store's own account,
+    // naming the file, so that whoever repairs it knows where to look.
+    std::string cause = platform::SettingsStoreProblem();
+    if (cause.empty()) cause = "cannot write the settings store " + platform::SettingsStorePath();
+    TranslatedMessageBox(nullptr, platform::FormatText(Text(kSettingsNotSaved), {cause}, {}), Text(kErrorCaption),
+                         kMbOk);
     return false;
 }
 
