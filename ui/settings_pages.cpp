@@ -19,6 +19,7 @@
 #include "platform/settings.h"
 #include "platform/string_table.h"
 #include "service/service_client.h"
+#include "ui/busy.h"
 #include "ui/dialog_units.h"
 #include "ui/fonts.h"
 #include "ui/language_table.h"
@@ -187,10 +188,15 @@ std::string LogonFailureText(service::Result result) {
     return ui::Text(kConnectionTestFailed);
 }
 
+// Beside the window: an unreachable service takes the connection's whole timeout.
 service::Result CheckLogon(const char* baseUrl, const platform::WorkFolder& folder, const platform::Registration& who) {
-    auto client = std::make_unique<CServiceClient>(folder);
-    client->SetBaseUrl(baseUrl);
-    return client->TestLogon(who);
+    service::Result result = service::Result::kSendFailed;
+    ui::RunBeside([&] {
+        auto client = std::make_unique<CServiceClient>(folder);
+        client->SetBaseUrl(baseUrl);
+        result = client->TestLogon(who);
+    });
+    return result;
 }
 
 void CopyIntoConfig(AppConfig& config, const platform::Registration& who, std::uint32_t device) {
@@ -379,7 +385,9 @@ ISettings::ISettings(AppConfig& config, const platform::WorkFolder& folder)
     help_->setGeometry(Where(Window::kFirstRun, kHelp));
     Skin(kFirstRunBitmap, kPureGreen);
     connect(ok_, &QPushButton::clicked, this, &ISettings::OnOk);
-    connect(exit_, &QPushButton::clicked, this, [this] { done(2); });
+    connect(exit_, &QPushButton::clicked, this, [this] {
+        if (!ui::IsBusy()) done(2);
+    });
     connect(help_, &CClickableStatic::clicked, this, &ISettings::OnHelp);
     form_->FillLater(this);
 }
@@ -400,6 +408,7 @@ QComboBox* ISettings::deviceList() const { return form_->device; }
 bool ISettings::listsFilled() const { return form_->filled; }
 
 void ISettings::OnOk() {
+    if (ui::IsBusy()) return;
     // A save before the lists are filled would store a language and model nobody chose.
     form_->FillListsOnce();
     platform::Registration who;
@@ -419,6 +428,7 @@ void ISettings::OnOk() {
 }
 
 void ISettings::OnHelp() {
+    if (ui::IsBusy()) return;
     // The help of the language chosen here, not of the stored one.
     const std::string page = ui::HelpPagePath(form_->ChosenLocale());
     std::error_code error;
@@ -481,6 +491,7 @@ bool CSettings::Save() {
 }
 
 void CSettings::OnTestConnection() {
+    if (ui::IsBusy()) return;
     // Testing the old values after a failed save would report on data the user no longer sees.
     if (!Save()) return;
     platform::Registration who;
