@@ -1,18 +1,33 @@
 #include "ui/busy.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <memory>
 
 #include "ui/sync_status.h"
 
 namespace ui {
 namespace {
+
 int depth = 0;
+
+// Made by the first RunBeside, on the window's thread, before any work can ask for it.
+WindowThreadCalls& Calls() {
+    static auto* const calls = new WindowThreadCalls(QCoreApplication::instance());
+    return *calls;
+}
+
+}  // namespace
+
+WindowThreadCalls::WindowThreadCalls(QObject* owner) : QObject(owner) {
+    connect(this, &WindowThreadCalls::asked, this, &WindowThreadCalls::Run, Qt::BlockingQueuedConnection);
 }
 
 bool IsBusy() { return depth > 0; }
 
 void RunBeside(const std::function<void()>& work) {
+    Calls();
     ++depth;
     // The loop runs what the window's thread must do meanwhile (painting, timers, the windows
     // the work asks for) and ends when the worker has: its finished signal is queued here, so
@@ -26,28 +41,21 @@ void RunBeside(const std::function<void()>& work) {
     --depth;
 }
 
-ProgressBeside::ProgressBeside(CSyncStatus& window) : window_(&window) {}
-
-void ProgressBeside::Post(std::function<void(CSyncStatus&)> change) {
-    CSyncStatus* window = window_;
-    QMetaObject::invokeMethod(
-        window, [window, change = std::move(change)] { change(*window); }, Qt::QueuedConnection);
+ProgressBeside::ProgressBeside(CSyncStatus& window) {
+    // Queued even when the work calls from the window's thread: the order stays one order.
+    connect(this, &ProgressBeside::showAsked, &window, &CSyncStatus::Show, Qt::QueuedConnection);
+    connect(this, &ProgressBeside::titleAsked, &window, &CSyncStatus::SetTitle, Qt::QueuedConnection);
+    connect(this, &ProgressBeside::stepAsked, &window, &CSyncStatus::SetStep, Qt::QueuedConnection);
+    connect(this, &ProgressBeside::repaintAsked, &window, &CSyncStatus::Repaint, Qt::QueuedConnection);
+    connect(this, &ProgressBeside::closeAsked, &window, &CSyncStatus::Close, Qt::QueuedConnection);
 }
 
-void ProgressBeside::Show() {
-    Post([](CSyncStatus& window) { window.Show(); });
-}
-void ProgressBeside::SetTitle(const std::string& text) {
-    Post([text](CSyncStatus& window) { window.SetTitle(text); });
-}
-void ProgressBeside::SetStep(const std::string& text) {
-    Post([text](CSyncStatus& window) { window.SetStep(text); });
-}
-void ProgressBeside::Repaint() {
-    Post([](CSyncStatus& window) { window.Repaint(); });
-}
-void ProgressBeside::Close() {
-    Post([](CSyncStatus& window) { window.Close(); });
+void RunOnWindowThread(const std::function<void()>& call) {
+    if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        call();
+        return;
+    }
+    emit Calls().asked(call);
 }
 
 int MessagesBeside::Show(const std::string& text, const std::string& caption, engine::MessageButtons buttons) {

@@ -1,7 +1,5 @@
 #pragma once
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QThread>
+#include <QObject>
 #include <functional>
 #include <string>
 #include <type_traits>
@@ -21,37 +19,42 @@ namespace ui {
 void RunBeside(const std::function<void()>& work);
 bool IsBusy();
 
-// Runs `call` on the window's thread and gives its result: at once when already there, else
-// it waits until the window's thread has run it (a message box, a question).
+// Runs `call` on the window's thread: at once when already there, else it waits until the
+// window's thread has run it (a message box, a question). Only from RunBeside's work.
+void RunOnWindowThread(const std::function<void()>& call);
+
+// The same, giving the call's result.
 template <class Call>
 auto OnWindowThread(Call call) -> decltype(call()) {
-    QObject* window = QCoreApplication::instance();
-    if (window == nullptr || QThread::currentThread() == window->thread()) return call();
     if constexpr (std::is_void_v<decltype(call())>) {
-        QMetaObject::invokeMethod(window, std::move(call), Qt::BlockingQueuedConnection);
+        RunOnWindowThread(call);
     } else {
         decltype(call()) result{};
-        QMetaObject::invokeMethod(window, std::move(call), Qt::BlockingQueuedConnection, &result);
+        RunOnWindowThread([&] { result = call(); });
         return result;
     }
 }
 
 // The progress window, told from the worker: each change is queued to the window's thread in
-// order and never waited for, so the work does not slow for painting. The progress window must
-// outlive the work (RunBeside returns only after it). Transfer reports are not passed on: the
-// window shows the steps only.
-class ProgressBeside : public engine::IProgressSink {
+// order and never waited for, so the work does not slow for painting. Changes still queued when
+// the progress window goes are dropped with it. Transfer reports are not passed on: the window
+// shows the steps only.
+class ProgressBeside : public QObject, public engine::IProgressSink {
+    Q_OBJECT
 public:
     explicit ProgressBeside(CSyncStatus& window);
-    void Show() override;
-    void SetTitle(const std::string& text) override;
-    void SetStep(const std::string& text) override;
-    void Repaint() override;
-    void Close() override;
+    void Show() override { emit showAsked(); }
+    void SetTitle(const std::string& text) override { emit titleAsked(text); }
+    void SetStep(const std::string& text) override { emit stepAsked(text); }
+    void Repaint() override { emit repaintAsked(); }
+    void Close() override { emit closeAsked(); }
 
-private:
-    void Post(std::function<void(CSyncStatus&)> change);
-    CSyncStatus* window_;
+signals:
+    void showAsked();
+    void titleAsked(const std::string& text);
+    void stepAsked(const std::string& text);
+    void repaintAsked();
+    void closeAsked();
 };
 
 // Messages and questions from the worker: shown by `window` on the window's thread, the worker
@@ -73,6 +76,18 @@ public:
 
 private:
     engine::IInformationSink& window_;
+};
+
+// RunOnWindowThread's carrier: lives on the window's thread, and runs there each call the work
+// hands it while the work waits.
+class WindowThreadCalls : public QObject {
+    Q_OBJECT
+public:
+    explicit WindowThreadCalls(QObject* owner);
+    void Run(const std::function<void()>& call) { call(); }
+
+signals:
+    void asked(const std::function<void()>& call);
 };
 
 }  // namespace ui
