@@ -46,7 +46,11 @@ public:
     bool RemoteGetStroageInfo(std::uint64_t* value, char* name);
     bool RemoteKernelIoControl(std::uint32_t code, const void* input, int inputSize, void* output, int outputSize,
                                std::uint32_t* returned);
-    // *dataSize gives the room in data on the way in and the value's size on the way out.
+    // *dataSize is read, not only written: on the way in it must hold the room in data (bytes),
+    // on the way out it holds the value's size. A value larger than that room fails with
+    // kMoreData, *dataSize then giving the size needed and data and *type left untouched; so a
+    // caller written for the old contract, which only received the size and left *dataSize 0 or
+    // unset, gets "more data". A null data asks for the size (and type) alone and succeeds.
     bool RemoteRegQueryValueEx(std::uint32_t key, const char* valueName, std::uint32_t* type, std::uint8_t* data,
                                std::uint32_t* dataSize);
 

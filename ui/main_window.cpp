@@ -83,9 +83,7 @@ CTabDialog::CTabDialog(AppConfig& config, const platform::WorkFolder& folder) : 
     exit_ = CentredLabel(this, ui::DluRect(409, 290, 43, 9));
     exit_->setText(ui::FromOutside(ui::Text(kExitText)));
     exit_->SetTextColour(Qt::white);
-    connect(exit_, &CClickableStatic::clicked, this, [this] {
-        if (!ui::IsBusy()) Exit();
-    });
+    connect(exit_, &CClickableStatic::clicked, this, &CTabDialog::Exit);
     version_ = new CTransparentStatic(this);
     version_->setGeometry(ui::DluRect(3, 287, 82, 12));
     version_->setText(QString::fromLatin1(kProductText));
@@ -127,7 +125,11 @@ void CTabDialog::OpenHelpFile() {
 }
 
 void CTabDialog::Exit() {
-    if (settings_ != nullptr && settings_->isVisible()) settings_->SaveFields();
+    // Work under way belongs to this window's pages: it ends first, and Exit waits for the user.
+    if (ui::IsBusy()) return;
+    // Whatever page shows: a Settings page left with a refused save still holds what the user
+    // typed, and this is the last chance to keep it.
+    if (settings_ != nullptr) settings_->SaveFields();
     done(1);
 }
 

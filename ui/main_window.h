@@ -33,6 +33,7 @@ public:
     void SelectPage(int index);
     void HideAllPages();
     void OpenHelpFile();
+    // Saves the Settings page and ends the window with 1; does nothing while work runs.
     void Exit();
 
     int currentPage() const { return current_; }

@@ -5,6 +5,7 @@
 
 #include "engine/app_config.h"
 #include "engine/personal_backup.h"
+#include "ui/busy.h"
 #include "ui/dialog_units.h"
 #include "ui/fonts.h"
 #include "ui/message_box.h"
@@ -67,20 +68,30 @@ void CPersonal::UpdateBackupButtons() {
 }
 
 void CPersonal::DeleteAllPersonalUpdates() {
+    if (ui::IsBusy()) return;
+    // Asked from the work, while the device is connected; answered on the window's thread.
     const auto confirm = [] {
-        return TranslatedMessageBox(nullptr, ui::Text(kConfirmDelete), "", kMbYesNo | kMbIconQuestion) == kIdYes;
+        return ui::OnWindowThread([] {
+            return TranslatedMessageBox(nullptr, ui::Text(kConfirmDelete), "", kMbYesNo | kMbIconQuestion) == kIdYes;
+        });
     };
-    Tell(engine::DeleteAllPersonalUpdates(config_.deviceLink, folder_, confirm), kDeleted, kDeleteFailed);
+    PersonalResult result = PersonalResult::kFailed;
+    ui::RunBeside([&] { result = engine::DeleteAllPersonalUpdates(config_.deviceLink, folder_, confirm); });
+    Tell(result, kDeleted, kDeleteFailed);
 }
 
 void CPersonal::BackUpPersonalUpdates() {
-    const PersonalResult result = engine::BackUpPersonalUpdates(config_.deviceLink, folder_);
+    if (ui::IsBusy()) return;
+    PersonalResult result = PersonalResult::kFailed;
+    ui::RunBeside([&] { result = engine::BackUpPersonalUpdates(config_.deviceLink, folder_); });
     UpdateBackupButtons();
     Tell(result, kBackedUp, kBackupFailed);
 }
 
 void CPersonal::RestorePersonalUpdates() {
-    const PersonalResult result = engine::RestorePersonalUpdates(config_.deviceLink, folder_);
+    if (ui::IsBusy()) return;
+    PersonalResult result = PersonalResult::kFailed;
+    ui::RunBeside([&] { result = engine::RestorePersonalUpdates(config_.deviceLink, folder_); });
     UpdateBackupButtons();
     Tell(result, kRestored, kRestoreFailed);
 }

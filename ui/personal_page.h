@@ -10,7 +10,8 @@ struct AppConfig;
 // updates on the device through the configuration's device link. The back-up and restore
 // buttons mirror the one back-up in the working folder: back up only when none is held,
 // restore only when one is. Every outcome is told in a message box with an empty caption; the
-// page itself only asks and tells (the work is engine/personal_backup.h's).
+// page itself only asks and tells (the work is engine/personal_backup.h's, run beside the
+// window; each operation returns when it is done and does nothing while other work runs).
 class CPersonal : public ui::CPage {
     Q_OBJECT
 public:

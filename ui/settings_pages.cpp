@@ -19,6 +19,7 @@
 #include "platform/settings.h"
 #include "platform/string_table.h"
 #include "service/service_client.h"
+#include "ui/busy.h"
 #include "ui/dialog_units.h"
 #include "ui/fonts.h"
 #include "ui/language_table.h"
@@ -44,6 +45,7 @@ constexpr unsigned kConnectionTestFailed = 160;
 constexpr unsigned kConnectionTestDone = 161;
 constexpr unsigned kRestartNeeded = 176;
 constexpr unsigned kRegistrationIncomplete = 181;
+constexpr unsigned kSettingsNotSaved = 188;
 
 
 // The stored texts are 255 bytes of UTF-8 and a terminator.
@@ -186,10 +188,15 @@ std::string LogonFailureText(service::Result result) {
     return ui::Text(kConnectionTestFailed);
 }
 
+// Beside the window: an unreachable service takes the connection's whole timeout.
 service::Result CheckLogon(const char* baseUrl, const platform::WorkFolder& folder, const platform::Registration& who) {
-    auto client = std::make_unique<CServiceClient>(folder);
-    client->SetBaseUrl(baseUrl);
-    return client->TestLogon(who);
+    service::Result result = service::Result::kSendFailed;
+    ui::RunBeside([&] {
+        auto client = std::make_unique<CServiceClient>(folder);
+        client->SetBaseUrl(baseUrl);
+        result = client->TestLogon(who);
+    });
+    return result;
 }
 
 void CopyIntoConfig(AppConfig& config, const platform::Registration& who, std::uint32_t device) {
@@ -316,9 +323,12 @@ std::uint32_t SettingsForm::ChosenDevice() const {
 
 bool SettingsForm::Store(const platform::Registration& who) const {
     if (platform::SaveRegistration(who, ChosenLocale().c_str(), ChosenDevice())) return true;
-    std::string problem = platform::SettingsStoreProblem();
-    if (problem.empty()) problem = "The settings could not be written to " + platform::SettingsStorePath();
-    TranslatedMessageBox(nullptr, problem, Text(kErrorCaption), kMbOk);
+    // The sentence is the user's language; the cause underneath is the store's own account,
+    // naming the file, so that whoever repairs it knows where to look.
+    std::string cause = platform::SettingsStoreProblem();
+    if (cause.empty()) cause = "cannot write the settings store " + platform::SettingsStorePath();
+    TranslatedMessageBox(nullptr, platform::FormatText(Text(kSettingsNotSaved), {cause}, {}), Text(kErrorCaption),
+                         kMbOk);
     return false;
 }
 
@@ -375,7 +385,9 @@ ISettings::ISettings(AppConfig& config, const platform::WorkFolder& folder)
     help_->setGeometry(Where(Window::kFirstRun, kHelp));
     Skin(kFirstRunBitmap, kPureGreen);
     connect(ok_, &QPushButton::clicked, this, &ISettings::OnOk);
-    connect(exit_, &QPushButton::clicked, this, [this] { done(2); });
+    connect(exit_, &QPushButton::clicked, this, [this] {
+        if (!ui::IsBusy()) done(2);
+    });
     connect(help_, &CClickableStatic::clicked, this, &ISettings::OnHelp);
     form_->FillLater(this);
 }
@@ -396,6 +408,7 @@ QComboBox* ISettings::deviceList() const { return form_->device; }
 bool ISettings::listsFilled() const { return form_->filled; }
 
 void ISettings::OnOk() {
+    if (ui::IsBusy()) return;
     // A save before the lists are filled would store a language and model nobody chose.
     form_->FillListsOnce();
     platform::Registration who;
@@ -415,6 +428,7 @@ void ISettings::OnOk() {
 }
 
 void ISettings::OnHelp() {
+    if (ui::IsBusy()) return;
     // The help of the language chosen here, not of the stored one.
     const std::string page = ui::HelpPagePath(form_->ChosenLocale());
     std::error_code error;
@@ -477,6 +491,7 @@ bool CSettings::Save() {
 }
 
 void CSettings::OnTestConnection() {
+    if (ui::IsBusy()) return;
     // Testing the old values after a failed save would report on data the user no longer sees.
     if (!Save()) return;
     platform::Registration who;

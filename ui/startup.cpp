@@ -13,6 +13,7 @@
 #include "platform/settings.h"
 #include "platform/string_table.h"
 #include "service/service_client.h"
+#include "ui/busy.h"
 #include "ui/info_pages.h"
 #include "ui/language_table.h"
 #include "ui/main_window.h"
@@ -64,7 +65,10 @@ int RunApplication(const platform::WorkFolder& folder) {
     auto client = std::make_unique<CServiceClient>(folder);
     platform::StoredSettings stored = platform::ReadStoredSettings();
     engine::FillAppConfig(config, stored);
-    const std::string baseUrl = engine::ResolveServiceBaseUrl(*client, stored);
+    // Every exchange with the service runs beside the window: an unreachable one takes its
+    // whole timeout, and the windows shown meanwhile must still paint.
+    std::string baseUrl;
+    RunBeside([&] { baseUrl = engine::ResolveServiceBaseUrl(*client, stored); });
     platform::CopyToField(config.baseUrl, baseUrl.c_str());
 
     if (!stored.keyExists) {
@@ -87,10 +91,14 @@ int RunApplication(const platform::WorkFolder& folder) {
     client->SetBaseUrl(config.baseUrl);
     engine::StartupExchangesResult exchanges;
     {
-        CSyncStatus progress;
-        InformationDialogs information;
-        exchanges = engine::RunStartupExchanges(*client, texts, config.language, stored.alertId, std::time(nullptr),
-                                                progress, information);
+        CSyncStatus window;
+        ProgressBeside progress(window);
+        InformationDialogs dialogs;
+        InformationBeside information(dialogs);
+        RunBeside([&] {
+            exchanges = engine::RunStartupExchanges(*client, texts, config.language, stored.alertId,
+                                                    std::time(nullptr), progress, information);
+        });
     }
     client.reset();
     if (!exchanges.updateAddress.empty()) {

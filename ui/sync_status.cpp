@@ -1,20 +1,14 @@
 #include "ui/sync_status.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
-#include <QWindow>
 
 #include "ui/dialog_units.h"
 #include "ui/fonts.h"
 
 namespace {
-
-constexpr int kWaitForScreenMs = 200;
-constexpr int kEventsEveryMs = 100;
 
 QLabel* Line(QWidget* parent, QRect where) {
     auto* line = new QLabel(parent);
@@ -48,11 +42,6 @@ void CSyncStatus::Show() {
     show();
     raise();
     activateWindow();
-    QElapsedTimer waited;
-    waited.start();
-    while (!windowHandle()->isExposed() && waited.elapsed() < kWaitForScreenMs)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
-    sinceEvents_.start();
     Repaint();
 }
 
@@ -67,18 +56,7 @@ void CSyncStatus::SetStep(const std::string& text) {
 }
 
 void CSyncStatus::Repaint() {
-    if (!isVisible()) return;
-    repaint();
-    KeepDesktopInformed();
-}
-
-void CSyncStatus::KeepDesktopInformed() {
-    // The caller blocks the window's thread; answering the desktop now and then keeps it from
-    // marking the tool as hung. User input stays queued until the operation ends.
-    if (!sinceEvents_.isValid() || sinceEvents_.elapsed() >= kEventsEveryMs) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        sinceEvents_.start();
-    }
+    if (isVisible()) repaint();
 }
 
 void CSyncStatus::Close() { hide(); }

@@ -82,7 +82,6 @@ void CSynchronise::paintEvent(QPaintEvent* event) {
 }
 
 void CSynchronise::RefreshDeviceAndServerInfo(bool initial) {
-    ui::BusyScope busy;
     const platform::StringTable& texts = ui::Texts();
     CSyncStatus progress;
     progress.SetStep(texts.Text(kRetrievingDeviceInfo));
@@ -90,8 +89,17 @@ void CSynchronise::RefreshDeviceAndServerInfo(bool initial) {
     progress.Show();
 
     engine::DeviceSummary device;
-    if (config_.deviceLink != nullptr)
-        device = engine::QueryDeviceSummary(*config_.deviceLink, client_->folder(), texts);
+    bool registered = false;
+    engine::ServiceSummary service;
+    ui::RunBeside([&] {
+        if (config_.deviceLink != nullptr)
+            device = engine::QueryDeviceSummary(*config_.deviceLink, client_->folder(), texts);
+        if (!device.connected) return;
+        platform::Registration who;
+        registered = platform::ReadRegistration(who);
+        if (registered) service = engine::QueryServiceSummary(*client_, who, texts);
+    });
+
     if (!device.connected) {
         SetBox(deviceBox_, texts.Text(engine::text::kDeviceNotConnected));
         synchronise_->setEnabled(false);
@@ -99,10 +107,7 @@ void CSynchronise::RefreshDeviceAndServerInfo(bool initial) {
     }
     SetBox(deviceBox_, device.text);
     if (!device.read) synchronise_->setEnabled(false);
-
-    platform::Registration who;
-    if (!platform::ReadRegistration(who)) return;
-    const engine::ServiceSummary service = engine::QueryServiceSummary(*client_, who, texts);
+    if (!registered) return;
     if (!service.answered) {
         SetBox(pcBox_, service.pcText);
         synchronise_->setEnabled(false);
@@ -116,17 +121,22 @@ void CSynchronise::RefreshDeviceAndServerInfo(bool initial) {
 }
 
 void CSynchronise::SynchroniseWithServer() {
+    platform::Registration who;
+    if (!platform::ReadRegistration(who) || config_.deviceLink == nullptr) return;
     bool ran = false;
     {
-        ui::BusyScope busy;
-        platform::Registration who;
-        if (!platform::ReadRegistration(who) || config_.deviceLink == nullptr) return;
-        CSyncStatus progress;
-        ui::MessageBoxSink messages;
-        ui::InformationDialogs information;
-        ran = engine::SynchroniseWithServer(*client_, *config_.deviceLink, progress, messages, information,
-                                            ui::Texts(), who)
-                  .reportsCopied;
+        CSyncStatus window;
+        ui::ProgressBeside progress(window);
+        ui::MessageBoxSink boxes;
+        ui::MessagesBeside messages(boxes);
+        ui::InformationDialogs dialogs;
+        ui::InformationBeside information(dialogs);
+        const platform::StringTable& texts = ui::Texts();
+        ui::RunBeside([&] {
+            ran = engine::SynchroniseWithServer(*client_, *config_.deviceLink, progress, messages, information, texts,
+                                                who)
+                      .reportsCopied;
+        });
     }
     // Without a device or without its reports nothing happened, and nothing is said.
     if (ran) RefreshDeviceAndServerInfo(false);

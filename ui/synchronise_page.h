@@ -11,9 +11,10 @@ struct AppConfig;
 
 // The Synchronise page: what the device holds beside what the PC and the service hold, and the
 // button that synchronises. Both procedures are the engine's (the headless tool runs the same);
-// the page only shows. A refresh never shows a message box; it leaves the synchronise button
-// enabled exactly when the service answered and the device could be read or a full retrieval is
-// due. While either runs, the page's clicks do nothing.
+// the page only shows, and both run beside the window (ui::RunBeside), returning when done. A
+// refresh never shows a message box; it leaves the synchronise button enabled exactly when the
+// service answered and the device could be read or a full retrieval is due. While either runs,
+// the page's clicks do nothing.
 class CSynchronise : public ui::CPage {
     Q_OBJECT
 public:

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "engine/app_config.h"
+#include "platform/settings.h"
 #include "temp_dir.h"
 #include "tests/ui/modal_answers.h"
 #include "ui/main_window.h"
@@ -78,6 +79,33 @@ private slots:
         QTest::mouseClick(w.window->exitLabel(), Qt::LeftButton);
         QTest::qWait(100);
         QCOMPARE(answers.seen, (QStringList{2, "box:Error:Registration information incomplete !"}));
+    }
+
+    // Exit keeps what the Settings page holds whichever page shows, and says so when it cannot.
+    void ExitSavesTheSettingsPageFromAnyPage() {
+        struct Case {
+            int shown;
+            const char* email;
+            QStringList boxes;
+        };
+        const Case cases[] = {
+            {CTabDialog::kSynchronisePage, "new@example.org", {}},
+            {CTabDialog::kSettingsPage, "new@example.org", {}},
+            {CTabDialog::kAboutPage, "", {"box:Error:Registration information incomplete !"}},
+        };
+        for (const Case& c : cases) {
+            Window w;
+            CSettings* settings = w.window->settingsPage();
+            QTRY_VERIFY(settings->listsFilled());
+            settings->nameEdit()->setText(QStringLiteral("Jan"));
+            settings->serialEdit()->setText(QStringLiteral("1234"));
+            settings->emailEdit()->setText(QString::fromLatin1(c.email));
+            w.window->SelectPage(c.shown);
+            uitest::ModalAnswers answers;
+            w.window->Exit();
+            QCOMPARE(answers.seen, c.boxes);
+            QCOMPARE(QString::fromLatin1(platform::ReadStoredSettings().registration.email), QString::fromLatin1(c.email));
+        }
     }
 
     void HelpOpensThePageOfTheLanguage() {

@@ -17,6 +17,7 @@
 #include "engine/app_config.h"
 #include "platform/registry_store.h"
 #include "platform/settings.h"
+#include "platform/string_table.h"
 #include "tests/common/loopback.h"
 #include "tests/common/temp_dir.h"
 #include "tools/poidb-server/schema.h"
@@ -303,6 +304,37 @@ private slots:
             QCOMPARE(config_.device, c.device);
             QCOMPARE(Q(config_.email), Q(kEmail.c_str()));
             QCOMPARE(Q(config_.language), QStringLiteral("1033"));  // a new language takes effect at the next start
+        }
+    }
+
+    void AStoreThatRefusesTheSaveIsToldInTheInterfaceLanguageWithItsCause() {
+        struct Case {
+            const char* locale;
+            QString sentence, causeWord;
+        };
+        const Case cases[] = {
+            {"1033", "The settings could not be saved.", "Cause: "},
+            {"1031", "Die Einstellungen konnten nicht gespeichert werden.", "Ursache: "},
+        };
+        for (const Case& c : cases) {
+            init();
+            testsupport::WriteWholeFile(StorePath(), "[Software\\Korva\\vyoSync]\nnot a value\n");
+            const QString before = StoreBytes();
+            const QString cause = QString::fromStdString(platform::SettingsStoreProblem());
+            QVERIFY(!cause.isEmpty());
+            platform::StringTable texts;
+            texts.Load(platform::LanguagePackFolder(), c.locale);
+            ui::SetTexts(&texts);
+            CSettings page(nullptr, config_, folder());
+            QTRY_VERIFY(page.listsFilled());
+            SetFields(page.nameEdit(), page.serialEdit(), page.emailEdit(), kName, kSerial, kEmail);
+            BoxRecorder boxes;
+            page.SaveFields();
+            ui::SetTexts(nullptr);
+            QCOMPARE(boxes.texts(), QStringList{c.sentence + "\n" + c.causeWord + cause});
+            QCOMPARE(boxes.boxes.front().caption, QString::fromStdString(texts.Text(153)));
+            QCOMPARE(StoreBytes(), before);
+            QCOMPARE(config_.email[0], '\0');
         }
     }
 

@@ -153,6 +153,8 @@ private slots:
     void EveryProgressChangeIsPaintedAtOnce() {
         CSyncStatus status;
         status.Show();
+        // Its thread runs its event loop during the work, so the window is on the screen then.
+        QVERIFY(QTest::qWaitForWindowExposed(&status));
         status.SetTitle("");
         const int before = status.paintCount();
         status.SetStep("one");

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "device/device_link.h"
 #include "platform/folder_lock.h"
 #include "platform/registry.h"
 #include "platform/registry_store.h"
@@ -10,6 +11,7 @@
 #include "tests/devicekit/running_agent.h"
 #include "tests/ui/modal_answers.h"
 #include "tests/ui/peers.h"
+#include "ui/busy.h"
 #include "ui/main_window.h"
 #include "ui/settings_pages.h"
 #include "ui/startup.h"
@@ -27,6 +29,10 @@ int Today() {
     return (utc.tm_year + 1900) * 10000 + (utc.tm_mon + 1) * 100 + utc.tm_mday;
 }
 
+// The device the link reaches: each link's protocol client reads ZARNIK_DEVICE when its
+// profile loads.
+void UseDevice(const std::string& address) { setenv("ZARNIK_DEVICE", address.c_str(), 1); }
+
 // A registered user whose settings point at the service's address file.
 struct Start {
     uitest::LoopbackService service;
@@ -36,7 +42,7 @@ struct Start {
 
     explicit Start(const char* language = "1033", bool registered = true) {
         setenv("ZARNIK_SETTINGS", work.file("settings.reg").c_str(), 1);
-        setenv("ZARNIK_DEVICE", "127.0.0.1:1", 1);
+        UseDevice("127.0.0.1:1");
         const std::string opener = opened.file("opener");
         testsupport::WriteWholeFile(opener, "#!/bin/sh\necho \"$1\" >> " + opened.file("log") + "\n");
         std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
@@ -62,6 +68,9 @@ struct Start {
                 seen << (english ? "settings" : "settings in another language");
                 settings->done(2);
             } else if (auto* main = dynamic_cast<CTabDialog*>(window)) {
+                // As a user's click on Exit: taken only once the window's work is over (the
+                // first refresh keeps the window busy, and visible, until it ends).
+                if (ui::IsBusy()) return;
                 seen << "main:" + main->pageLabel(0)->text();
                 main->Exit();
             }
@@ -114,6 +123,15 @@ private slots:
             QCOMPARE(seen.size(), 2);
             QVERIFY(seen[0].startsWith("info:Alert:"));
             QCOMPARE(seen[1], kMain);
+        }
+        {  // a slow device: the first refresh outlasts many of the answerer's rounds
+            Start start;
+            testsupport::RunningAgent agent(true);
+            agent.device().slow_kib_per_second = 16;
+            testsupport::WriteWholeFile(agent.file(std::string(testsupport::kPoisFolder) + "/zarniks.mtc"),
+                                        std::string(8 * 1024, 'z'));
+            UseDevice(agent.address());
+            QCOMPARE(start.Run(), QStringList{kMain});
         }
         struct Offer {
             const char* url;
