@@ -14,6 +14,7 @@ The package holds the headless zarnik-sync (and the desktop program zarnik when 
 the reference database service poidb-server, the device emulator devagent, and the remote-command \
 client library libklxpxclnt with its headers, CMake package and pkg-config file.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(ZARNIK_DEBIAN_VERSION ${CPACK_PACKAGE_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
@@ -23,5 +24,15 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # The dependencies on Debian's libraries (libcurl, libsqlite3, Qt) come from the binaries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+
+# What Debian wants of every package in /usr/share/doc/<package>: the copyright, in the
+# machine-readable form, and a changelog naming the version packaged.
+string(TIMESTAMP ZARNIK_CHANGELOG_DATE "%a, %d %b %Y 00:00:00 +0000" UTC)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in ${CMAKE_BINARY_DIR}/debian/changelog @ONLY)
+zarnik_gzipped_copy(${CMAKE_BINARY_DIR}/debian/changelog changelog.Debian gzipped)
+set(ZARNIK_PACKAGE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/zarnik)
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${gzipped}
+  DESTINATION ${ZARNIK_PACKAGE_DOC_DIR} COMPONENT programs)
+add_custom_target(zarnik_package_docs ALL DEPENDS ${gzipped})
 
 include(CPack)
