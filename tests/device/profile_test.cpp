@@ -1,9 +1,11 @@
 // devices.ini as the settings lists and LoadProfile read it.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "device/device_profile.h"
+#include "platform/resources.h"
 #include "temp_dir.h"
 
 namespace {
@@ -57,6 +59,28 @@ TEST(DeviceProfile, ModelsTransportsAndRestartFlagsOfEachLine) {
     EXPECT_EQ(device::DevicesIniPath(platform::WorkFolder(dir.path())), ini);
     testsupport::TempDir empty;
     EXPECT_NE(device::DevicesIniPath(platform::WorkFolder(empty.path())), empty.file("devices.ini"));
+}
+
+// The models shipped with the programs: every name whole in the lists (a longer one would show
+// cut), and each line keeps its transport and restart flag, since stored choices name lines.
+TEST(DeviceProfile, ShippedModelsFitTheirFieldsAndKeepTheirLines) {
+    const std::string ini = platform::ResourceFolder() + "/devices.ini";
+    const struct {
+        const char* code;
+        int restart;
+    } lines[] = {{"M1", 1}, {"M1", 1}, {"M2", 1}, {"M2", 1}, {"MA", 0}, {"MA", 0}, {"RA", 0}, {"RA", 0}};
+    std::vector<device::DeviceModel> models;
+    ASSERT_TRUE(device::ReadDeviceModels(ini, models)) << ini;
+    ASSERT_EQ(models.size(), std::size(lines));
+    std::istringstream text(testsupport::ReadWholeFile(ini));
+    std::string line;
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(std::getline(text, line));
+        EXPECT_EQ(models[i].name, line.substr(0, line.find(':')));
+        EXPECT_EQ(models[i].transportCode, lines[i].code);
+        EXPECT_EQ(models[i].profile.restartNavigator, lines[i].restart);
+    }
 }
 
 }  // namespace

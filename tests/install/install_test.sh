@@ -38,16 +38,22 @@ for f in "$bin/zarnik-sync" "$bin/poidb-server" "$bin/devagent" \
          "$libdir/cmake/KlxpXClnt/KlxpXClntConfig.cmake" "$libdir/pkgconfig/klxpxclnt.pc" \
          "$prefix/include/zarnik/klxpxclnt/klxp_xclient.h" "$prefix/include/zarnik/devicekit/klxpclnt/klxp_client.h" \
          "$prefix/share/zarnik/devices.ini" "$prefix/share/zarnik/shutdown.exe" \
-         "$prefix/share/man/man1/zarnik-sync.1" "$prefix/share/man/man1/poidb-server.1" "$prefix/share/man/man1/devagent.1"; do
+         "$prefix/share/man/man1/zarnik-sync.1.gz" "$prefix/share/man/man1/poidb-server.1.gz" \
+         "$prefix/share/man/man1/devagent.1.gz" "$prefix/share/doc/zarnik/copyright" \
+         "$prefix/share/doc/zarnik/changelog.Debian.gz"; do
   [ -e "$f" ] || fail "not installed: ${f#"$prefix"/}"
 done
 ls "$prefix"/share/zarnik/lang/*.txt >/dev/null 2>&1 || fail "no language pack installed"
+# Debian's changelog names the version installed.
+entry=$(zcat "$prefix/share/doc/zarnik/changelog.Debian.gz" | sed -n 1p)
+[[ "$entry" == "zarnik ($version"* ]] || fail "changelog.Debian.gz begins '$entry', not version $version"
 soname=$(objdump -p "$libdir/libklxpxclnt.so" | awk '$1 == "SONAME" {print $2}')
 [ "$soname" = "libklxpxclnt.so.${version%%.*}" ] || fail "SONAME is '$soname'"
 
 # With the window: its program, desktop entry and icons.
 if [ -e "$prefix/share/applications/zarnik.desktop" ]; then
   [ -x "$bin/zarnik" ] || fail "a desktop entry without the program zarnik"
+  [ -e "$prefix/share/man/man1/zarnik.1.gz" ] || fail "zarnik without its man page"
   desktop-file-validate "$prefix/share/applications/zarnik.desktop" || fail "desktop entry not valid"
   for size in 48 256; do
     [ ! -e "$here/../../resources/icons/zarnik-$size.png" ] ||
