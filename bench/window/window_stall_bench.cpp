@@ -102,7 +102,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "device emulator: %s\n", error.c_str());
         return 1;
     }
-    theKlxpClient.SetAddress(agent.address().c_str());
 
     constexpr std::uint32_t kWiLinkModel = 2;
     platform::Registration who;
@@ -112,6 +111,7 @@ int main(int argc, char** argv) {
     const platform::WorkFolder folder(dir.file("work"));
     CDeviceLink link;
     link.SetWorkFolder(folder);
+    link.SetDeviceAddress(agent.address());
     if (link.LoadProfile(kWiLinkModel) != 1) return 1;
     AppConfig config;
     config.deviceLink = &link;
