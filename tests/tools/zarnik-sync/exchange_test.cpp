@@ -12,6 +12,7 @@
 #include "run_tool.h"
 #include "service/cache_file.h"
 #include "temp_dir.h"
+#include "tool_fixture.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ using testsupport::WriteWholeFile;
 using tooltest::RunZarnikSync;
 
 // Cameras that try every corner: the poles and the date line, negative positions below one
-// degree, every kind of direction, names that need escaping in XML and CSV, and Latin-1 bytes.
+// degree, every kind of direction, names that need escaping in XML and CSV, and 8-bit bytes.
 std::vector<CameraRecord> SampleCameras(std::size_t count) {
     std::mt19937 random(7);
     const char* names[] = {"Plain", "A & B <C>", "Quote \"here\", comma", ("Gr\xfc\xdf" "e"), "tab\there", ""};
@@ -98,7 +99,7 @@ TEST_F(Exchange, ExportedCamerasComeBackAsAddedReports) {
     EXPECT_NE(gpx.find("<wpt lat=\"90.000000\" lon=\"-180.000000\">"), std::string::npos);
     EXPECT_NE(gpx.find("<wpt lat=\"-0.000500\" lon=\"-0.000001\">"), std::string::npos);
     EXPECT_NE(gpx.find("<name>A &amp; B &lt;C&gt;</name>"), std::string::npos);
-    EXPECT_NE(gpx.find("<name>Gr\xc3\xbc\xc3\x9f" "e</name>"), std::string::npos) << "Latin-1 names in UTF-8";
+    EXPECT_NE(gpx.find("<name>Gr\xc3\xbc\xc3\x9f" "e</name>"), std::string::npos) << "8-bit names in UTF-8";
     const std::string csv = ReadWholeFile(work_.file("cameras.csv"));
     EXPECT_EQ(csv.rfind("latitude,longitude,name,direction,category,extra,id,personal\n", 0), 0u);
     EXPECT_NE(csv.find(",\"Quote \"\"here\"\", comma\","), std::string::npos);
@@ -159,6 +160,37 @@ TEST_F(Exchange, ABadFileNamesItsLineAndAppendsNothing) {
     EXPECT_EQ(RunZarnikSync({"export", "--format", "gpx", "--cache", "missing.cache", "--out", "o.gpx"}, work_.path()).status,
               1);
     EXPECT_FALSE(testsupport::FileExists(work_.file("o.gpx")));
+}
+
+class ExchangeFromService : public tooltest::ToolWithService {};
+
+// Names as the service sends them reach the exported files as it meant them: UTF-8 unchanged,
+// anything else read as Windows-1252, a character the 52-byte field cut in half dropped.
+TEST_F(ExchangeFromService, NamesReachTheExportedFilesUnchanged) {
+    std::string tokyo20 = "a", tokyo16 = "a";
+    for (int i = 0; i < 20; ++i) tokyo20 += "\xe6\x9d\xb1";
+    for (int i = 0; i < 16; ++i) tokyo16 += "\xe6\x9d\xb1";
+    const std::pair<std::string, std::string> names[] = {
+        {"M\xc3\xbcnchen Ring", "M\xc3\xbcnchen Ring"},
+        {"\xe6\x9d\xb1\xe4\xba\xac Ginza", "\xe6\x9d\xb1\xe4\xba\xac Ginza"},
+        {"Caf\xe9 \x80 5", "Caf\xc3\xa9 \xe2\x82\xac 5"},
+        {tokyo20, tokyo16},
+    };
+    for (std::size_t i = 0; i < std::size(names); ++i) AddOfficial(50000000, 10000000 + static_cast<int>(i), names[i].first);
+    ASSERT_EQ(RunZarnikSync({"settings", "set", "--name", poidbtest::kName, "--serial", poidbtest::kSerial, "--email",
+                             poidbtest::kEmail, "--url", "http://" + address_ + "/POIDataBase/"},
+                            work_.path())
+                  .status,
+              0);
+    const auto sync = RunZarnikSync({"sync", "--pc-only"}, work_.path());
+    ASSERT_EQ(sync.status, 0) << sync.err;
+    for (const auto& [format, before, after] : {std::tuple{"gpx", "<name>", "</name>"}, std::tuple{"csv", ",\"", "\","}}) {
+        const auto run = RunZarnikSync({"export", "--format", format}, work_.path());
+        ASSERT_EQ(run.status, 0) << run.err;
+        for (const auto& [sent, exported] : names) {
+            EXPECT_NE(run.out.find(before + exported + after), std::string::npos) << format << ": " << exported;
+        }
+    }
 }
 
 }  // namespace
