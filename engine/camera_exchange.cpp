@@ -148,6 +148,7 @@ ImportResult ImportReports(const std::string& reportsPath, const std::string& up
     ImportResult result = gpx ? exchange::ReadGpx(reader, buffer, add, summary) : exchange::ReadCsv(reader, buffer, add, summary);
     ::close(fd);
     if (result == ImportResult::kUnreadable) summary.problem = std::strerror(reader.error());
+    if (result == ImportResult::kAppended && summary.appended == 0) result = ImportResult::kNothingFound;
     if (result == ImportResult::kAppended && !out.Commit()) result = ImportResult::kWriteFailed;
     if (result == ImportResult::kWriteFailed) summary.problem = std::strerror(errno);
     if (result != ImportResult::kAppended) {

@@ -44,6 +44,7 @@ enum class ImportResult : std::int32_t {
     kBadFile = 2,          // a line that is no camera, or a value out of range; see line and problem
     kUpdatesDamaged = 3,   // the personal-updates file ends in a partial record, or holds unreadable ones
     kWriteFailed = 4,      // the personal-updates file could not be written
+    kNothingFound = 5,     // a well-formed file without a single waypoint or row
 };
 
 struct ImportSummary {
@@ -54,7 +55,8 @@ struct ImportSummary {
 
 // Reads the GPX or CSV file (by its content: an XML document is GPX, anything else CSV) and
 // appends one "add" record per waypoint or row to the personal-updates file (created when
-// missing). The file is checked whole before anything lasts: on every failure the
+// missing). A file holding no camera at all is refused too (it is not the file meant, a KML
+// file, say), and the personal-updates file is then not created. The file is checked whole before anything lasts: on every failure the
 // personal-updates file is exactly as it was. Lines and waypoints longer than 64 KiB are bad. A
 // personal-updates file holding records that are no readable reports (IsReadableReport) is
 // never appended to.

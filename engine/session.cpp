@@ -483,6 +483,9 @@ Outcome Session::ImportReports(const std::string& reportsPath, ImportSummary& su
                                                 "; nothing was appended"};
     case ImportResult::kUpdatesDamaged:
         return {PcFailure::kFileUnreadable, summary.problem + "; nothing was appended"};
+    case ImportResult::kNothingFound:
+        return {PcFailure::kFileUnreadable,
+                reportsPath + " holds no camera: no GPX waypoint, no CSV row under a header; nothing was appended"};
     case ImportResult::kWriteFailed:
         return {PcFailure::kFileUnwritable, "cannot write " + updates + ": " + summary.problem + "; nothing was appended"};
     }

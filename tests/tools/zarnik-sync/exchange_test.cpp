@@ -156,6 +156,17 @@ TEST_F(Exchange, ABadFileNamesItsLineAndAppendsNothing) {
         EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
         EXPECT_EQ(ReadWholeFile(work_.file("home/poiupdates.upd")), damaged);
     }
+    // A file without a single camera is not the file meant: refused, and nothing is created.
+    std::remove(work_.file("home/poiupdates.upd").c_str());
+    for (const char* empty : {"<?xml version=\"1.0\"?><kml><Placemark><Point><coordinates>8,47</coordinates></Point>"
+                              "</Placemark></kml>",
+                              "<gpx></gpx>", "lat,lon,name\n\n"}) {
+        WriteWholeFile(work_.file("x"), empty);
+        const auto run = RunZarnikSync({"import-reports", "x"}, work_.path());
+        EXPECT_EQ(run.status, 1) << empty;
+        EXPECT_NE(run.err.find("x holds no camera"), std::string::npos) << run.err;
+        EXPECT_FALSE(testsupport::FileExists(work_.file("home/poiupdates.upd"))) << empty;
+    }
     EXPECT_EQ(RunZarnikSync({"import-reports", "missing.gpx"}, work_.path()).status, 1);
     EXPECT_EQ(RunZarnikSync({"export", "--format", "gpx", "--cache", "missing.cache", "--out", "o.gpx"}, work_.path()).status,
               1);
