@@ -13,9 +13,9 @@
 #include "device/device_link.h"
 #include "engine/text_ids.h"
 #include "engine/transfer_feedback.h"
-#include "platform/atomic_file.h"
 #include "platform/folder_lock.h"
 #include "platform/internet.h"
+#include "platform/output_file.h"
 #include "platform/registry.h"
 #include "platform/registry_store.h"
 #include "platform/user_folders.h"
@@ -453,7 +453,7 @@ Outcome Session::ExportCameras(const std::string& cachePath, ExchangeFormat form
     const auto unwritable = [&] {
         return Outcome{PcFailure::kFileUnwritable, "cannot write " + output + ": " + std::strerror(errno)};
     };
-    platform::AtomicFile file;
+    platform::OutputFile file;
     if (toFile && !file.Open(target.file)) return unwritable();
     const ExportSink sink =
         toFile ? ExportSink([&file](const char* data, std::size_t size) { return file.Write(data, size); }) : target.sink;

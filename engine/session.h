@@ -62,8 +62,9 @@ struct InformationMessage {
     bool atLast = true;
 };
 
-// Where an export goes: a file (replaced only once whole), or, when file is empty, the sink,
-// with finish called once everything is in it.
+// Where an export goes: a file (replaced only once whole; a link's target replaced, a device
+// or FIFO written in place, a folder refused: platform::OutputFile), or, when file is empty,
+// the sink, with finish called once everything is in it.
 struct ExportTarget {
     std::string file;
     ExportSink sink;

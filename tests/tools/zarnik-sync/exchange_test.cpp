@@ -1,11 +1,17 @@
 // export and import-reports as a user runs them: the cameras out to a map program and back in as
 // reports, through real files; a bad file changes nothing.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 #include "device_reports.h"
 #include "engine/change_record.h"
@@ -171,6 +177,47 @@ TEST_F(Exchange, ABadFileNamesItsLineAndAppendsNothing) {
     EXPECT_EQ(RunZarnikSync({"export", "--format", "gpx", "--cache", "missing.cache", "--out", "o.gpx"}, work_.path()).status,
               1);
     EXPECT_FALSE(testsupport::FileExists(work_.file("o.gpx")));
+}
+
+// --out names what the user means: a link's target is replaced and the link stays, a FIFO's
+// reader gets the export, a full device and a folder are failures and stay what they were.
+TEST_F(Exchange, OutWritesWhatTheNameStandsFor) {
+    ASSERT_TRUE(service::WriteCacheFile(work_.file("few.cache"), cameras_.data(), 5));
+    const auto expected = RunZarnikSync({"export", "--format", "csv", "--cache", "few.cache"}, work_.path()).out;
+    ASSERT_FALSE(expected.empty());
+    const auto exportTo = [&](const std::string& out) {
+        return RunZarnikSync({"export", "--format", "csv", "--cache", "few.cache", "--out", out}, work_.path());
+    };
+    WriteWholeFile(work_.file("target.csv"), "old");
+    ASSERT_EQ(::symlink("target.csv", work_.file("link.csv").c_str()), 0);
+    ASSERT_EQ(exportTo("link.csv").status, 0);
+    struct stat info {};
+    ASSERT_EQ(::lstat(work_.file("link.csv").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(ReadWholeFile(work_.file("target.csv")), expected);
+
+    ASSERT_EQ(::mkfifo(work_.file("fifo").c_str(), 0600), 0);
+    const int reader = ::open(work_.file("fifo").c_str(), O_RDONLY | O_NONBLOCK);  // the export fits the pipe
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(exportTo("fifo").status, 0);
+    std::string got(expected.size() + 1, '\0');
+    got.resize(static_cast<std::size_t>(std::max<ssize_t>(0, ::read(reader, got.data(), got.size()))));
+    ::close(reader);
+    EXPECT_EQ(got, expected);
+
+    ASSERT_EQ(::mknod(work_.file("full").c_str(), S_IFCHR | 0600, makedev(1, 7)), 0);  // as /dev/full
+    ASSERT_EQ(::mkdir(work_.file("folder").c_str(), 0700), 0);
+    for (const auto& [out, says, kind] : {std::tuple{"full", "No space left on device", S_IFCHR},
+                                          std::tuple{"folder", "Is a directory", S_IFDIR},
+                                          std::tuple{"fifo", "", S_IFIFO}}) {
+        if (*says != '\0') {
+            const auto run = exportTo(out);
+            EXPECT_EQ(run.status, 1) << out;
+            EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
+        }
+        ASSERT_EQ(::lstat(work_.file(out).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & S_IFMT, static_cast<mode_t>(kind)) << out << " is still what it was";
+    }
 }
 
 class ExchangeFromService : public tooltest::ToolWithService {};
