@@ -24,6 +24,11 @@ void AppendInt(std::string& out, long long value);
 // floating-point format, so an import reads back the very same number.
 void AppendDegrees(std::string& out, std::int32_t micro);
 
+// The escapes of a name's characters for XML (GPX, KML) and JSON; false for a character that
+// stands as it is.
+bool EscapeXml(std::string& out, char c);
+bool EscapeJson(std::string& out, char c);
+
 // Names arrive as the service wrote them, UTF-8 or an 8-bit code page; map programs read UTF-8,
 // so every name goes through the one rule for outside texts. Control bytes, which XML cannot
 // carry at all, become blanks in every format.
@@ -41,6 +46,10 @@ void AppendName(std::string& out, const service::CameraRecord& r, Escape&& escap
 }
 
 std::string_view Trim(std::string_view text);
+
+// Decimal degrees into millionths, rounded half away from zero at the seventh place; no
+// exponent, no "inf", nothing a locale could change. False beyond -limit to limit degrees.
+bool ParseDegrees(std::string_view text, std::int32_t limit, std::int32_t& micro);
 
 struct Camera {
     std::int32_t latitude = 0;

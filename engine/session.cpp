@@ -446,7 +446,7 @@ Outcome Session::CountCameraFile(const std::string& path, int& count) {
     return {};
 }
 
-Outcome Session::ExportCameras(const std::string& cachePath, ExchangeFormat format, bool personalOnly,
+Outcome Session::ExportCameras(const std::string& cachePath, ExchangeFormat format, const ExportFilter& filter,
                                const ExportTarget& target, ExportSummary& summary) {
     const bool toFile = !target.file.empty();
     const std::string output = toFile ? target.file : std::string("the output");
@@ -457,7 +457,7 @@ Outcome Session::ExportCameras(const std::string& cachePath, ExchangeFormat form
     if (toFile && !file.Open(target.file)) return unwritable();
     const ExportSink sink =
         toFile ? ExportSink([&file](const char* data, std::size_t size) { return file.Write(data, size); }) : target.sink;
-    switch (engine::ExportCameras(cachePath, format, personalOnly, sink, summary)) {
+    switch (engine::ExportCameras(cachePath, format, filter, sink, summary)) {
     case ExportResult::kCacheUnreadable:
         return {PcFailure::kFileUnreadable, "cannot read the camera cache " + cachePath + ": " +
                                                 std::strerror(summary.error) +

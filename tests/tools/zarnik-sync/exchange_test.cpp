@@ -130,7 +130,7 @@ TEST_F(Exchange, ABadFileNamesItsLineAndAppendsNothing) {
         {"longitude not a number", "latitude,longitude,direction\n1,2,90\n1,east,90\n", "x:3: the longitude"},
         {"direction out of range", "lat,lon,direction\n1,2,721\n", "x:2: the direction \"721\""},
         {"too few fields", "lat,lon,category\n1,2,3\n4,5\n", "x:3: 2 fields where the header names 3"},
-        {"no header", "1.0,2.0\n", "x:1: the first line must be a header"},
+        {"no header", "1.0,2.0\n", "x:1: the first line must be a header naming the latitude column (latitude, lat, y)"},
         {"empty file", "", "x:1: the file is empty"},
         {"quote never closed", "lat,lon,name\n1,2,\"open\n" + std::string(70000, 'a'), "x:2: a line longer than 64 KiB"},
         {"waypoint without lon", "<?xml version=\"1.0\"?>\n<gpx>\n<wpt lat=\"1\" lon=\"2\"/>\n\n<wpt lat=\"1\">\n</wpt>\n</gpx>\n",
@@ -218,6 +218,66 @@ TEST_F(Exchange, OutWritesWhatTheNameStandsFor) {
         ASSERT_EQ(::lstat(work_.file(out).c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & S_IFMT, static_cast<mode_t>(kind)) << out << " is still what it was";
     }
+}
+
+// One table for the formats: what each writes for a camera, and what the filters keep.
+TEST_F(Exchange, EachFormatWritesWhatItsReadersExpect) {
+    std::vector<CameraRecord> cameras(4);
+    const auto camera = [&](std::size_t i, std::int32_t lat, std::int32_t lon, std::int32_t category, const char* name) {
+        cameras[i] = {};
+        cameras[i].latitude = lat;
+        cameras[i].longitude = lon;
+        cameras[i].direction = 90;
+        cameras[i].category = category;
+        cameras[i].extra = 50;
+        cameras[i].identifier = static_cast<std::int32_t>(i + 7);
+        cameras[i].flag = i == 0 ? 0 : 1;
+        std::strncpy(cameras[i].name, name, sizeof cameras[i].name - 1);
+    };
+    camera(0, 48137000, 11575000, 3, "Say \"Hi\" \\ <x>");
+    camera(1, -33900000, 151200000, 27515, "Sydney");
+    camera(2, 10000000, 179500000, 3, "East");
+    camera(3, 10000000, -179500000, 5, "West");
+    ASSERT_TRUE(service::WriteCacheFile(work_.file("four.cache"), cameras.data(), cameras.size()));
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> has;
+        std::vector<std::string> hasNot;
+    } cases[] = {
+        {{"--format", "gpx"}, {"<name>Say &quot;Hi&quot; \\ &lt;x&gt;</name><type>3</type><extensions>", "<type>27515</type>"}, {}},
+        {{"--format", "geojson"},
+         {"{\"type\":\"FeatureCollection\",\"features\":[\n{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\","
+          "\"coordinates\":[11.575000,48.137000]},\"properties\":{\"name\":\"Say \\\"Hi\\\" \\\\ <x>\",\"direction\":90,"
+          "\"category\":3,\"extra\":50,\"id\":7,\"personal\":true}},\n{",
+          "\"personal\":false}}]}\n"},
+         {}},
+        {{"--format", "kml"},
+         {"<Placemark><name>Say &quot;Hi&quot; \\ &lt;x&gt;</name><ExtendedData><Data name=\"direction\"><value>90</value>"
+          "</Data><Data name=\"category\"><value>3</value></Data>",
+          "<Point><coordinates>151.200000,-33.900000</coordinates></Point></Placemark>\n", "</Document></kml>\n"},
+         {}},
+        {{"--format", "csv", "--bbox", "0,179,20,-179"}, {"\"East\"", "\"West\""}, {"Sydney", "Say"}},
+        {{"--format", "csv", "--bbox=-34,151,-33,152"}, {"\"Sydney\""}, {"East", "West", "Say"}},
+        {{"--format", "csv", "--category", "3"}, {"\"Say", "\"East\""}, {"Sydney", "West"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"export", "--cache", "four.cache"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto run = RunZarnikSync(args, work_.path());
+        SCOPED_TRACE(run.out);
+        ASSERT_EQ(run.status, 0) << run.err;
+        for (const auto& text : c.has) EXPECT_NE(run.out.find(text), std::string::npos) << text;
+        for (const auto& text : c.hasNot) EXPECT_EQ(run.out.find(text), std::string::npos) << text;
+    }
+    const auto refused = RunZarnikSync({"export", "--format", "csv", "--cache", "four.cache", "--bbox", "20,0,10,5"}, work_.path());
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--bbox: the south edge lies north of the north edge"), std::string::npos) << refused.err;
+    // Headers as map programs spell them.
+    WriteWholeFile(work_.file("x.csv"), "Name,Y,LONG\nA,1.5,-2\n");
+    ASSERT_EQ(RunZarnikSync({"import-reports", "x.csv"}, work_.path()).status, 0);
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_EQ(Reports()[0].latitude, 1500000);
+    EXPECT_EQ(Reports()[0].longitude, -2000000);
 }
 
 class ExchangeFromService : public tooltest::ToolWithService {};
