@@ -3,14 +3,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
 #include "engine/change_record.h"
 #include "engine/csv_exchange.h"
+#include "engine/geojson_exchange.h"
 #include "engine/gpx_exchange.h"
+#include "engine/kml_exchange.h"
 #include "platform/atomic_file.h"
 #include "platform/pc_files.h"
 #include "service/camera_record.h"
@@ -42,9 +46,71 @@ bool CopyInto(const std::string& path, platform::AtomicFile& out, int& error) {
     return got == 0;
 }
 
+// How each format writes its document: what comes before the first camera, each camera (index
+// counting the cameras written before it), and what comes after the last.
+struct FormatWriter {
+    void (*start)(std::string& out);
+    void (*camera)(std::string& out, const CameraRecord& r, std::size_t index);
+    void (*end)(std::string& out);
+};
+
+void Nothing(std::string&) {}
+
+template <void (*Write)(std::string&, const CameraRecord&)>
+void EachCamera(std::string& out, const CameraRecord& r, std::size_t) {
+    Write(out, r);
+}
+
+// In the order of ExchangeFormat's numbers.
+constexpr FormatWriter kWriters[] = {
+    {exchange::AppendGpxStart, EachCamera<exchange::AppendGpxWaypoint>, exchange::AppendGpxEnd},
+    {exchange::AppendCsvStart, EachCamera<exchange::AppendCsvRow>, Nothing},
+    {exchange::AppendGeoJsonStart, exchange::AppendGeoJsonFeature, exchange::AppendGeoJsonEnd},
+    {exchange::AppendKmlStart, EachCamera<exchange::AppendKmlPlacemark>, exchange::AppendKmlEnd},
+};
+static_assert(std::size(kWriters) == static_cast<std::size_t>(ExchangeFormat::kKml) + 1);
+
+bool Keeps(const ExportFilter& filter, const CameraRecord& r) {
+    if (filter.personalOnly && r.flag != 0) return false;
+    if (filter.oneCategory && r.category != filter.category) return false;
+    if (!filter.bounded) return true;
+    const bool acrossDateLine = filter.west > filter.east;
+    const bool inLongitude = acrossDateLine ? (r.longitude >= filter.west || r.longitude <= filter.east)
+                                            : (r.longitude >= filter.west && r.longitude <= filter.east);
+    return inLongitude && r.latitude >= filter.south && r.latitude <= filter.north;
+}
+
 }  // namespace
 
-ExportResult ExportCameras(const std::string& cachePath, ExchangeFormat format, bool personalOnly,
+bool ParseBoundingBox(std::string_view text, ExportFilter& filter, std::string& problem) {
+    if (std::count(text.begin(), text.end(), ',') != 3) {
+        problem = "\"" + std::string(text) + "\" is not four numbers S,W,N,E";
+        return false;
+    }
+    const char* names[4] = {"south", "west", "north", "east"};
+    std::int32_t edges[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const std::string_view edge = text.substr(0, text.find(','));
+        if (!exchange::ParseDegrees(edge, i % 2 == 0 ? 90 : 180, edges[i])) {
+            problem = "the " + std::string(names[i]) + " edge \"" + std::string(edge) + "\" is no number of degrees from " +
+                      (i % 2 == 0 ? "-90 to 90" : "-180 to 180");
+            return false;
+        }
+        text.remove_prefix(std::min(text.size(), edge.size() + 1));
+    }
+    if (edges[0] > edges[2]) {
+        problem = "the south edge lies north of the north edge";
+        return false;
+    }
+    filter.bounded = true;
+    filter.south = edges[0];
+    filter.west = edges[1];
+    filter.north = edges[2];
+    filter.east = edges[3];
+    return true;
+}
+
+ExportResult ExportCameras(const std::string& cachePath, ExchangeFormat format, const ExportFilter& filter,
                            const ExportSink& sink, ExportSummary& summary) {
     summary = {};
     const int fd = ::open(cachePath.c_str(), O_RDONLY | O_CLOEXEC);
@@ -54,11 +120,8 @@ ExportResult ExportCameras(const std::string& cachePath, ExchangeFormat format, 
     }
     std::string out;
     out.reserve(kFlushAt + 4096);
-    if (format == ExchangeFormat::kGpx) {
-        exchange::AppendGpxStart(out);
-    } else {
-        exchange::AppendCsvStart(out);
-    }
+    const FormatWriter& writer = kWriters[static_cast<std::size_t>(format)];
+    writer.start(out);
     std::vector<CameraRecord> records(kRecordsPerRead);
     std::size_t held = 0;  // bytes of a record begun in the last read
     auto* bytes = reinterpret_cast<char*>(records.data());
@@ -76,12 +139,8 @@ ExportResult ExportCameras(const std::string& cachePath, ExchangeFormat format, 
         const std::size_t whole = total / sizeof(CameraRecord);
         for (std::size_t i = 0; i < whole; ++i) {
             const CameraRecord& r = records[i];
-            if (personalOnly && r.flag != 0) continue;
-            if (format == ExchangeFormat::kGpx) {
-                exchange::AppendGpxWaypoint(out, r);
-            } else {
-                exchange::AppendCsvRow(out, r);
-            }
+            if (!Keeps(filter, r)) continue;
+            writer.camera(out, r, summary.cameras);
             ++summary.cameras;
             if (out.size() >= kFlushAt) {
                 if (!sink(out.data(), out.size())) {
@@ -96,7 +155,7 @@ ExportResult ExportCameras(const std::string& cachePath, ExchangeFormat format, 
     }
     ::close(fd);
     if (result != ExportResult::kWritten) return result;
-    if (format == ExchangeFormat::kGpx) exchange::AppendGpxEnd(out);
+    writer.end(out);
     return sink(out.data(), out.size()) ? ExportResult::kWritten : ExportResult::kWriteFailed;
 }
 
@@ -148,6 +207,7 @@ ImportResult ImportReports(const std::string& reportsPath, const std::string& up
     ImportResult result = gpx ? exchange::ReadGpx(reader, buffer, add, summary) : exchange::ReadCsv(reader, buffer, add, summary);
     ::close(fd);
     if (result == ImportResult::kUnreadable) summary.problem = std::strerror(reader.error());
+    if (result == ImportResult::kAppended && summary.appended == 0) result = ImportResult::kNothingFound;
     if (result == ImportResult::kAppended && !out.Commit()) result = ImportResult::kWriteFailed;
     if (result == ImportResult::kWriteFailed) summary.problem = std::strerror(errno);
     if (result != ImportResult::kAppended) {

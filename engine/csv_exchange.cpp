@@ -57,6 +57,13 @@ std::string Lower(std::string_view text) {
     return out;
 }
 
+template <std::size_t N>
+std::string Names(const char* const (&names)[N]) {
+    std::string list;
+    for (const char* name : names) list += (list.empty() ? "" : ", ") + std::string(name);
+    return list;
+}
+
 }  // namespace
 
 void AppendCsvStart(std::string& out) {
@@ -124,14 +131,19 @@ ImportResult ReadCsv(ChunkReader& reader, std::string& buffer, const RecordSink&
                 std::string name = Lower(fields[i]);
                 if (i == 0 && name.rfind("\xef\xbb\xbf", 0) == 0) name.erase(0, 3);
                 const auto index = static_cast<long>(i);
-                if (name == "latitude" || name == "lat") column[kLat] = index;
-                if (name == "longitude" || name == "lon" || name == "lng") column[kLon] = index;
+                for (const char* known : kCsvLatitudeNames) {
+                    if (name == known) column[kLat] = index;
+                }
+                for (const char* known : kCsvLongitudeNames) {
+                    if (name == known) column[kLon] = index;
+                }
                 if (name == "direction") column[kDirection] = index;
                 if (name == "category") column[kCategory] = index;
                 if (name == "extra") column[kExtra] = index;
             }
             if (column[kLat] < 0 || column[kLon] < 0) {
-                summary.problem = "the first line must be a header naming the latitude and longitude columns";
+                summary.problem = "the first line must be a header naming the latitude column (" + Names(kCsvLatitudeNames) +
+                                  ") and the longitude column (" + Names(kCsvLongitudeNames) + "), in any letter case";
                 return ImportResult::kBadFile;
             }
             continue;

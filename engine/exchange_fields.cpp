@@ -12,8 +12,17 @@ namespace {
 
 constexpr std::int32_t kMicro = 1000000;
 
-// Decimal degrees into millionths, rounded half away from zero at the seventh place; no
-// exponent, no "inf", nothing a locale could change.
+bool ParseInt(std::string_view text, std::int32_t& value) {
+    text = Trim(text);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+bool KnownDirection(std::int32_t direction) { return direction == -1 || direction == -2 || (direction >= 0 && direction <= 720); }
+
+}  // namespace
+
 bool ParseDegrees(std::string_view text, std::int32_t limit, std::int32_t& micro) {
     text = Trim(text);
     bool negative = false;
@@ -50,16 +59,22 @@ bool ParseDegrees(std::string_view text, std::int32_t limit, std::int32_t& micro
     return true;
 }
 
-bool ParseInt(std::string_view text, std::int32_t& value) {
-    text = Trim(text);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && !text.empty();
+bool EscapeXml(std::string& out, char c) {
+    switch (c) {
+    case '&': out += "&amp;"; return true;
+    case '<': out += "&lt;"; return true;
+    case '>': out += "&gt;"; return true;
+    case '"': out += "&quot;"; return true;
+    default: return false;
+    }
 }
 
-bool KnownDirection(std::int32_t direction) { return direction == -1 || direction == -2 || (direction >= 0 && direction <= 720); }
-
-}  // namespace
+bool EscapeJson(std::string& out, char c) {
+    if (c != '"' && c != '\\') return false;
+    out.push_back('\\');
+    out.push_back(c);
+    return true;
+}
 
 void AppendInt(std::string& out, long long value) {
     char digits[24];

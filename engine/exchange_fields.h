@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine/change_record.h"
+#include "platform/text_encoding.h"
 #include "service/camera_record.h"
 
 namespace engine::exchange {
@@ -23,26 +24,32 @@ void AppendInt(std::string& out, long long value);
 // floating-point format, so an import reads back the very same number.
 void AppendDegrees(std::string& out, std::int32_t micro);
 
-// Names are 8-bit texts (Latin-1); map programs read UTF-8. Control bytes, which XML cannot
-// carry at all, become blanks in both formats.
+// The escapes of a name's characters for XML (GPX, KML) and JSON; false for a character that
+// stands as it is.
+bool EscapeXml(std::string& out, char c);
+bool EscapeJson(std::string& out, char c);
+
+// Names arrive as the service wrote them, UTF-8 or an 8-bit code page; map programs read UTF-8,
+// so every name goes through the one rule for outside texts. Control bytes, which XML cannot
+// carry at all, become blanks in every format.
 template <class Escape>
 void AppendName(std::string& out, const service::CameraRecord& r, Escape&& escape) {
-    const char* name = r.name;
-    const std::size_t length = strnlen(name, sizeof r.name);
-    for (std::size_t i = 0; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (c < 0x20 || c == 0x7f) {
+    const std::string name = platform::ReadableUtf8(std::string_view(r.name, strnlen(r.name, sizeof r.name)));
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
             out.push_back(' ');
-        } else if (c >= 0x80) {
-            out.push_back(static_cast<char>(0xc0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-        } else if (!escape(out, static_cast<char>(c))) {
-            out.push_back(static_cast<char>(c));
+        } else if (!escape(out, c)) {
+            out.push_back(c);
         }
     }
 }
 
 std::string_view Trim(std::string_view text);
+
+// Decimal degrees into millionths, rounded half away from zero at the seventh place; no
+// exponent, no "inf", nothing a locale could change. False beyond -limit to limit degrees.
+bool ParseDegrees(std::string_view text, std::int32_t limit, std::int32_t& micro);
 
 struct Camera {
     std::int32_t latitude = 0;

@@ -11,16 +11,6 @@ namespace {
 
 using service::CameraRecord;
 
-bool EscapeXml(std::string& out, char c) {
-    switch (c) {
-    case '&': out += "&amp;"; return true;
-    case '<': out += "&lt;"; return true;
-    case '>': out += "&gt;"; return true;
-    case '"': out += "&quot;"; return true;
-    default: return false;
-    }
-}
-
 // The texts of the child elements named direction, category and extra (any prefix), in one
 // pass over the waypoint's tags; the first of each name counts.
 void ChildTexts(std::string_view element, std::string_view& direction, std::string_view& category,
@@ -90,7 +80,10 @@ void AppendGpxWaypoint(std::string& out, const CameraRecord& r) {
     AppendDegrees(out, r.longitude);
     out += "\"><name>";
     AppendName(out, r, EscapeXml);
-    out += "</name><extensions><zarnik:direction>";
+    // The category as the waypoint's type too, where map programs look to style by kind.
+    out += "</name><type>";
+    AppendInt(out, r.category);
+    out += "</type><extensions><zarnik:direction>";
     AppendInt(out, r.direction);
     out += "</zarnik:direction><zarnik:category>";
     AppendInt(out, r.category);

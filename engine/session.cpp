@@ -13,9 +13,9 @@
 #include "device/device_link.h"
 #include "engine/text_ids.h"
 #include "engine/transfer_feedback.h"
-#include "platform/atomic_file.h"
 #include "platform/folder_lock.h"
 #include "platform/internet.h"
+#include "platform/output_file.h"
 #include "platform/registry.h"
 #include "platform/registry_store.h"
 #include "platform/user_folders.h"
@@ -446,18 +446,18 @@ Outcome Session::CountCameraFile(const std::string& path, int& count) {
     return {};
 }
 
-Outcome Session::ExportCameras(const std::string& cachePath, ExchangeFormat format, bool personalOnly,
+Outcome Session::ExportCameras(const std::string& cachePath, ExchangeFormat format, const ExportFilter& filter,
                                const ExportTarget& target, ExportSummary& summary) {
     const bool toFile = !target.file.empty();
     const std::string output = toFile ? target.file : std::string("the output");
     const auto unwritable = [&] {
         return Outcome{PcFailure::kFileUnwritable, "cannot write " + output + ": " + std::strerror(errno)};
     };
-    platform::AtomicFile file;
+    platform::OutputFile file;
     if (toFile && !file.Open(target.file)) return unwritable();
     const ExportSink sink =
         toFile ? ExportSink([&file](const char* data, std::size_t size) { return file.Write(data, size); }) : target.sink;
-    switch (engine::ExportCameras(cachePath, format, personalOnly, sink, summary)) {
+    switch (engine::ExportCameras(cachePath, format, filter, sink, summary)) {
     case ExportResult::kCacheUnreadable:
         return {PcFailure::kFileUnreadable, "cannot read the camera cache " + cachePath + ": " +
                                                 std::strerror(summary.error) +
@@ -483,6 +483,9 @@ Outcome Session::ImportReports(const std::string& reportsPath, ImportSummary& su
                                                 "; nothing was appended"};
     case ImportResult::kUpdatesDamaged:
         return {PcFailure::kFileUnreadable, summary.problem + "; nothing was appended"};
+    case ImportResult::kNothingFound:
+        return {PcFailure::kFileUnreadable,
+                reportsPath + " holds no camera: no GPX waypoint, no CSV row under a header; nothing was appended"};
     case ImportResult::kWriteFailed:
         return {PcFailure::kFileUnwritable, "cannot write " + updates + ": " + summary.problem + "; nothing was appended"};
     }

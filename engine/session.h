@@ -62,8 +62,9 @@ struct InformationMessage {
     bool atLast = true;
 };
 
-// Where an export goes: a file (replaced only once whole), or, when file is empty, the sink,
-// with finish called once everything is in it.
+// Where an export goes: a file (replaced only once whole; a link's target replaced, a device
+// or FIFO written in place, a folder refused: platform::OutputFile), or, when file is empty,
+// the sink, with finish called once everything is in it.
 struct ExportTarget {
     std::string file;
     ExportSink sink;
@@ -176,7 +177,7 @@ public:
     Outcome BuildCameraFile(const std::string& cachePath, const std::string& outPath, service::CameraFileSummary& summary);
     // The cameras of a camera file; kFileUnreadable when it is missing or no camera file.
     Outcome CountCameraFile(const std::string& path, int& count);
-    Outcome ExportCameras(const std::string& cachePath, ExchangeFormat format, bool personalOnly,
+    Outcome ExportCameras(const std::string& cachePath, ExchangeFormat format, const ExportFilter& filter,
                           const ExportTarget& target, ExportSummary& summary);
     // Appends the reports of a GPX or CSV file to the working folder's ".\poiupdates.upd";
     // nothing is appended on failure.

@@ -24,15 +24,13 @@ std::string Text(unsigned id) { return Texts().Text(id); }
 
 }  // namespace ui
 
-#include <QStringDecoder>
+#include "platform/text_encoding.h"
 
 namespace ui {
 
 QString FromOutside(const std::string& text) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString decoded = utf8.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-    if (!utf8.hasError()) return decoded;
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    const std::string readable = platform::ReadableUtf8(text);
+    return QString::fromUtf8(readable.data(), static_cast<qsizetype>(readable.size()));
 }
 
 }  // namespace ui

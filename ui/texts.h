@@ -21,8 +21,8 @@ std::string Text(unsigned id);
 
 namespace ui {
 
-// A text from outside (the service, a language pack) for the screen: UTF-8 when it is valid
-// UTF-8, else taken as Latin-1 byte for byte, so no text turns into replacement marks.
+// A text from outside (the service, a language pack) for the screen, read by the one rule of
+// platform::ReadableUtf8, so no text turns into replacement marks.
 QString FromOutside(const std::string& text);
 
 }  // namespace ui

@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
         std::size_t bytes = 0;
         engine::ExportSummary summary;
         auto start = std::chrono::steady_clock::now();
-        engine::ExportCameras(cache, kind, false, [&](const char*, std::size_t size) { return (bytes += size, true); },
+        engine::ExportCameras(cache, kind, engine::ExportFilter{}, [&](const char*, std::size_t size) { return (bytes += size, true); },
                               summary);
         const double formatting = Seconds(start);
         const std::string file = dir / (std::string("cameras.") + format);

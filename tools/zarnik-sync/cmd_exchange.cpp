@@ -15,13 +15,23 @@ int RunExport(const ExportOptions& options, const Verbosity& verbosity) {
         }
         cache = session.LocalCachePath();
     }
-    const engine::ExchangeFormat format = options.format == "gpx" ? engine::ExchangeFormat::kGpx : engine::ExchangeFormat::kCsv;
+    engine::ExportFilter filter;
+    filter.personalOnly = options.personalOnly;
+    filter.oneCategory = options.categoryGiven;
+    filter.category = options.category;
+    if (std::string problem; !options.bbox.empty() && !engine::ParseBoundingBox(options.bbox, filter, problem)) {
+        return Fail(kExitUsage, "--bbox: " + problem);
+    }
+    const engine::ExchangeFormat format = options.format == "gpx"       ? engine::ExchangeFormat::kGpx
+                                          : options.format == "csv"     ? engine::ExchangeFormat::kCsv
+                                          : options.format == "geojson" ? engine::ExchangeFormat::kGeoJson
+                                                                        : engine::ExchangeFormat::kKml;
     engine::ExportTarget target;
     target.file = options.out;
     target.sink = [](const char* data, std::size_t size) { return std::fwrite(data, 1, size, stdout) == size; };
     target.finish = [] { return std::fflush(stdout) == 0; };
     engine::ExportSummary summary;
-    if (const engine::Outcome exported = session.ExportCameras(cache, format, options.personalOnly, target, summary);
+    if (const engine::Outcome exported = session.ExportCameras(cache, format, filter, target, summary);
         !exported.ok()) {
         return Fail(kExitFailed, exported);
     }

@@ -35,8 +35,11 @@ struct SettingsSetOptions {
 };
 
 struct ExportOptions {
-    std::string format;  // "gpx" or "csv"
+    std::string format;  // "gpx", "csv", "geojson" or "kml"
     bool personalOnly = false;
+    std::string bbox;    // "S,W,N,E" in degrees; empty: the whole world
+    bool categoryGiven = false;
+    int category = 0;
     std::string out;     // empty: standard output
     std::string cache;   // empty: the working folder's local.cache
 };

@@ -135,17 +135,26 @@ int Run(int argc, char** argv) {
 
     ExportOptions exportOptions;
     CLI::App* exportCommand = AddCommand(
-        app, "export", "write the cameras of the local cache for map programs: GPX 1.1 waypoints or CSV", verbosity);
-    exportCommand->add_option("--format", exportOptions.format, "gpx or csv")
+        app, "export",
+        "write the cameras of the local cache for map programs: GPX 1.1 waypoints, CSV, GeoJSON or KML", verbosity);
+    exportCommand->add_option("--format", exportOptions.format, "gpx, csv, geojson or kml")
         ->required()
-        ->check(CLI::IsMember({"gpx", "csv"}));
+        ->check(CLI::IsMember({"gpx", "csv", "geojson", "kml"}));
     exportCommand->add_flag("--personal", exportOptions.personalOnly, "only your personal cameras");
+    exportCommand->add_option("--bbox", exportOptions.bbox, "only the cameras inside this box, in degrees (west > "
+                                                            "east: across the date line)")
+        ->type_name("S,W,N,E");
+    exportCommand->add_option("--category", exportOptions.category, "only the cameras of this category")
+        ->type_name("C");
     exportCommand->add_option("--out", exportOptions.out, "the file to write (default: standard output)")
         ->type_name("FILE");
     exportCommand->add_option("--cache", exportOptions.cache, "the camera cache to read (default: the working "
                                                               "folder's local.cache)")
         ->type_name("FILE");
-    exportCommand->callback([&] { run = [&] { return RunExport(exportOptions, verbosity); }; });
+    exportCommand->callback([&] {
+        exportOptions.categoryGiven = exportCommand->count("--category") > 0;
+        run = [&] { return RunExport(exportOptions, verbosity); };
+    });
 
     std::string reportsFile;
     CLI::App* import = AddCommand(app, "import-reports",

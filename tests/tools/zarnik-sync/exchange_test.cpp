@@ -1,17 +1,24 @@
 // export and import-reports as a user runs them: the cameras out to a map program and back in as
 // reports, through real files; a bad file changes nothing.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 #include "device_reports.h"
 #include "engine/change_record.h"
 #include "run_tool.h"
 #include "service/cache_file.h"
 #include "temp_dir.h"
+#include "tool_fixture.h"
 
 namespace {
 
@@ -22,7 +29,7 @@ using testsupport::WriteWholeFile;
 using tooltest::RunZarnikSync;
 
 // Cameras that try every corner: the poles and the date line, negative positions below one
-// degree, every kind of direction, names that need escaping in XML and CSV, and Latin-1 bytes.
+// degree, every kind of direction, names that need escaping in XML and CSV, and 8-bit bytes.
 std::vector<CameraRecord> SampleCameras(std::size_t count) {
     std::mt19937 random(7);
     const char* names[] = {"Plain", "A & B <C>", "Quote \"here\", comma", ("Gr\xfc\xdf" "e"), "tab\there", ""};
@@ -98,7 +105,7 @@ TEST_F(Exchange, ExportedCamerasComeBackAsAddedReports) {
     EXPECT_NE(gpx.find("<wpt lat=\"90.000000\" lon=\"-180.000000\">"), std::string::npos);
     EXPECT_NE(gpx.find("<wpt lat=\"-0.000500\" lon=\"-0.000001\">"), std::string::npos);
     EXPECT_NE(gpx.find("<name>A &amp; B &lt;C&gt;</name>"), std::string::npos);
-    EXPECT_NE(gpx.find("<name>Gr\xc3\xbc\xc3\x9f" "e</name>"), std::string::npos) << "Latin-1 names in UTF-8";
+    EXPECT_NE(gpx.find("<name>Gr\xc3\xbc\xc3\x9f" "e</name>"), std::string::npos) << "8-bit names in UTF-8";
     const std::string csv = ReadWholeFile(work_.file("cameras.csv"));
     EXPECT_EQ(csv.rfind("latitude,longitude,name,direction,category,extra,id,personal\n", 0), 0u);
     EXPECT_NE(csv.find(",\"Quote \"\"here\"\", comma\","), std::string::npos);
@@ -123,7 +130,7 @@ TEST_F(Exchange, ABadFileNamesItsLineAndAppendsNothing) {
         {"longitude not a number", "latitude,longitude,direction\n1,2,90\n1,east,90\n", "x:3: the longitude"},
         {"direction out of range", "lat,lon,direction\n1,2,721\n", "x:2: the direction \"721\""},
         {"too few fields", "lat,lon,category\n1,2,3\n4,5\n", "x:3: 2 fields where the header names 3"},
-        {"no header", "1.0,2.0\n", "x:1: the first line must be a header"},
+        {"no header", "1.0,2.0\n", "x:1: the first line must be a header naming the latitude column (latitude, lat, y)"},
         {"empty file", "", "x:1: the file is empty"},
         {"quote never closed", "lat,lon,name\n1,2,\"open\n" + std::string(70000, 'a'), "x:2: a line longer than 64 KiB"},
         {"waypoint without lon", "<?xml version=\"1.0\"?>\n<gpx>\n<wpt lat=\"1\" lon=\"2\"/>\n\n<wpt lat=\"1\">\n</wpt>\n</gpx>\n",
@@ -155,10 +162,153 @@ TEST_F(Exchange, ABadFileNamesItsLineAndAppendsNothing) {
         EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
         EXPECT_EQ(ReadWholeFile(work_.file("home/poiupdates.upd")), damaged);
     }
+    // A file without a single camera is not the file meant: refused, and nothing is created.
+    std::remove(work_.file("home/poiupdates.upd").c_str());
+    for (const char* empty : {"<?xml version=\"1.0\"?><kml><Placemark><Point><coordinates>8,47</coordinates></Point>"
+                              "</Placemark></kml>",
+                              "<gpx></gpx>", "lat,lon,name\n\n"}) {
+        WriteWholeFile(work_.file("x"), empty);
+        const auto run = RunZarnikSync({"import-reports", "x"}, work_.path());
+        EXPECT_EQ(run.status, 1) << empty;
+        EXPECT_NE(run.err.find("x holds no camera"), std::string::npos) << run.err;
+        EXPECT_FALSE(testsupport::FileExists(work_.file("home/poiupdates.upd"))) << empty;
+    }
     EXPECT_EQ(RunZarnikSync({"import-reports", "missing.gpx"}, work_.path()).status, 1);
     EXPECT_EQ(RunZarnikSync({"export", "--format", "gpx", "--cache", "missing.cache", "--out", "o.gpx"}, work_.path()).status,
               1);
     EXPECT_FALSE(testsupport::FileExists(work_.file("o.gpx")));
+}
+
+// --out names what the user means: a link's target is replaced and the link stays, a FIFO's
+// reader gets the export, a full device and a folder are failures and stay what they were.
+TEST_F(Exchange, OutWritesWhatTheNameStandsFor) {
+    ASSERT_TRUE(service::WriteCacheFile(work_.file("few.cache"), cameras_.data(), 5));
+    const auto expected = RunZarnikSync({"export", "--format", "csv", "--cache", "few.cache"}, work_.path()).out;
+    ASSERT_FALSE(expected.empty());
+    const auto exportTo = [&](const std::string& out) {
+        return RunZarnikSync({"export", "--format", "csv", "--cache", "few.cache", "--out", out}, work_.path());
+    };
+    WriteWholeFile(work_.file("target.csv"), "old");
+    ASSERT_EQ(::symlink("target.csv", work_.file("link.csv").c_str()), 0);
+    ASSERT_EQ(exportTo("link.csv").status, 0);
+    struct stat info {};
+    ASSERT_EQ(::lstat(work_.file("link.csv").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(ReadWholeFile(work_.file("target.csv")), expected);
+
+    ASSERT_EQ(::mkfifo(work_.file("fifo").c_str(), 0600), 0);
+    const int reader = ::open(work_.file("fifo").c_str(), O_RDONLY | O_NONBLOCK);  // the export fits the pipe
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(exportTo("fifo").status, 0);
+    std::string got(expected.size() + 1, '\0');
+    got.resize(static_cast<std::size_t>(std::max<ssize_t>(0, ::read(reader, got.data(), got.size()))));
+    ::close(reader);
+    EXPECT_EQ(got, expected);
+
+    ASSERT_EQ(::mknod(work_.file("full").c_str(), S_IFCHR | 0600, makedev(1, 7)), 0);  // as /dev/full
+    ASSERT_EQ(::mkdir(work_.file("folder").c_str(), 0700), 0);
+    for (const auto& [out, says, kind] : {std::tuple{"full", "No space left on device", S_IFCHR},
+                                          std::tuple{"folder", "Is a directory", S_IFDIR},
+                                          std::tuple{"fifo", "", S_IFIFO}}) {
+        if (*says != '\0') {
+            const auto run = exportTo(out);
+            EXPECT_EQ(run.status, 1) << out;
+            EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
+        }
+        ASSERT_EQ(::lstat(work_.file(out).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & S_IFMT, static_cast<mode_t>(kind)) << out << " is still what it was";
+    }
+}
+
+// One table for the formats: what each writes for a camera, and what the filters keep.
+TEST_F(Exchange, EachFormatWritesWhatItsReadersExpect) {
+    std::vector<CameraRecord> cameras(4);
+    const auto camera = [&](std::size_t i, std::int32_t lat, std::int32_t lon, std::int32_t category, const char* name) {
+        cameras[i] = {};
+        cameras[i].latitude = lat;
+        cameras[i].longitude = lon;
+        cameras[i].direction = 90;
+        cameras[i].category = category;
+        cameras[i].extra = 50;
+        cameras[i].identifier = static_cast<std::int32_t>(i + 7);
+        cameras[i].flag = i == 0 ? 0 : 1;
+        std::strncpy(cameras[i].name, name, sizeof cameras[i].name - 1);
+    };
+    camera(0, 48137000, 11575000, 3, "Say \"Hi\" \\ <x>");
+    camera(1, -33900000, 151200000, 27515, "Sydney");
+    camera(2, 10000000, 179500000, 3, "East");
+    camera(3, 10000000, -179500000, 5, "West");
+    ASSERT_TRUE(service::WriteCacheFile(work_.file("four.cache"), cameras.data(), cameras.size()));
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> has;
+        std::vector<std::string> hasNot;
+    } cases[] = {
+        {{"--format", "gpx"}, {"<name>Say &quot;Hi&quot; \\ &lt;x&gt;</name><type>3</type><extensions>", "<type>27515</type>"}, {}},
+        {{"--format", "geojson"},
+         {"{\"type\":\"FeatureCollection\",\"features\":[\n{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\","
+          "\"coordinates\":[11.575000,48.137000]},\"properties\":{\"name\":\"Say \\\"Hi\\\" \\\\ <x>\",\"direction\":90,"
+          "\"category\":3,\"extra\":50,\"id\":7,\"personal\":true}},\n{",
+          "\"personal\":false}}]}\n"},
+         {}},
+        {{"--format", "kml"},
+         {"<Placemark><name>Say &quot;Hi&quot; \\ &lt;x&gt;</name><ExtendedData><Data name=\"direction\"><value>90</value>"
+          "</Data><Data name=\"category\"><value>3</value></Data>",
+          "<Point><coordinates>151.200000,-33.900000</coordinates></Point></Placemark>\n", "</Document></kml>\n"},
+         {}},
+        {{"--format", "csv", "--bbox", "0,179,20,-179"}, {"\"East\"", "\"West\""}, {"Sydney", "Say"}},
+        {{"--format", "csv", "--bbox=-34,151,-33,152"}, {"\"Sydney\""}, {"East", "West", "Say"}},
+        {{"--format", "csv", "--category", "3"}, {"\"Say", "\"East\""}, {"Sydney", "West"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"export", "--cache", "four.cache"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto run = RunZarnikSync(args, work_.path());
+        SCOPED_TRACE(run.out);
+        ASSERT_EQ(run.status, 0) << run.err;
+        for (const auto& text : c.has) EXPECT_NE(run.out.find(text), std::string::npos) << text;
+        for (const auto& text : c.hasNot) EXPECT_EQ(run.out.find(text), std::string::npos) << text;
+    }
+    const auto refused = RunZarnikSync({"export", "--format", "csv", "--cache", "four.cache", "--bbox", "20,0,10,5"}, work_.path());
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--bbox: the south edge lies north of the north edge"), std::string::npos) << refused.err;
+    // Headers as map programs spell them.
+    WriteWholeFile(work_.file("x.csv"), "Name,Y,LONG\nA,1.5,-2\n");
+    ASSERT_EQ(RunZarnikSync({"import-reports", "x.csv"}, work_.path()).status, 0);
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_EQ(Reports()[0].latitude, 1500000);
+    EXPECT_EQ(Reports()[0].longitude, -2000000);
+}
+
+class ExchangeFromService : public tooltest::ToolWithService {};
+
+// Names as the service sends them reach the exported files as it meant them: UTF-8 unchanged,
+// anything else read as Windows-1252, a character the 52-byte field cut in half dropped.
+TEST_F(ExchangeFromService, NamesReachTheExportedFilesUnchanged) {
+    std::string tokyo20 = "a", tokyo16 = "a";
+    for (int i = 0; i < 20; ++i) tokyo20 += "\xe6\x9d\xb1";
+    for (int i = 0; i < 16; ++i) tokyo16 += "\xe6\x9d\xb1";
+    const std::pair<std::string, std::string> names[] = {
+        {"M\xc3\xbcnchen Ring", "M\xc3\xbcnchen Ring"},
+        {"\xe6\x9d\xb1\xe4\xba\xac Ginza", "\xe6\x9d\xb1\xe4\xba\xac Ginza"},
+        {"Caf\xe9 \x80 5", "Caf\xc3\xa9 \xe2\x82\xac 5"},
+        {tokyo20, tokyo16},
+    };
+    for (std::size_t i = 0; i < std::size(names); ++i) AddOfficial(50000000, 10000000 + static_cast<int>(i), names[i].first);
+    ASSERT_EQ(RunZarnikSync({"settings", "set", "--name", poidbtest::kName, "--serial", poidbtest::kSerial, "--email",
+                             poidbtest::kEmail, "--url", "http://" + address_ + "/POIDataBase/"},
+                            work_.path())
+                  .status,
+              0);
+    const auto sync = RunZarnikSync({"sync", "--pc-only"}, work_.path());
+    ASSERT_EQ(sync.status, 0) << sync.err;
+    for (const auto& [format, before, after] : {std::tuple{"gpx", "<name>", "</name>"}, std::tuple{"csv", ",\"", "\","}}) {
+        const auto run = RunZarnikSync({"export", "--format", format}, work_.path());
+        ASSERT_EQ(run.status, 0) << run.err;
+        for (const auto& [sent, exported] : names) {
+            EXPECT_NE(run.out.find(before + exported + after), std::string::npos) << format << ": " << exported;
+        }
+    }
 }
 
 }  // namespace

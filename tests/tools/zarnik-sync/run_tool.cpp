@@ -17,10 +17,10 @@ std::string ToolPath() {
     return std::string(binary != nullptr ? binary : "build") + "/bin/zarnik-sync";
 }
 
-// Forks and runs the tool with its output going to the two files; gives the child's id.
+// Forks and runs the program (the tool unless named; a name without a slash is looked up in
+// PATH) with its output going to the two files; gives the child's id.
 pid_t Spawn(const std::vector<std::string>& args, const std::string& workingFolder, const std::string& outPath,
-            const std::string& errPath) {
-    const std::string tool = ToolPath();
+            const std::string& errPath, const std::string& tool = ToolPath()) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(tool.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -30,7 +30,7 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& workingFold
         const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(workingFolder.c_str()) != 0) _exit(126);
-        execv(tool.c_str(), argv.data());
+        execvp(tool.c_str(), argv.data());
         _exit(127);
     }
     return child;
@@ -39,10 +39,14 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& workingFold
 }  // namespace
 
 ToolRun RunZarnikSync(const std::vector<std::string>& args, const std::string& workingFolder) {
+    return RunProgram(ToolPath(), args, workingFolder);
+}
+
+ToolRun RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& workingFolder) {
     testsupport::TempDir capture;
     const std::string outPath = capture.file("stdout");
     const std::string errPath = capture.file("stderr");
-    const pid_t child = Spawn(args, workingFolder, outPath, errPath);
+    const pid_t child = Spawn(args, workingFolder, outPath, errPath, program);
     ToolRun run;
     int status = 0;
     if (child < 0 || waitpid(child, &status, 0) != child) return run;

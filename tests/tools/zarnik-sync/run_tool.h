@@ -14,6 +14,10 @@ struct ToolRun {
 // what it printed.
 ToolRun RunZarnikSync(const std::vector<std::string>& args, const std::string& workingFolder);
 
+// The same for any program (looked up in PATH when the name has no slash); status 127 when it
+// could not be started.
+ToolRun RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& workingFolder);
+
 // Starts build/bin/zarnik-sync without waiting for it, its output dropped; gives its process id.
 int StartZarnikSync(const std::vector<std::string>& args, const std::string& workingFolder);
 
