@@ -229,6 +229,7 @@ CServiceClient& Session::Client() {
 
 void Session::ResolveServiceAddress() {
     CServiceClient& client = Client();
+    client.NoteFailureCause({});  // only what the fetch below says counts for the notice
     serviceAddress_ = ResolveServiceBaseUrl(client, settings_);
     addressNotice_.clear();
     if (settings_.keyExists && serviceAddress_ == kAlternativeServiceBaseUrl && !client.failure_cause().empty()) {

@@ -64,6 +64,8 @@ public:
     service::Result MapErrorReply(const char* reply, const char* requestName);
 
     // ---- start-up and information requests ---------------------------------------------------
+    // 0 also when the file gives no address (baseUrl empty): failure_cause() then says why (the
+    // HTTP status of an error page, no "http:" address in it, one too long to hold).
     service::Result FetchServerUrl(const char* address, std::string& baseUrl);
     service::Result PingServer();
     service::Result FetchAlert(const char* body, std::string& text, std::size_t textLimit, std::int32_t& identifier);

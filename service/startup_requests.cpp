@@ -15,6 +15,8 @@ using service::Result;
 
 using service::StartsWith;
 
+namespace inet = platform::inet;
+
 namespace {
 
 // The start-up replies carry message texts of up to 1023 characters (an information record's
@@ -47,14 +49,26 @@ std::string FirstLine(std::string text) {
 
 Result CServiceClient::FetchServerUrl(const char* address, std::string& baseUrl) {
     baseUrl.clear();
-    const Result code = OpenStandaloneRequestAt(std::string(address ? address : "") + "vyosync.txt", "GET", "");
+    const std::string url = std::string(address ? address : "") + "vyosync.txt";
+    const Result code = OpenStandaloneRequestAt(url, "GET", "");
     if (code != Result::kOk) return code;
     ReplyPiece piece;
     if (!ReadPiece(piece)) return Result::kReadFailed;
     if (StartsWith(piece.text, "http:")) {
         const std::string text = FirstLine(std::string(piece.text, strnlen(piece.text, piece.length)));
         // An address too long for the base URL would be cut into a wrong one: take none.
-        if (text.size() < sizeof baseUrl_) baseUrl = text;
+        if (text.size() < sizeof baseUrl_) {
+            baseUrl = text;
+        } else {
+            failureCause_ = "fetching " + url + ": its address is longer than the " +
+                            std::to_string(sizeof baseUrl_ - 1) + " characters a service address may have";
+        }
+    } else if (const int status = inet::HttpStatus(request_); status != 200) {
+        // No address is no failure of the request, but the user who named the folder is told
+        // why theirs was not used; an error page says more by its status than by its text.
+        failureCause_ = "fetching " + url + ": the server answered HTTP status " + std::to_string(status);
+    } else {
+        failureCause_ = "fetching " + url + ": it holds no address beginning with http:";
     }
     CloseHandles();
     return Result::kOk;

@@ -23,15 +23,23 @@ inline void Describe(CLI::App& app) {
 }
 
 // For programs made of commands: with no words at all the help goes to standard error, and a
-// first word that is no command is named as such (CLI11 would only say one is required).
-// Gives -1 to go on, else the status to exit with.
+// command word (after the program's own options, and their values) that is no command is named
+// as such (CLI11 would only say one is required). Gives -1 to go on, else the status to exit with.
 inline int CheckCommandWord(CLI::App& app, int argc, char** argv) {
     if (argc < 2) {
         std::fputs(app.help().c_str(), stderr);
         return kExitUsage;
     }
-    const std::string word = argv[1];
-    if (word.empty() || word[0] == '-') return -1;
+    int at = 1;
+    while (at < argc && argv[at][0] == '-') {
+        const std::string option = argv[at++];
+        if (option == "--") return -1;
+        const CLI::Option* known = app.get_option_no_throw(option);  // "--timeout=5" is none: its value is in it
+        if (known != nullptr && known->get_items_expected_min() > 0) ++at;
+    }
+    if (at >= argc) return -1;  // options alone: the parser says what is missing
+    const std::string word = argv[at];
+    if (word.empty()) return -1;
     if (!app.get_subcommands([&](CLI::App* c) { return c->get_name() == word; }).empty()) return -1;
     std::fprintf(stderr, "%s: unknown command %s; '%s --help' lists them\n", app.get_name().c_str(), word.c_str(),
                  app.get_name().c_str());

@@ -2,7 +2,9 @@
 // describes the command line and runs the command chosen.
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "commands.h"
 
@@ -33,12 +35,43 @@ CLI::App* AddCommand(CLI::App& app, const char* name, const char* description, V
     return command;
 }
 
-void AddTimeout(CLI::App* command, int& seconds) {
-    command->add_option("--timeout", seconds,
-                        "give up on a service that does not answer for SECONDS (default: 30 to connect, 60 "
-                        "without a byte)")
+CLI::Option* AddTimeout(CLI::App* command, int& seconds) {
+    return command
+        ->add_option("--timeout", seconds,
+                     "give up on a service that does not answer for SECONDS (default: 30 to connect, 60 "
+                     "without a byte)")
         ->check(CLI::Range(1, 3600))
         ->type_name("SECONDS");
+}
+
+// Typed before the command, -q, -v and --timeout mean what they mean after it. They land in the
+// same places; the checks that CLI11 makes within one command are made here across the two.
+struct GlobalOptions {
+    CLI::Option* timeout = nullptr;
+    int timeoutSeconds = 0;
+};
+
+void AddGlobalOptions(CLI::App& app, Verbosity& verbosity, GlobalOptions& global) {
+    AddVerbosity(&app, verbosity);
+    global.timeout = AddTimeout(&app, global.timeoutSeconds);
+    global.timeout->description("sync and status: " + global.timeout->get_description());
+}
+
+// After every command's own options are in: a --timeout typed before the command goes to it,
+// unless it takes none (a limit silently dropped would mislead) or was given its own.
+void ApplyGlobalOptions(const GlobalOptions& global, const Verbosity& verbosity,
+                        std::initializer_list<std::pair<CLI::App*, int*>> timed) {
+    if (verbosity.quiet && verbosity.verbose) throw CLI::ExcludesError("--quiet", "--verbose");
+    if (global.timeout->count() == 0) return;
+    for (const auto& [command, seconds] : timed) {
+        if (!command->parsed()) continue;
+        if (command->count("--timeout") > 0) {
+            throw CLI::ValidationError("--timeout given twice, before and after " + command->get_name());
+        }
+        *seconds = global.timeoutSeconds;
+        return;
+    }
+    throw CLI::ValidationError("--timeout is taken only by sync and status");
 }
 
 }  // namespace
@@ -57,6 +90,8 @@ int Run(int argc, char** argv) {
     app.require_subcommand(1);
 
     Verbosity verbosity;
+    GlobalOptions global;
+    AddGlobalOptions(app, verbosity, global);
     std::function<int()> run;
 
     BuildMtcOptions build;
@@ -163,6 +198,8 @@ int Run(int argc, char** argv) {
                                   verbosity);
     import->add_option("FILE", reportsFile, "a .gpx or .csv file (as export writes them)")->required();
     import->callback([&] { run = [&] { return RunImportReports(reportsFile, verbosity); }; });
+
+    app.callback([&] { ApplyGlobalOptions(global, verbosity, {{syncCommand, &sync.timeoutSeconds}, {status, &statusTimeout}}); });
 
     if (const int status = zcli::CheckCommandWord(app, argc, argv); status >= 0) return status;
     if (const int status = zcli::Parse(app, argc, argv); status >= 0) return status;

@@ -70,6 +70,28 @@ TEST_F(SyncCommand, SettingsThenTwoSynchronisations) {
     EXPECT_EQ(RunZarnikSync({"sync"}, work_.path()).status, 1);  // the device side is not there
 }
 
+// A folder that the service does not have, or whose file holds no address, is told as plainly as
+// one that cannot be reached: the user learns why the built-in address is asked instead.
+TEST_F(SyncCommand, AServiceFolderWithoutAnAddressIsTold) {
+    const struct {
+        const char* folder;
+        const char* why;
+    } cases[] = {
+        {"/Wrong/", "/Wrong/vyosync.txt: the server answered HTTP status 404"},
+        {"/POIDataBase/ServerUp.php?/", "/POIDataBase/ServerUp.php?/vyosync.txt: it holds no address beginning with http:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        ASSERT_EQ(RunZarnikSync({"settings", "set", "--url", "http://" + address_ + c.folder}, work_.path()).status, 0);
+        const auto run = RunZarnikSync({"sync", "--pc-only"}, work_.path());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("the server-address file could not be fetched (fetching http://" + address_ + c.why +
+                               "); asking http://127.0.0.1/ instead"),
+                  std::string::npos)
+            << run.err;
+    }
+}
+
 }  // namespace
 
 namespace {
