@@ -45,7 +45,8 @@ std::string UrlProblem(const std::string& url) {
     if (Lower(url.substr(0, 7)) != "http://") return "the address must begin with http:// (the service speaks plain HTTP)";
     std::string host;
     std::string path;
-    if (!platform::inet::InternetCrackUrl(url.c_str(), host, path) || host.empty()) return "the address names no host";
+    std::string why;  // the refusal below says it for the user who types an address
+    if (!platform::inet::InternetCrackUrl(url.c_str(), host, path, why) || host.empty()) return "the address names no host";
     if (const std::string port = platform::inet::UrlPort(url.c_str()); !port.empty() && port != "80") {
         return "the service is always reached on port 80; an address naming port " + port +
                " would not be used as written";

@@ -22,7 +22,6 @@ constexpr std::size_t kMaxBuffered = std::size_t{256} * 1024;
 
 std::atomic<long> g_connectSeconds{30};
 std::atomic<long> g_silentSeconds{60};
-thread_local std::string t_lastError;
 
 struct SessionState {
     CURLM* multi = nullptr;
@@ -113,6 +112,7 @@ struct RequestHandle : Handle {
 
     void Report(bool finished);
     void NoteFailure();
+    std::string failure;  // why the call on it that failed last failed
 };
 
 std::once_flag g_curlInit;
@@ -163,13 +163,13 @@ bool ProxyConfigured() {
     return false;
 }
 
-bool HostResolves(const std::string& host) {
+bool HostResolves(const std::string& host, std::string& why) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     if (const int error = getaddrinfo(host.c_str(), nullptr, &hints, &found); error != 0) {
-        t_lastError = "cannot find the host " + host + ": " + gai_strerror(error);
+        why = "cannot find the host " + host + ": " + gai_strerror(error);
         return false;
     }
     freeaddrinfo(found);
@@ -217,7 +217,7 @@ void RequestHandle::Report(bool finished) {
 void RequestHandle::NoteFailure() {
     const std::string detail = errorText[0] != '\0' ? errorText : curl_easy_strerror(result);
     if (result != CURLE_OPERATION_TIMEDOUT) {
-        t_lastError = detail;
+        failure = detail;
         return;
     }
     curl_off_t connected = 0;
@@ -238,7 +238,7 @@ void RequestHandle::NoteFailure() {
         std::snprintf(text, sizeof text, "timed out after %.0f s: the service at %s stopped sending for %ld s",
                       SecondsSince(sent), host.c_str(), silentSeconds);
     }
-    t_lastError = text;
+    failure = text;
 }
 
 int CurlProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -276,7 +276,8 @@ bool RequestHandle::EndIfSilent() {
 
 }  // namespace
 
-HINTERNET InternetOpen(const char* agent) {
+HINTERNET InternetOpen(const char* agent, std::string& why) {
+    why.clear();
     InitCurl();
     auto session = std::make_unique<SessionHandle>();
     SessionState& s = *session->state;
@@ -284,7 +285,7 @@ HINTERNET InternetOpen(const char* agent) {
     s.multi = curl_multi_init();
     s.share = curl_share_init();
     if (!s.multi || !s.share) {
-        t_lastError = "the transfer library could not be started";
+        why = "the transfer library could not be started";
         return nullptr;
     }
     curl_share_setopt(s.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
@@ -292,12 +293,13 @@ HINTERNET InternetOpen(const char* agent) {
     return session.release();
 }
 
-bool InternetCrackUrl(const char* url, std::string& host, std::string& path) {
+bool InternetCrackUrl(const char* url, std::string& host, std::string& path, std::string& why) {
+    why.clear();
     if (url == nullptr) return false;
     const std::string text(url);
     const size_t scheme = text.find("://");
     if (scheme == std::string::npos || scheme == 0) {
-        t_lastError = "the address \"" + text + "\" is no http://HOST/... address";
+        why = "the address \"" + text + "\" is no http://HOST/... address";
         return false;
     }
     const size_t start = scheme + 3;
@@ -307,13 +309,16 @@ bool InternetCrackUrl(const char* url, std::string& host, std::string& path) {
     if (const size_t at = authority.rfind('@'); at != std::string::npos) authority.erase(0, at + 1);
     if (!authority.empty() && authority[0] == '[') {
         const size_t close = authority.find(']');
-        if (close == std::string::npos) return false;
+        if (close == std::string::npos) {
+            why = "the address \"" + text + "\" names no host";
+            return false;
+        }
         host = authority.substr(1, close - 1);
     } else {
         host = authority.substr(0, authority.find(':'));
     }
     if (host.empty() || host.find_first_of(" \t\r\n") != std::string::npos) {
-        t_lastError = "the address \"" + text + "\" names no host";
+        why = "the address \"" + text + "\" names no host";
         return false;
     }
     path = end < text.size() ? text.substr(end) : "/";
@@ -332,13 +337,22 @@ std::string UrlPort(const char* url) {
     if (const size_t at = authority.rfind('@'); at != std::string::npos) authority.erase(0, at + 1);
     const size_t colon = authority.rfind(':');
     if (colon == std::string::npos || authority.find(']', colon) != std::string::npos) return {};
+    if (authority[0] == '[' && authority.find(']') == std::string::npos) return {};  // no host, so no port either
     return authority.substr(colon + 1);
 }
 
-HINTERNET InternetConnect(HINTERNET session, const char* host, std::uint16_t port) {
+HINTERNET InternetConnect(HINTERNET session, const char* host, std::uint16_t port, std::string& why) {
+    why.clear();
     auto* s = As<SessionHandle>(session, Handle::Kind::kSession);
-    if (!s || !host || !*host) return nullptr;
-    if (!ProxyConfigured() && !HostResolves(host)) return nullptr;
+    if (!s) {
+        why = "no session is open";
+        return nullptr;
+    }
+    if (!host || !*host) {
+        why = "no host is named";
+        return nullptr;
+    }
+    if (!ProxyConfigured() && !HostResolves(host, why)) return nullptr;
     auto c = std::make_unique<ConnectionHandle>();
     c->session = s->state;
     c->host = host;
@@ -346,14 +360,18 @@ HINTERNET InternetConnect(HINTERNET session, const char* host, std::uint16_t por
     return c.release();
 }
 
-HINTERNET HttpOpenRequest(HINTERNET connection, const char* verb, const char* path) {
+HINTERNET HttpOpenRequest(HINTERNET connection, const char* verb, const char* path, std::string& why) {
+    why.clear();
     auto* c = As<ConnectionHandle>(connection, Handle::Kind::kConnection);
-    if (!c) return nullptr;
+    if (!c) {
+        why = "no connection is open";
+        return nullptr;
+    }
     auto r = std::make_unique<RequestHandle>();
     r->session = c->session;
     r->easy = curl_easy_init();
     if (!r->easy) {
-        t_lastError = "the transfer library could not make a request";
+        why = "the transfer library could not make a request";
         return nullptr;
     }
     r->path = path && *path ? path : "/";
@@ -397,7 +415,11 @@ HINTERNET HttpOpenRequest(HINTERNET connection, const char* verb, const char* pa
 
 bool HttpAddRequestHeaders(HINTERNET request, const char* headers) {
     auto* r = As<RequestHandle>(request, Handle::Kind::kRequest);
-    if (!r || !headers || r->added) return false;
+    if (!r) return false;
+    if (!headers || r->added) {
+        r->failure = r->added ? "the request has been sent already" : "no header lines are given";
+        return false;
+    }
     const std::string text(headers);
     size_t pos = 0;
     bool any = false;
@@ -408,23 +430,31 @@ bool HttpAddRequestHeaders(HINTERNET request, const char* headers) {
         pos = end + 2;
         if (line.empty()) continue;
         const size_t colon = line.find(':');
-        if (colon == std::string::npos || colon == 0) return false;
+        if (colon == std::string::npos || colon == 0) {
+            r->failure = "\"" + line + "\" is no header line";
+            return false;
+        }
         r->headers = curl_slist_append(r->headers, line.c_str());
         any = true;
     }
+    if (!any) r->failure = "no header lines are given";
     return any;
 }
 
 bool HttpSendRequest(HINTERNET request, const char* body, std::size_t length) {
     auto* r = As<RequestHandle>(request, Handle::Kind::kRequest);
-    if (!r || r->added) return false;
+    if (!r) return false;
+    if (r->added) {
+        r->failure = "the request has been sent already";
+        return false;
+    }
     if (r->post) {
         curl_easy_setopt(r->easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body ? length : 0));
         curl_easy_setopt(r->easy, CURLOPT_COPYPOSTFIELDS, body ? body : "");
     }
     curl_easy_setopt(r->easy, CURLOPT_HTTPHEADER, r->headers);
     if (curl_multi_add_handle(r->session->multi, r->easy) != CURLM_OK) {
-        t_lastError = "the transfer library could not start the request";
+        r->failure = "the transfer library could not start the request";
         return false;
     }
     r->added = true;
@@ -432,7 +462,7 @@ bool HttpSendRequest(HINTERNET request, const char* body, std::size_t length) {
     r->lastHeard = r->sent;
     while (!r->headersDone && !r->done) {
         if (!r->Pump()) {
-            t_lastError = "the transfer library failed";
+            r->failure = "the transfer library failed";
             return false;
         }
         if (!r->headersDone && !r->EndIfSilent()) r->Wait(1000);
@@ -458,7 +488,7 @@ bool InternetReadFile(HINTERNET request, void* buffer, std::uint32_t toRead, std
             continue;
         }
         if (!r->Pump()) {
-            t_lastError = "the transfer library failed";
+            r->failure = "the transfer library failed";
             return false;
         }
         if (r->Available() < toRead && !r->EndIfSilent()) r->Wait(1000);
@@ -492,7 +522,10 @@ void SetTimeouts(int connectSeconds, int silentSeconds) {
     if (silentSeconds >= 1) g_silentSeconds = silentSeconds;
 }
 
-std::string LastErrorText() { return t_lastError; }
+std::string RequestErrorText(HINTERNET request) {
+    const auto* r = As<RequestHandle>(request, Handle::Kind::kRequest);
+    return r ? r->failure : std::string();
+}
 
 int HttpStatus(HINTERNET request) {
     auto* r = As<RequestHandle>(request, Handle::Kind::kRequest);

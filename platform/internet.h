@@ -9,28 +9,33 @@
 // host and requests on it, each step a call of its own that can fail by itself. Built on
 // libcurl. A session keeps the cookies the service sets and its connections for reuse; a reply
 // is streamed to the caller in pieces and never held whole.
+//
+// Every failing call gives its own reason, in words for the user, and nothing else does: the
+// calls that make a handle (or split a URL) put it in their `why`, emptied when they succeed;
+// the calls on a request leave it with the request (RequestErrorText). An empty reason means the
+// failure has no more to say than which call failed.
 namespace platform::inet {
 
 struct Handle;
 using HINTERNET = Handle*;
 
 // Opens a session with the given agent name. Proxies set in the environment apply.
-HINTERNET InternetOpen(const char* agent);
+HINTERNET InternetOpen(const char* agent, std::string& why);
 
 // Splits a NUL-terminated URL into host name and path (with query). Any port written in the
 // URL is dropped: the caller decides the port. False for a URL with no "scheme://host".
-bool InternetCrackUrl(const char* url, std::string& host, std::string& path);
+bool InternetCrackUrl(const char* url, std::string& host, std::string& path, std::string& why);
 
 // The port written in a URL ("8080" of "http://host:8080/x"), empty when it names none. It is
 // never used for connecting; callers tell the user so.
 std::string UrlPort(const char* url);
 
 // Opens a connection handle to the host on the port. The host name must resolve (unless a
-// proxy is configured, which resolves it instead).
-HINTERNET InternetConnect(HINTERNET session, const char* host, std::uint16_t port);
+// proxy is configured, which resolves it instead): "cannot find the host ..." otherwise.
+HINTERNET InternetConnect(HINTERNET session, const char* host, std::uint16_t port, std::string& why);
 
 // Opens a request on a connection; a null verb means GET.
-HINTERNET HttpOpenRequest(HINTERNET connection, const char* verb, const char* path);
+HINTERNET HttpOpenRequest(HINTERNET connection, const char* verb, const char* path, std::string& why);
 
 // Adds header lines ("Name: value\r\n" each); a line that is no header fails.
 bool HttpAddRequestHeaders(HINTERNET request, const char* headers);
@@ -72,10 +77,10 @@ void SetTimeouts(int connectSeconds, int silentSeconds);
 // once. The default is none.
 void SetDeadline(HINTERNET session, std::chrono::steady_clock::time_point deadline);
 
-// Why the call of this thread that failed last failed, in words for the user: the host that
-// does not resolve, the transport's own account (refused, reset, timed out, and after how
-// long). Empty when no call has failed, or the failure has no more to say.
-std::string LastErrorText();
+// Why the call on this request that failed last failed: the transport's own account (refused,
+// reset, timed out, and after how long). Empty when none has failed, or the failure has no
+// more to say.
+std::string RequestErrorText(HINTERNET request);
 
 // The HTTP status of a request's reply; 0 before its headers arrived.
 int HttpStatus(HINTERNET request);

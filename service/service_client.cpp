@@ -71,9 +71,9 @@ void CServiceClient::SetTransferObserver(platform::inet::TransferObserver observ
 
 // The port written in an address is never used; a user who wrote one is told so, since the
 // failure would otherwise make no sense to them.
-void CServiceClient::NoteTransportFailure(const char* step, const std::string& url) {
+void CServiceClient::NoteTransportFailure(const char* step, const std::string& url, const std::string& why) {
     failureCause_ = std::string(step) + " " + url;
-    if (const std::string why = inet::LastErrorText(); !why.empty()) failureCause_ += ": " + why;
+    if (!why.empty()) failureCause_ += ": " + why;
     const std::string port = inet::UrlPort(url.c_str());
     if (!port.empty() && port != "80") {
         failureCause_ += " (the address names port " + port + ", but the service is always reached on port 80)";
@@ -86,9 +86,10 @@ void CServiceClient::NoteFileFailure(const std::string& path, int error) {
 
 Result CServiceClient::OpenStandaloneRequestAt(const std::string& url, const char* verb, const char* body) {
     CloseHandles();
-    session_ = inet::InternetOpen(kAgentName);
+    std::string why;
+    session_ = inet::InternetOpen(kAgentName, why);
     if (!session_) {
-        NoteTransportFailure("opening a session for", url);
+        NoteTransportFailure("opening a session for", url, why);
         return Result::kOpenSessionFailed;
     }
     if (transferObserver_) inet::SetTransferObserver(session_, transferObserver_);
@@ -99,28 +100,28 @@ Result CServiceClient::OpenStandaloneRequestAt(const std::string& url, const cha
     }
     std::string host;
     std::string urlPath;
-    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) {
-        NoteTransportFailure("reading the address", url);
+    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath, why)) {
+        NoteTransportFailure("reading the address", url, why);
         return Result::kCrackUrlFailed;
     }
-    connection_ = inet::InternetConnect(session_, host.c_str(), kServicePort);
+    connection_ = inet::InternetConnect(session_, host.c_str(), kServicePort, why);
     if (!connection_) {
-        NoteTransportFailure("connecting for", url);
+        NoteTransportFailure("connecting for", url, why);
         return Result::kConnectFailed;
     }
-    request_ = inet::HttpOpenRequest(connection_, verb, urlPath.c_str());
+    request_ = inet::HttpOpenRequest(connection_, verb, urlPath.c_str(), why);
     if (!request_) {
-        NoteTransportFailure("opening the request", url);
+        NoteTransportFailure("opening the request", url, why);
         return Result::kOpenRequestFailed;
     }
     const bool post = verb && std::strcmp(verb, "POST") == 0;
     if (post && !inet::HttpAddRequestHeaders(request_, kFormHeader)) {
-        NoteTransportFailure("adding the header to", url);
+        NoteTransportFailure("adding the header to", url, inet::RequestErrorText(request_));
         return Result::kAddHeaderFailed;
     }
     const char* data = body ? body : "";
     if (!inet::HttpSendRequest(request_, data, std::strlen(data))) {
-        NoteTransportFailure("sending", url);
+        NoteTransportFailure("sending", url, inet::RequestErrorText(request_));
         return Result::kSendFailed;
     }
     return Result::kOk;
@@ -130,27 +131,28 @@ Result CServiceClient::OpenSessionRequest(const char* verb, const char* path, co
     const std::string url = FullUrl(path);
     std::string host;
     std::string urlPath;
-    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath)) {
-        NoteTransportFailure("reading the address", url);
+    std::string why;
+    if (!inet::InternetCrackUrl(url.c_str(), host, urlPath, why)) {
+        NoteTransportFailure("reading the address", url, why);
         return Result::kSessionTransportFailed;
     }
     if (request_) {
         inet::InternetCloseHandle(request_);
         request_ = nullptr;
     }
-    request_ = inet::HttpOpenRequest(connection_, verb, urlPath.c_str());
+    request_ = inet::HttpOpenRequest(connection_, verb, urlPath.c_str(), why);
     if (!request_) {
-        NoteTransportFailure("opening the request", url);
+        NoteTransportFailure("opening the request", url, why);
         return Result::kSessionTransportFailed;
     }
     const bool post = verb && std::strcmp(verb, "POST") == 0;
     if (post && !inet::HttpAddRequestHeaders(request_, kFormHeader)) {
-        NoteTransportFailure("adding the header to", url);
+        NoteTransportFailure("adding the header to", url, inet::RequestErrorText(request_));
         return Result::kSessionTransportFailed;
     }
     const char* data = post && body ? body : "";
     if (!inet::HttpSendRequest(request_, data, std::strlen(data))) {
-        NoteTransportFailure("sending", url);
+        NoteTransportFailure("sending", url, inet::RequestErrorText(request_));
         return Result::kSessionTransportFailed;
     }
     return Result::kOk;
@@ -162,7 +164,7 @@ bool CServiceClient::ReadPiece(ReplyPiece& piece) {
     std::uint32_t got = 0;
     if (!inet::InternetReadFile(request_, piece.text, ReplyPiece::kMaxLength, &got)) {
         failureCause_ = "reading the reply";
-        if (const std::string why = inet::LastErrorText(); !why.empty()) failureCause_ += ": " + why;
+        if (const std::string why = inet::RequestErrorText(request_); !why.empty()) failureCause_ += ": " + why;
         return false;
     }
     piece.length = got;

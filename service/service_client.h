@@ -146,8 +146,8 @@ private:
     service::Result ReadCameraList(const char* requestName, const char* prefix, ListStart start, service::ListKind kind,
                                 const std::function<bool(const service::CameraRecord&)>& store);
     std::string FullUrl(const char* path) const;
-    // Notes the transport's account of a failed step, with what is worth knowing about the URL.
-    void NoteTransportFailure(const char* step, const std::string& url);
+    // Notes the failed step with the reason its call gave, and what is worth knowing about the URL.
+    void NoteTransportFailure(const char* step, const std::string& url, const std::string& why);
     void NoteFileFailure(const std::string& path, int error);
 
     platform::WorkFolder folder_;

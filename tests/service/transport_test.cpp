@@ -34,17 +34,35 @@ TEST_F(TransportTest, EachFailingStepHasItsOwnCode) {
     });
     ASSERT_TRUE(resetting.ok());
 
+    const std::string refused = "http://" + testsupport::UnusedLoopbackAddress() + "/";
+    // Each row's cause is its own failing call's, whatever the row before it said: a session
+    // request with no connection has nothing to add to that.
     const struct {
         const char* name;
         std::string baseUrl;
         service::Result sendCode;  // what opening and sending give
         bool readFails;
+        std::string cause;         // of the standalone request: whole, or its start up to ": "
+        std::string sessionCause;
     } cases[] = {
-        {"no host in the URL", "not a url/", service::Result::kCrackUrlFailed, false},
-        {"empty host", "http:///", service::Result::kCrackUrlFailed, false},
-        {"unresolvable host", "http://no-such-host.invalid/", service::Result::kConnectFailed, false},
-        {"refused connection", "http://" + testsupport::UnusedLoopbackAddress() + "/", service::Result::kSendFailed, false},
-        {"reset mid-reply", resetting.BaseUrl(), service::Result::kOk, true},
+        {"no host in the URL", "not a url/", service::Result::kCrackUrlFailed, false,
+         "reading the address not a url/POIDataBase/LoGon.php: the address \"not a url/POIDataBase/LoGon.php\" is no "
+         "http://HOST/... address",
+         "reading the address not a url/POIDataBase/mut.php: the address \"not a url/POIDataBase/mut.php\" is no"},
+        {"empty host", "http:///", service::Result::kCrackUrlFailed, false,
+         "reading the address http:///POIDataBase/LoGon.php: the address \"http:///POIDataBase/LoGon.php\" names no host",
+         "reading the address http:///POIDataBase/mut.php: the address"},
+        {"unresolvable host", "http://no-such-host.invalid/", service::Result::kConnectFailed, false,
+         "connecting for http://no-such-host.invalid/POIDataBase/LoGon.php: cannot find the host no-such-host.invalid: ",
+         "opening the request http://no-such-host.invalid/POIDataBase/mut.php: no connection is open"},
+        {"refused connection", refused, service::Result::kSendFailed, false,
+         "sending " + refused + "POIDataBase/LoGon.php: ",
+         "opening the request " + refused + "POIDataBase/mut.php: no connection is open"},
+        {"unclosed bracket", "http://[::1/", service::Result::kCrackUrlFailed, false,
+         "reading the address http://[::1/POIDataBase/LoGon.php: the address \"http://[::1/POIDataBase/LoGon.php\" names no host",
+         "reading the address http://[::1/POIDataBase/mut.php: the address"},
+        {"reset mid-reply", resetting.BaseUrl(), service::Result::kOk, true, "reading the reply: ",
+         "opening the request " + resetting.BaseUrl() + "POIDataBase/mut.php: no connection is open"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -55,9 +73,16 @@ TEST_F(TransportTest, EachFailingStepHasItsOwnCode) {
             service::ReplyPiece piece;
             EXPECT_EQ(client.ReadLastPiece(piece), !c.readFails);
         }
+        if (c.cause.back() == ' ') {  // the transport's own words follow
+            EXPECT_EQ(client.failure_cause().rfind(c.cause, 0), 0U) << client.failure_cause();
+            EXPECT_GT(client.failure_cause().size(), c.cause.size()) << "no reason given";
+        } else {
+            EXPECT_EQ(client.failure_cause(), c.cause);
+        }
         client.CloseHandles();
         // On the session of a logon that never happened, every failure is the single code 1.
         EXPECT_EQ(client.OpenSessionRequest(nullptr, "POIDataBase/mut.php", nullptr), service::Result::kSessionTransportFailed);
+        EXPECT_EQ(client.failure_cause().rfind(c.sessionCause, 0), 0U) << client.failure_cause();
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "run_tool.h"
 #include "tool_fixture.h"
@@ -73,22 +74,16 @@ TEST_F(SyncCommand, SettingsThenTwoSynchronisations) {
 // A folder that the service does not have, or whose file holds no address, is told as plainly as
 // one that cannot be reached: the user learns why the built-in address is asked instead.
 TEST_F(SyncCommand, AServiceFolderWithoutAnAddressIsTold) {
-    const struct {
-        const char* folder;
-        const char* why;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {  // the folder, and why it gave no address
         {"/Wrong/", "/Wrong/vyosync.txt: the server answered HTTP status 404"},
         {"/POIDataBase/ServerUp.php?/", "/POIDataBase/ServerUp.php?/vyosync.txt: it holds no address beginning with http:"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.folder);
-        ASSERT_EQ(RunZarnikSync({"settings", "set", "--url", "http://" + address_ + c.folder}, work_.path()).status, 0);
+    for (const auto& [folder, why] : cases) {
+        ASSERT_EQ(RunZarnikSync({"settings", "set", "--url", "http://" + address_ + folder}, work_.path()).status, 0);
         const auto run = RunZarnikSync({"sync", "--pc-only"}, work_.path());
         EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.err.find("the server-address file could not be fetched (fetching http://" + address_ + c.why +
-                               "); asking http://127.0.0.1/ instead"),
-                  std::string::npos)
-            << run.err;
+        EXPECT_NE(run.err.find("the server-address file could not be fetched (fetching http://" + address_ + why +
+                               "); asking http://127.0.0.1/ instead"), std::string::npos) << run.err;
     }
 }
 
