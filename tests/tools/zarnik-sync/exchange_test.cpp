@@ -223,22 +223,10 @@ TEST_F(Exchange, OutWritesWhatTheNameStandsFor) {
 
 // One table for the formats: what each writes for a camera, and what the filters keep.
 TEST_F(Exchange, EachFormatWritesWhatItsReadersExpect) {
-    std::vector<CameraRecord> cameras(4);
-    const auto camera = [&](std::size_t i, std::int32_t lat, std::int32_t lon, std::int32_t category, const char* name) {
-        cameras[i] = {};
-        cameras[i].latitude = lat;
-        cameras[i].longitude = lon;
-        cameras[i].direction = 90;
-        cameras[i].category = category;
-        cameras[i].extra = 50;
-        cameras[i].identifier = static_cast<std::int32_t>(i + 7);
-        cameras[i].flag = i == 0 ? 0 : 1;
-        std::strncpy(cameras[i].name, name, sizeof cameras[i].name - 1);
-    };
-    camera(0, 48137000, 11575000, 3, "Say \"Hi\" \\ <x>");
-    camera(1, -33900000, 151200000, 27515, "Sydney");
-    camera(2, 10000000, 179500000, 3, "East");
-    camera(3, 10000000, -179500000, 5, "West");
+    const std::vector<CameraRecord> cameras = {{48137000, 11575000, 90, 3, "Say \"Hi\" \\ <x>", 50, 7, 0},
+                                               {-33900000, 151200000, 90, 27515, "Sydney", 50, 8, 1},
+                                               {10000000, 179500000, 90, 3, "East", 50, 9, 1},
+                                               {10000000, -179500000, 90, 5, "West", 50, 10, 1}};
     ASSERT_TRUE(service::WriteCacheFile(work_.file("four.cache"), cameras.data(), cameras.size()));
     const struct {
         std::vector<std::string> args;
