@@ -33,7 +33,7 @@ bool FinalName(std::string path, std::string& final) {
         }
         std::string next(target.data(), static_cast<std::size_t>(length));
         const std::size_t slash = path.rfind('/');
-        if (!next.empty() && next[0] != '/' && slash != std::string::npos) next = path.substr(0, slash + 1) + next;
+        if (!next.empty() && next[0] != '/' && slash != std::string::npos) next.insert(0, path, 0, slash + 1);
         path = next;
     }
     errno = ELOOP;

@@ -90,7 +90,7 @@ TEST_F(CommandLine, UsageErrorsExitWithTwoAndSayWhat) {
         {{"sync", "-q", "-v"}, "--verbose"},
         {{"status", "--pc-only"}, "--pc-only"},
         {{"export"}, "--format"},
-        {{"export", "--format", "kml"}, "kml"},
+        {{"export", "--format", "shp"}, "shp"},
         {{"import-reports"}, "FILE"},
         {{"settings", "frob"}, "frob"},
         {{"settings", "set"}, "give at least one"},

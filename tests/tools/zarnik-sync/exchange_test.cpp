@@ -26,6 +26,7 @@ using service::CameraRecord;
 using testsupport::ReadWholeFile;
 using testsupport::TempDir;
 using testsupport::WriteWholeFile;
+using tooltest::RunProgram;
 using tooltest::RunZarnikSync;
 
 // Cameras that try every corner: the poles and the date line, negative positions below one
@@ -222,22 +223,10 @@ TEST_F(Exchange, OutWritesWhatTheNameStandsFor) {
 
 // One table for the formats: what each writes for a camera, and what the filters keep.
 TEST_F(Exchange, EachFormatWritesWhatItsReadersExpect) {
-    std::vector<CameraRecord> cameras(4);
-    const auto camera = [&](std::size_t i, std::int32_t lat, std::int32_t lon, std::int32_t category, const char* name) {
-        cameras[i] = {};
-        cameras[i].latitude = lat;
-        cameras[i].longitude = lon;
-        cameras[i].direction = 90;
-        cameras[i].category = category;
-        cameras[i].extra = 50;
-        cameras[i].identifier = static_cast<std::int32_t>(i + 7);
-        cameras[i].flag = i == 0 ? 0 : 1;
-        std::strncpy(cameras[i].name, name, sizeof cameras[i].name - 1);
-    };
-    camera(0, 48137000, 11575000, 3, "Say \"Hi\" \\ <x>");
-    camera(1, -33900000, 151200000, 27515, "Sydney");
-    camera(2, 10000000, 179500000, 3, "East");
-    camera(3, 10000000, -179500000, 5, "West");
+    const std::vector<CameraRecord> cameras = {{48137000, 11575000, 90, 3, "Say \"Hi\" \\ <x>", 50, 7, 0},
+                                               {-33900000, 151200000, 90, 27515, "Sydney", 50, 8, 1},
+                                               {10000000, 179500000, 90, 3, "East", 50, 9, 1},
+                                               {10000000, -179500000, 90, 5, "West", 50, 10, 1}};
     ASSERT_TRUE(service::WriteCacheFile(work_.file("four.cache"), cameras.data(), cameras.size()));
     const struct {
         std::vector<std::string> args;
@@ -278,6 +267,45 @@ TEST_F(Exchange, EachFormatWritesWhatItsReadersExpect) {
     ASSERT_EQ(Reports().size(), 1u);
     EXPECT_EQ(Reports()[0].latitude, 1500000);
     EXPECT_EQ(Reports()[0].longitude, -2000000);
+}
+
+// Programs nobody here wrote, GDAL's ogrinfo and gpsbabel (scripts/setup installs both), find
+// every camera of each format at its position, and the files gpsbabel writes import whole.
+TEST_F(Exchange, MapProgramsReadEveryExportAndWriteFilesTheImportTakes) {
+    const auto degrees = [](std::int32_t micro) {
+        const std::string digits = std::to_string(std::llabs(micro) + 1000000000LL);  // 1 and ten digits
+        return (micro < 0 ? "-" : "") + std::to_string(std::llabs(micro) / 1000000) + "." + digits.substr(digits.size() - 6);
+    };
+    std::string expected;  // "lat,lon" lines, as gpsbabel's unicsv writes them
+    for (const CameraRecord& r : cameras_) expected += degrees(r.latitude) + "," + degrees(r.longitude) + "\n";
+    const auto positions = [](const std::string& unicsv) {  // No,Latitude,Longitude,Name...
+        std::string lines;
+        for (std::size_t at = unicsv.find('\n'); at + 1 < unicsv.size(); at = unicsv.find('\n', at + 1)) {
+            const std::size_t lat = unicsv.find(',', at) + 1;
+            lines += unicsv.substr(lat, unicsv.find(',', unicsv.find(',', lat) + 1) - lat) + "\n";
+        }
+        return lines;
+    };
+    for (const auto& [format, babel] : {std::pair{"gpx", "gpx"}, std::pair{"csv", "unicsv"}, std::pair{"geojson", "geojson"},
+                                        std::pair{"kml", "kml"}}) {
+        SCOPED_TRACE(format);
+        const std::string file = std::string("cameras.") + format;
+        ASSERT_EQ(RunZarnikSync({"export", "--format", format, "--cache", "cameras.cache", "--out", file}, work_.path()).status, 0);
+        const auto info = RunProgram("ogrinfo", {"-ro", "-so", "-al", file}, work_.path());
+        EXPECT_NE(info.out.find("Feature Count: 3000"), std::string::npos) << "ogrinfo (gdal-bin): " << info.out << info.err;
+        const auto read = RunProgram("gpsbabel", {"-i", babel, "-f", file, "-o", "unicsv", "-F", "-"}, work_.path());
+        ASSERT_EQ(read.status, 0) << "gpsbabel: " << read.err;
+        EXPECT_EQ(positions(read.out), expected);
+    }
+    for (const char* written : {"gpx", "unicsv"}) {
+        SCOPED_TRACE(written);
+        std::remove(work_.file("home/poiupdates.upd").c_str());
+        ASSERT_EQ(RunProgram("gpsbabel", {"-i", "unicsv", "-f", "cameras.csv", "-o", written, "-F", "babel"}, work_.path()).status, 0);
+        ASSERT_EQ(RunZarnikSync({"import-reports", "babel"}, work_.path()).status, 0);
+        std::string imported;
+        for (const auto& r : Reports()) imported += degrees(r.latitude) + "," + degrees(r.longitude) + "\n";
+        EXPECT_EQ(imported, expected);
+    }
 }
 
 class ExchangeFromService : public tooltest::ToolWithService {};
