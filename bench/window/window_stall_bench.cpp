@@ -14,7 +14,6 @@
 #include <string>
 
 #include "bench/poidb/bench_support.h"
-#include "device/device_link.h"
 #include "engine/session.h"
 #include "platform/settings.h"
 #include "temp_dir.h"
@@ -102,7 +101,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "device emulator: %s\n", error.c_str());
         return 1;
     }
-    theKlxpClient.SetAddress(agent.address().c_str());
+    setenv("ZARNIK_DEVICE", agent.address().c_str(), 1);  // read by the link when its profile loads
 
     constexpr std::uint32_t kWiLinkModel = 2;
     platform::Registration who;
