@@ -18,6 +18,7 @@
 #include "platform/output_file.h"
 #include "platform/registry.h"
 #include "platform/registry_store.h"
+#include "platform/resources.h"
 #include "platform/user_folders.h"
 #include "platform/version.h"
 #include "service/cache_file.h"
@@ -81,7 +82,9 @@ const char* StoredName(Setting setting) {
     return "";
 }
 
-Session::Session() : serviceAddress_(kAlternativeServiceBaseUrl), link_(std::make_unique<CDeviceLink>()) {}
+Session::Session() : serviceAddress_(kAlternativeServiceBaseUrl), link_(std::make_unique<CDeviceLink>()) {
+    texts_.Load(platform::LanguagePackFolder(), platform::kEnglishLocale);  // English until a language is loaded
+}
 
 Session::~Session() = default;
 
@@ -97,11 +100,16 @@ Outcome Session::OpenWorkingFolder(FolderUse use) {
     folderOpen_ = true;
     link_->SetWorkFolder(folder_);
     client_.reset();  // a client works on the folder it was made for
-    if (use == FolderUse::kCreateAndLock) {
-        auto lock = std::make_unique<platform::FolderLock>();
-        if (!lock->Acquire(folder_.root(), error)) return {PcFailure::kWorkingFolder, error};
-        lock_ = std::move(lock);
-    }
+    if (use == FolderUse::kCreateAndLock) return LockWorkingFolder();
+    return {};
+}
+
+Outcome Session::LockWorkingFolder() {
+    if (lock_) return {};
+    auto lock = std::make_unique<platform::FolderLock>();
+    std::string error;
+    if (!lock->Acquire(folder_.root(), error)) return {PcFailure::kWorkingFolder, error};
+    lock_ = std::move(lock);
     return {};
 }
 
@@ -109,12 +117,60 @@ Outcome Session::OpenWorkingFolder(FolderUse use) {
 
 Outcome Session::LoadSettings() {
     if (std::string problem = StoreProblem(); !problem.empty()) return {PcFailure::kSettingsStore, problem};
+    TakeSettingsSnapshot();
+    language_ = settings_.language;
+    texts_.Load(platform::LanguagePackFolder(), language_);  // English is built in: never fails
+    return {};
+}
+
+Outcome Session::SettingsStorePlace() {
+    if (std::string problem = platform::SettingsStoreLocationProblem(); !problem.empty()) {
+        return {PcFailure::kSettingsStore, problem};
+    }
+    return {};
+}
+
+void Session::TakeSettingsSnapshot() {
     settings_ = platform::ReadStoredSettings();
     platform::Registration complete;  // the same texts, read only to learn that none is missing
     registrationComplete_ = platform::ReadRegistration(complete);
-    texts_.Load(platform::LanguagePackFolder(), settings_.language);  // English is built in: never fails
+}
+
+void Session::ChooseLanguage(const std::string& locale) {
+    language_ = HasLanguagePack(locale) ? locale : std::string(platform::kEnglishLocale);
+    texts_.Load(platform::LanguagePackFolder(), language_);
+}
+
+bool Session::HasLanguagePack(const std::string& locale) {
+    return platform::HasLanguagePack(platform::LanguagePackFolder(), locale);
+}
+
+const platform::StringTable& Session::EnglishTexts() {
+    static const platform::StringTable english = [] {
+        platform::StringTable table;
+        table.Load(platform::LanguagePackFolder(), platform::kEnglishLocale);
+        return table;
+    }();
+    return english;
+}
+
+std::string Session::ResourceFolder() { return platform::ResourceFolder(); }
+
+const char* Session::ProductText() { return platform::version::kProduct; }
+
+Outcome Session::StoreRegistration(const platform::Registration& who, const std::string& language,
+                                   std::uint32_t device) {
+    if (!platform::SaveRegistration(who, language.c_str(), device)) {
+        // The store's own account names the file, so that whoever repairs it knows where to look.
+        std::string cause = platform::SettingsStoreProblem();
+        if (cause.empty()) cause = "cannot write the settings store " + platform::SettingsStorePath();
+        return {PcFailure::kSettingsStore, {}, cause};
+    }
+    TakeSettingsSnapshot();
     return {};
 }
+
+void Session::ForgetLocalCache() { folder_.Delete(platform::pcfile::kLocalCache); }
 
 std::string Session::SettingsStorePath() { return platform::SettingsStorePath(); }
 
@@ -243,6 +299,12 @@ void Session::ResolveServiceAddress() {
     client.SetBaseUrl(serviceAddress_.c_str());
 }
 
+void Session::UseServiceAddress(const std::string& address) {
+    serviceAddress_ = address;
+    addressNotice_.clear();
+    if (client_) client_->SetBaseUrl(serviceAddress_.c_str());
+}
+
 Outcome Session::OpenForService() {
     if (Outcome opened = OpenWorkingFolder(FolderUse::kCreateAndLock); !opened.ok()) return opened;
     if (Outcome loaded = LoadSettings(); !loaded.ok()) return loaded;
@@ -257,7 +319,7 @@ void Session::ReportTransfers(IProgressSink* progress) { engine::ReportTransfers
 Outcome Session::RunStartupExchanges(IProgressSink& progress, IInformationSink& information, int timeLimitSeconds,
                                      StartupExchangesResult& result) {
     CServiceClient& client = Client();
-    result = engine::RunStartupExchanges(client, texts_, settings_.language, settings_.alertId, std::time(nullptr),
+    result = engine::RunStartupExchanges(client, texts_, language_.c_str(), settings_.alertId, std::time(nullptr),
                                          progress, information, timeLimitSeconds);
     settings_.alertId = result.lastAlertId;
     if (!result.serviceAnswered) {
@@ -268,7 +330,7 @@ Outcome Session::RunStartupExchanges(IProgressSink& progress, IInformationSink& 
 
 bool Session::OpenInformation(InformationMessage& message) {
     CServiceClient& client = Client();
-    char text[sizeof(service::InfoRecord::text)];
+    char text[sizeof(service::InfoRecord::text)] = {};
     std::int32_t identifier = -1;
     if (client.OpenInfoCache(identifier, text) != service::InfoCacheResult::kDone) return false;
     message.id = identifier;
@@ -280,7 +342,7 @@ bool Session::OpenInformation(InformationMessage& message) {
 
 bool Session::NextInformation(InformationMessage& message) {
     if (message.atLast) return false;
-    char text[sizeof(service::InfoRecord::text)];
+    char text[sizeof(service::InfoRecord::text)] = {};
     bool second = false;
     message.id = Client().NextInfoRecord(text, message.atLast, second);
     message.text = text;
@@ -290,7 +352,7 @@ bool Session::NextInformation(InformationMessage& message) {
 
 bool Session::PreviousInformation(InformationMessage& message) {
     if (message.atFirst) return false;
-    char text[sizeof(service::InfoRecord::text)];
+    char text[sizeof(service::InfoRecord::text)] = {};
     bool first = false;
     message.id = Client().PreviousInfoRecord(text, first, message.atFirst);
     message.text = text;
@@ -312,7 +374,11 @@ Outcome Session::TestLogon(const platform::Registration& who) {
     CServiceClient& client = Client();
     const service::Result code = client.TestLogon(who);
     if (code == service::Result::kOk || code == service::Result::kFullRetrievalDemanded) return {};
-    return {service::Code(code), ErrorTextForCode(static_cast<std::uint32_t>(service::Code(code)), texts_),
+    const std::int32_t number = service::Code(code);
+    const bool ownText = number >= service::Code(service::Result::kCameraFileFailed) &&
+                         number <= service::Code(service::Result::kNoServiceAddress);
+    return {number,
+            ownText ? ErrorTextForCode(static_cast<std::uint32_t>(number), texts_) : texts_.Text(text::kConnectionTestFailed),
             client.failure_cause()};
 }
 

@@ -84,6 +84,9 @@ public:
     // commands that only read), created when missing, or created and locked (one synchronisation
     // or import per folder at a time). kWorkingFolder with the reason when that is impossible.
     Outcome OpenWorkingFolder(FolderUse use);
+    // Takes the lock of the open working folder (kCreateAndLock does it with the opening):
+    // kWorkingFolder with the reason when another holds it. The lock lasts as long as the session.
+    Outcome LockWorkingFolder();
     const platform::WorkFolder& folder() const { return folder_; }
     // The PC files of the working folder a front end names to the user.
     std::string LocalCachePath() const { return folder_.Path(platform::pcfile::kLocalCache); }
@@ -95,6 +98,24 @@ public:
     // is no pack for it). kSettingsStore, and nothing read, when the store has no place or
     // cannot be read or parsed: a damaged store is never replaced.
     Outcome LoadSettings();
+    // The steps of LoadSettings for a front end that takes them in its own order: whether the
+    // store has a place at all (kSettingsStore when not; a damaged store is no failure here), and
+    // the snapshot alone (a store that cannot be read gives the start values), leaving the
+    // language of the run as it is.
+    static Outcome SettingsStorePlace();
+    void TakeSettingsSnapshot();
+    // The language the run speaks to the user and asks the service in: the locale given when
+    // its pack is there, else English. Until a language is loaded or chosen the run is English;
+    // LoadSettings makes it the stored one as stored.
+    void ChooseLanguage(const std::string& locale);
+    const std::string& language() const { return language_; }
+    static bool HasLanguagePack(const std::string& locale);
+    // The program's English texts, whatever language the run speaks.
+    static const platform::StringTable& EnglishTexts();
+    // The folder of the help pages and pictures.
+    static std::string ResourceFolder();
+    // The product and version as the window shows them.
+    static const char* ProductText();
     const platform::StoredSettings& settings() const { return settings_; }
     // "Registrar", "Email" and "Serial" were all stored, as texts.
     bool registration_complete() const { return registrationComplete_; }
@@ -108,12 +129,20 @@ public:
     Outcome SaveSettings(const SettingsChange& change, std::string& warning);
     // Removes one value; a value or key already missing is no failure.
     Outcome ClearSetting(Setting setting);
+    // Stores the registration, language and device model as the settings dialogs give them, and
+    // takes the snapshot again; the run's language stays. kSettingsStore with the store's own
+    // account as the cause (and an empty message: the front end words it) when it was refused.
+    Outcome StoreRegistration(const platform::Registration& who, const std::string& language, std::uint32_t device);
+    // Deletes ".\local.cache": it belongs to the user whose data were just changed.
+    void ForgetLocalCache();
 
     // ---- the service -------------------------------------------------------------------------
     // The service base URL, resolved once: the server-address file of the "Url" folder (or of
     // the default folder) when the settings key exists, else the alternative address. Never
     // fails; address_notice() says why the "Url" folder's file was not used when that is known.
     void ResolveServiceAddress();
+    // Uses the address given as it stands, without resolving.
+    void UseServiceAddress(const std::string& address);
     const std::string& service_address() const { return serviceAddress_; }
     const std::string& address_notice() const { return addressNotice_; }
     // What a command that talks to the service does first: the folder created and locked, the
@@ -148,7 +177,9 @@ public:
     // The Synchronise page's counts of the service and the PC; kNoRegistration when the
     // registration is incomplete, else the code and cause of a service that did not answer.
     Outcome QueryServiceSummary(ServiceSummary& summary);
-    // A logon with the data given, as the settings dialogs test them before storing.
+    // A logon with the data given, as the settings dialogs test them before storing. A refusal
+    // gives the text of its result code, so that only an unknown user is told so; a code without
+    // a text of its own says the test failed.
     Outcome TestLogon(const platform::Registration& who);
 
     // ---- the device --------------------------------------------------------------------------
@@ -170,6 +201,8 @@ public:
     PersonalResult RestoreReports();
     PersonalResult DeleteReports(const std::function<bool()>& confirm);
     StoredBackup ExamineBackup() const;
+    // The link itself, for a front end's tests that point it at an emulated device.
+    CDeviceLink& device_link() { return *link_; }
 
     // ---- the PC files ------------------------------------------------------------------------
     // The camera file from a camera cache; with no cameras nothing is written and the summary
@@ -197,6 +230,7 @@ private:
     platform::StoredSettings settings_;
     bool registrationComplete_ = false;
     platform::StringTable texts_;
+    std::string language_ = platform::kEnglishLocale;
     std::string serviceAddress_;
     std::string addressNotice_;
     std::unique_ptr<CServiceClient> client_;

@@ -3,7 +3,6 @@
 #include <string>
 #include <string_view>
 
-#include "engine/app_config.h"
 #include "engine/user_feedback.h"
 #include "platform/settings.h"
 #include "platform/version.h"

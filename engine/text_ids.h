@@ -15,6 +15,7 @@ inline constexpr unsigned kUploadFailedSummary = 155;
 inline constexpr unsigned kSummary = 156;
 inline constexpr unsigned kStartupTitle = 158;
 inline constexpr unsigned kFullSynchronisationDue = 159;
+inline constexpr unsigned kConnectionTestFailed = 160;
 inline constexpr unsigned kUpdateCaption = 164;
 inline constexpr unsigned kDeviceInfo = 170;
 inline constexpr unsigned kPcInfo = 171;

@@ -3,8 +3,6 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
-#include "engine/app_config.h"
-#include "service/service_client.h"
 #include "ui/dialog_units.h"
 #include "ui/fonts.h"
 #include "ui/texts.h"
@@ -75,22 +73,18 @@ CPage::CPage(QWidget* parent) : CDialogSK(parent) {
 
 }  // namespace ui
 
-CVyoOnline::CVyoOnline(QWidget* parent, const AppConfig& config, const platform::WorkFolder& folder)
+CVyoOnline::CVyoOnline(QWidget* parent, engine::Session& session)
     : CPage(parent),
-      client_(std::make_unique<CServiceClient>(folder)),
+      session_(session),
       title_(ui::MakeTitle(this, ui::DluRect(15, 8, 114, 18))),
       text_(ui::MakeSunkenText(this, ui::DluRect(19, 55, 405, 130))),
       prev_(ui::MakeButton(this, ui::DluRect(17, 194, 62, 19))),
       next_(ui::MakeButton(this, ui::DluRect(365, 195, 62, 19))) {
     prev_->setEnabled(false);
     next_->setEnabled(false);
-    client_->SetBaseUrl(config.baseUrl);
-
-    std::int32_t identifier = 0;
-    char text[sizeof(service::InfoRecord::text)] = {};
-    if (client_->OpenInfoCache(identifier, text) == service::InfoCacheResult::kDone) {
-        if (client_->info_count() >= 2) next_->setEnabled(true);
-        text_->setText(ui::FromOutside(text));
+    if (session_.OpenInformation(message_)) {
+        next_->setEnabled(!message_.atLast);
+        text_->setText(ui::FromOutside(message_.text));
     }
     title_->setText(ui::FromOutside(ui::Text(kInformationTitle)));
     prev_->setText(ui::FromOutside(ui::Text(kPrevText)));
@@ -99,26 +93,21 @@ CVyoOnline::CVyoOnline(QWidget* parent, const AppConfig& config, const platform:
     connect(next_, &QPushButton::clicked, this, &CVyoOnline::OnNext);
 }
 
-CVyoOnline::~CVyoOnline() = default;
+CVyoOnline::~CVyoOnline() { session_.CloseInformation(); }
 
 void CVyoOnline::OnPrev() {
-    char text[sizeof(service::InfoRecord::text)] = {};
-    bool first = false;
-    bool atFirst = false;
-    client_->PreviousInfoRecord(text, first, atFirst);
-    text_->setText(ui::FromOutside(text));
-    prev_->setEnabled(!atFirst);
-    if (!first) next_->setEnabled(true);
+    // Past the first there is nothing to show.
+    if (!session_.PreviousInformation(message_)) message_.text.clear();
+    text_->setText(ui::FromOutside(message_.text));
+    prev_->setEnabled(!message_.atFirst);
+    next_->setEnabled(true);
 }
 
 void CVyoOnline::OnNext() {
-    char text[sizeof(service::InfoRecord::text)] = {};
-    bool atLast = false;
-    bool second = false;
-    client_->NextInfoRecord(text, atLast, second);
-    text_->setText(ui::FromOutside(text));
-    next_->setEnabled(!atLast);
-    if (!second) prev_->setEnabled(true);
+    if (!session_.NextInformation(message_)) message_.text.clear();
+    text_->setText(ui::FromOutside(message_.text));
+    next_->setEnabled(!message_.atLast);
+    prev_->setEnabled(true);
 }
 
 CAbout::CAbout(QWidget* parent)

@@ -2,14 +2,12 @@
 #include <memory>
 #include <string>
 
+#include "engine/session.h"
 #include "engine/user_feedback.h"
-#include "platform/pc_files.h"
 #include "ui/dialog_sk.h"
 
-class CServiceClient;
 class CTransparentStatic;
 class QPushButton;
-struct AppConfig;
 
 // The information dialog: a title, a text and one button, skinned with rounded corners; modal,
 // built for one call. The button answers 1; Enter does the same, Escape and the window
@@ -52,13 +50,13 @@ public:
 
 }  // namespace ui
 
-// The Informational page: Prev and Next through the messages the service sent, read from
-// info.cache once, when the page is created. A missing or empty cache leaves the text empty and
+// The Informational page: Prev and Next through the messages the service sent, read through
+// the session from info.cache once, when the page is created. A missing or empty cache leaves the text empty and
 // both buttons disabled (an empty file is deleted); later messages show at the next start.
 class CVyoOnline : public ui::CPage {
     Q_OBJECT
 public:
-    CVyoOnline(QWidget* parent, const AppConfig& config, const platform::WorkFolder& folder);
+    CVyoOnline(QWidget* parent, engine::Session& session);
     ~CVyoOnline() override;
     CVyoOnline(const CVyoOnline&) = delete;
     CVyoOnline& operator=(const CVyoOnline&) = delete;
@@ -71,7 +69,8 @@ public:
     QPushButton* nextButton() const { return next_; }
 
 private:
-    std::unique_ptr<CServiceClient> client_;
+    engine::Session& session_;
+    engine::InformationMessage message_;
     CTransparentStatic* title_;
     CTransparentStatic* text_;
     QPushButton* prev_;

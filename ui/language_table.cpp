@@ -4,8 +4,7 @@
 #include <QString>
 #include <cstdlib>
 
-#include "platform/resources.h"
-#include "platform/string_table.h"
+#include "engine/session.h"
 
 namespace ui {
 
@@ -18,7 +17,7 @@ int LanguageIndex(const std::string& locale) {
 std::string HelpPagePath(const std::string& locale) {
     const int index = LanguageIndex(locale);
     const char* help = index >= 0 ? kLanguageTable[static_cast<std::size_t>(index)].help : kLanguageTable[0].help;
-    return platform::ResourceFolder() + "/help/" + help + ".html";
+    return engine::Session::ResourceFolder() + "/help/" + help + ".html";
 }
 
 bool OpenWithDesktop(const std::string& argument) {

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/user_folders.h"
+#include "engine/session.h"
 #include "ui/startup.h"
 
 int main(int argc, char** argv) {
@@ -12,15 +12,12 @@ int main(int argc, char** argv) {
     // Start-up is a chain of modal windows: closing one must not end the tool.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    std::string problem = platform::SettingsStoreLocationProblem();
-    if (!problem.empty()) {
-        std::fprintf(stderr, "zarnik: %s\n", problem.c_str());
+    engine::Session session;
+    engine::Outcome ready = engine::Session::SettingsStorePlace();
+    if (ready.ok()) ready = session.OpenWorkingFolder(engine::Session::FolderUse::kCreate);
+    if (!ready.ok()) {
+        std::fprintf(stderr, "zarnik: %s\n", ready.message().c_str());
         return 1;
     }
-    std::string folder;
-    if (!platform::CreateDefaultWorkFolder(folder, problem)) {
-        std::fprintf(stderr, "zarnik: %s\n", problem.c_str());
-        return 1;
-    }
-    return ui::RunApplication(platform::WorkFolder(folder));
+    return ui::RunApplication(session);
 }

@@ -3,8 +3,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 
-#include "engine/app_config.h"
-#include "platform/version.h"
+#include "engine/session.h"
 #include "ui/busy.h"
 #include "ui/dialog_units.h"
 #include "ui/info_pages.h"
@@ -21,7 +20,6 @@ constexpr int kMainBitmap = 153;
 const QColor kPureGreen(0, 255, 0);
 constexpr unsigned kExitText = 186;
 const char* const kWindowTitle = "Zarnik Tool";
-const char* const kProductText = platform::version::kProduct;
 
 struct LabelPlace {
     int x, y, width, height;
@@ -45,19 +43,19 @@ CClickableStatic* CentredLabel(QWidget* parent, QRect where) {
 
 }  // namespace
 
-CTabDialog::CTabDialog(AppConfig& config, const platform::WorkFolder& folder) : config_(config) {
+CTabDialog::CTabDialog(engine::Session& session) : session_(session) {
     resize(ui::DluSize(458, 301));
     move(0, 0);  // the template places the window at the desktop origin, not centred
     setWindowTitle(QString::fromLatin1(kWindowTitle));
 
     // Pages in index order, each hidden until selected.
-    synchronise_ = new CSynchronise(this, config, folder);
+    synchronise_ = new CSynchronise(this, session);
     pages_[kSynchronisePage] = synchronise_;
-    pages_[kPersonalPage] = new CPersonal(this, config, folder);
+    pages_[kPersonalPage] = new CPersonal(this, session);
     pages_[kAboutPage] = new CAbout(this);
-    settings_ = new CSettings(this, config, folder);
+    settings_ = new CSettings(this, session);
     pages_[kSettingsPage] = settings_;
-    pages_[kInformationPage] = new CVyoOnline(this, config, folder);
+    pages_[kInformationPage] = new CVyoOnline(this, session);
     const QRect pageArea = ui::DluRect(0, 42, 457, 245);
     for (QWidget* page : pages_) {
         page->setGeometry(pageArea);
@@ -86,7 +84,7 @@ CTabDialog::CTabDialog(AppConfig& config, const platform::WorkFolder& folder) : 
     connect(exit_, &CClickableStatic::clicked, this, &CTabDialog::Exit);
     version_ = new CTransparentStatic(this);
     version_->setGeometry(ui::DluRect(3, 287, 82, 12));
-    version_->setText(QString::fromLatin1(kProductText));
+    version_->setText(QString::fromLatin1(engine::Session::ProductText()));
     version_->SetTextColour(Qt::white);
     for (CClickableStatic* label : labels_) label->setCursor(Qt::PointingHandCursor);
     exit_->setCursor(Qt::PointingHandCursor);
@@ -121,7 +119,7 @@ void CTabDialog::SelectPage(int index) {
 
 void CTabDialog::OpenHelpFile() {
     // A missing page or opener is no error of the tool: nothing is said.
-    ui::OpenWithDesktop(ui::HelpPagePath(config_.language));
+    ui::OpenWithDesktop(ui::HelpPagePath(session_.language()));
 }
 
 void CTabDialog::Exit() {

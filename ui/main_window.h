@@ -2,7 +2,6 @@
 #include <array>
 #include <string>
 
-#include "platform/pc_files.h"
 #include "ui/dialog_sk.h"
 
 class CAbout;
@@ -12,7 +11,9 @@ class CSettings;
 class CSynchronise;
 class CTransparentStatic;
 class CVyoOnline;
-struct AppConfig;
+namespace engine {
+class Session;
+}
 
 // The main window: five page labels along the top, one page shown below them, Exit, the help
 // hotspot and the product text. It closes only through Exit (result 1): Enter, Escape and the
@@ -25,7 +26,7 @@ public:
     enum Page : int { kSynchronisePage = 0, kPersonalPage = 1, kAboutPage = 2, kSettingsPage = 3, kInformationPage = 4 };
     static constexpr int kPageCount = 5;
 
-    CTabDialog(AppConfig& config, const platform::WorkFolder& folder);
+    explicit CTabDialog(engine::Session& session);
     ~CTabDialog() override;
     CTabDialog(const CTabDialog&) = delete;
     CTabDialog& operator=(const CTabDialog&) = delete;
@@ -51,7 +52,7 @@ protected:
 private:
     void ColourLabels();
 
-    AppConfig& config_;
+    engine::Session& session_;
     std::array<QWidget*, kPageCount> pages_{};
     std::array<CClickableStatic*, kPageCount> labels_{};
     CClickableStatic* exit_ = nullptr;

@@ -3,8 +3,7 @@
 #include <QMetaObject>
 #include <QPushButton>
 
-#include "engine/app_config.h"
-#include "engine/personal_backup.h"
+#include "engine/session.h"
 #include "ui/busy.h"
 #include "ui/dialog_units.h"
 #include "ui/fonts.h"
@@ -45,10 +44,9 @@ void Tell(PersonalResult result, unsigned done, unsigned failed) {
 
 }  // namespace
 
-CPersonal::CPersonal(QWidget* parent, AppConfig& config, const platform::WorkFolder& folder)
+CPersonal::CPersonal(QWidget* parent, engine::Session& session)
     : CPage(parent),
-      config_(config),
-      folder_(folder),
+      session_(session),
       title_(ui::MakeTitle(this, ui::DluRect(15, 8, 114, 18), ui::FromOutside(ui::Text(kTitleText)))),
       delete_(ui::MakeButton(this, ui::DluRect(178, 57, 89, 38), ui::FromOutside(ui::Text(kDeleteText)))),
       backup_(ui::MakeButton(this, ui::DluRect(178, 105, 89, 38), ui::FromOutside(ui::Text(kBackupText)))),
@@ -62,7 +60,7 @@ CPersonal::CPersonal(QWidget* parent, AppConfig& config, const platform::WorkFol
 }
 
 void CPersonal::UpdateBackupButtons() {
-    const bool held = engine::ExamineStoredBackup(folder_) == engine::StoredBackup::kHeld;
+    const bool held = session_.ExamineBackup() == engine::StoredBackup::kHeld;
     backup_->setEnabled(!held);
     restore_->setEnabled(held);
 }
@@ -76,14 +74,14 @@ void CPersonal::DeleteAllPersonalUpdates() {
         });
     };
     PersonalResult result = PersonalResult::kFailed;
-    ui::RunBeside([&] { result = engine::DeleteAllPersonalUpdates(config_.deviceLink, folder_, confirm); });
+    ui::RunBeside([&] { result = session_.DeleteReports(confirm); });
     Tell(result, kDeleted, kDeleteFailed);
 }
 
 void CPersonal::BackUpPersonalUpdates() {
     if (ui::IsBusy()) return;
     PersonalResult result = PersonalResult::kFailed;
-    ui::RunBeside([&] { result = engine::BackUpPersonalUpdates(config_.deviceLink, folder_); });
+    ui::RunBeside([&] { result = session_.BackUpReports(); });
     UpdateBackupButtons();
     Tell(result, kBackedUp, kBackupFailed);
 }
@@ -91,7 +89,7 @@ void CPersonal::BackUpPersonalUpdates() {
 void CPersonal::RestorePersonalUpdates() {
     if (ui::IsBusy()) return;
     PersonalResult result = PersonalResult::kFailed;
-    ui::RunBeside([&] { result = engine::RestorePersonalUpdates(config_.deviceLink, folder_); });
+    ui::RunBeside([&] { result = session_.RestoreReports(); });
     UpdateBackupButtons();
     Tell(result, kRestored, kRestoreFailed);
 }

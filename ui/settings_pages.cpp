@@ -12,13 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "device/device_link.h"
-#include "device/device_profile.h"
-#include "engine/app_config.h"
-#include "engine/synchronisation.h"
-#include "platform/settings.h"
-#include "platform/string_table.h"
-#include "service/service_client.h"
+#include "engine/session.h"
 #include "ui/busy.h"
 #include "ui/dialog_units.h"
 #include "ui/fonts.h"
@@ -41,7 +35,6 @@ constexpr unsigned kLanguageLabelText = 114;
 constexpr unsigned kTestConnectionText = 115;
 constexpr unsigned kRegistrationNotice = 116;
 constexpr unsigned kErrorCaption = 153;
-constexpr unsigned kConnectionTestFailed = 160;
 constexpr unsigned kConnectionTestDone = 161;
 constexpr unsigned kRestartNeeded = 176;
 constexpr unsigned kRegistrationIncomplete = 181;
@@ -172,39 +165,11 @@ void LimitToStoredBytes(QLineEdit* edit) {
 
 std::string Utf8Of(const QLineEdit* edit) { return edit->text().toUtf8().toStdString(); }
 
-bool LogonAccepted(service::Result result) {
-    return result == service::Result::kOk || result == service::Result::kFullRetrievalDemanded;
-}
-
-// What a failed logon tells the user: the text of its result code, so that only an unknown
-// user is told so (and sent to register); a code without a text of its own says the test
-// failed.
-std::string LogonFailureText(service::Result result) {
-    const std::int32_t code = service::Code(result);
-    if (code >= service::Code(service::Result::kCameraFileFailed) &&
-        code <= service::Code(service::Result::kNoServiceAddress)) {
-        return engine::ErrorTextForCode(static_cast<std::uint32_t>(code), ui::Texts());
-    }
-    return ui::Text(kConnectionTestFailed);
-}
-
 // Beside the window: an unreachable service takes the connection's whole timeout.
-service::Result CheckLogon(const char* baseUrl, const platform::WorkFolder& folder, const platform::Registration& who) {
-    service::Result result = service::Result::kSendFailed;
-    ui::RunBeside([&] {
-        auto client = std::make_unique<CServiceClient>(folder);
-        client->SetBaseUrl(baseUrl);
-        result = client->TestLogon(who);
-    });
-    return result;
-}
-
-void CopyIntoConfig(AppConfig& config, const platform::Registration& who, std::uint32_t device) {
-    static_assert(sizeof config.registrar == sizeof who.registrar);
-    std::memcpy(config.registrar, who.registrar, sizeof who.registrar);
-    std::memcpy(config.serial, who.serial, sizeof who.serial);
-    std::memcpy(config.email, who.email, sizeof who.email);
-    config.device = device;
+engine::Outcome CheckLogon(engine::Session& session, const platform::Registration& who) {
+    engine::Outcome logon;
+    ui::RunBeside([&] { logon = session.TestLogon(who); });
+    return logon;
 }
 
 CTransparentStatic* Label(QWidget* owner, Window window, Slot slot, const std::string& text) {
@@ -232,7 +197,7 @@ struct SettingsForm {
         std::string title, notice, name, serial, email, language, device;
     };
 
-    SettingsForm(QWidget* owner, Window window, const Texts& texts, const platform::WorkFolder& work);
+    SettingsForm(QWidget* owner, Window window, const Texts& texts, engine::Session& work);
 
     // The three texts as stored (UTF-8); false when one of them is empty.
     bool Take(platform::Registration& who) const;
@@ -247,7 +212,7 @@ struct SettingsForm {
     void FillListsOnce();
     void FillLater(QWidget* owner);
 
-    platform::WorkFolder folder;
+    engine::Session& session;
     CTransparentStatic* title;
     CTransparentStatic* notice;
     QLineEdit* name;
@@ -260,8 +225,8 @@ struct SettingsForm {
     bool filled = false;
 };
 
-SettingsForm::SettingsForm(QWidget* owner, Window window, const Texts& texts, const platform::WorkFolder& work)
-    : folder(work),
+SettingsForm::SettingsForm(QWidget* owner, Window window, const Texts& texts, engine::Session& work)
+    : session(work),
       title(Label(owner, window, kTitle, texts.title)),
       notice(Label(owner, window, kNotice, texts.notice)),
       name(new QLineEdit(owner)),
@@ -293,7 +258,9 @@ SettingsForm::SettingsForm(QWidget* owner, Window window, const Texts& texts, co
         list->setFont(TemplateFont());
     }
 
-    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    // What is stored now, whoever stored it.
+    session.TakeSettingsSnapshot();
+    const platform::StoredSettings& stored = session.settings();
     if (stored.keyExists) {
         name->setText(FromOutside(stored.registration.registrar));
         serial->setText(FromOutside(stored.registration.serial));
@@ -322,13 +289,11 @@ std::uint32_t SettingsForm::ChosenDevice() const {
 }
 
 bool SettingsForm::Store(const platform::Registration& who) const {
-    if (platform::SaveRegistration(who, ChosenLocale().c_str(), ChosenDevice())) return true;
-    // The sentence is the user's language; the cause underneath is the store's own account,
-    // naming the file, so that whoever repairs it knows where to look.
-    std::string cause = platform::SettingsStoreProblem();
-    if (cause.empty()) cause = "cannot write the settings store " + platform::SettingsStorePath();
-    TranslatedMessageBox(nullptr, platform::FormatText(Text(kSettingsNotSaved), {cause}, {}), Text(kErrorCaption),
-                         kMbOk);
+    const engine::Outcome stored = session.StoreRegistration(who, ChosenLocale(), ChosenDevice());
+    if (stored.ok()) return true;
+    // The sentence is the user's language; the cause underneath is the store's own account.
+    TranslatedMessageBox(nullptr, platform::FormatText(Text(kSettingsNotSaved), {stored.cause()}, {}),
+                         Text(kErrorCaption), kMbOk);
     return false;
 }
 
@@ -339,18 +304,19 @@ void SettingsForm::FillListsOnce() {
     language->clear();
     for (std::size_t i = 0; i < kLanguageTable.size(); ++i) {
         const LanguageEntry& entry = kLanguageTable[i];
-        if (!platform::HasLanguagePack(platform::LanguagePackFolder(), entry.locale)) continue;
+        if (!engine::Session::HasLanguagePack(entry.locale)) continue;
         language->addItem(QString::fromLatin1(entry.displayName), static_cast<int>(i));
         if (storedLanguage == entry.locale) language->setCurrentIndex(language->count() - 1);
     }
     if (language->currentIndex() < 0 && language->count() > 0) language->setCurrentIndex(0);
 
-    // The same reader as the profile's, so a list position is the profile's index.
+    // The same reader as the profile's, so a list position is the profile's index. Without
+    // devices.ini the list stays empty.
     device->clear();
     std::vector<device::DeviceModel> models;
-    device::ReadDeviceModels(device::DevicesIniPath(folder), models);
+    (void)session.DeviceModels(models);
     for (const device::DeviceModel& model : models) device->addItem(FromOutside(model.name));
-    const platform::StoredSettings stored = platform::ReadStoredSettings();
+    const platform::StoredSettings& stored = session.settings();
     const std::uint32_t chosen = stored.deviceSet && stored.device < models.size() ? stored.device : 0;
     if (!models.empty()) device->setCurrentIndex(static_cast<int>(chosen));
 }
@@ -368,14 +334,13 @@ void SettingsForm::FillLater(QWidget* owner) {
 
 // ---- ISettings
 
-ISettings::ISettings(AppConfig& config, const platform::WorkFolder& folder)
-    : config_(config),
-      folder_(folder),
+ISettings::ISettings(engine::Session& session)
+    : session_(session),
       form_(std::make_unique<ui::SettingsForm>(
           this, Window::kFirstRun,
           ui::SettingsForm::Texts{"Settings", ui::EnglishTexts().Text(kRegistrationNotice), "Registration name :",
                                   "Device serial :", "Email Address :", "Select language gui:", "Select device:"},
-          folder)),
+          session)),
       ok_(Button(this, Window::kFirstRun, kOkOrTest, "OK")),
       exit_(Button(this, Window::kFirstRun, kExit, "Exit")),
       help_(new CClickableStatic(this)) {
@@ -416,14 +381,13 @@ void ISettings::OnOk() {
         TranslatedMessageBox(nullptr, ui::Text(kRegistrationIncomplete), ui::Text(kErrorCaption), kMbOk);
         return;
     }
-    // Nothing is stored, nor AppConfig changed, unless the service knows these data.
-    const service::Result result = CheckLogon(config_.baseUrl, folder_, who);
-    if (!LogonAccepted(result)) {
-        TranslatedMessageBox(nullptr, LogonFailureText(result), "", kMbOk);
+    // Nothing is stored unless the service knows these data.
+    const engine::Outcome logon = CheckLogon(session_, who);
+    if (!logon.ok()) {
+        TranslatedMessageBox(nullptr, logon.message(), "", kMbOk);
         return;
     }
     if (!form_->Store(who)) return;
-    CopyIntoConfig(config_, who, form_->ChosenDevice());
     done(1);
 }
 
@@ -438,20 +402,19 @@ void ISettings::OnHelp() {
 
 // ---- CSettings
 
-CSettings::CSettings(QWidget* parent, AppConfig& config, const platform::WorkFolder& folder)
+CSettings::CSettings(QWidget* parent, engine::Session& session)
     : CPage(parent),
-      config_(config),
-      folder_(folder),
+      session_(session),
       form_(std::make_unique<ui::SettingsForm>(
           this, Window::kPage,
           ui::SettingsForm::Texts{ui::Text(kSettingsTitle), ui::Text(kRegistrationNotice), ui::Text(kNameLabelText),
                                   ui::Text(kSerialLabelText), ui::Text(kEmailLabelText), ui::Text(kLanguageLabelText),
                                   ui::Text(kDeviceLabelText)},
-          folder)),
+          session)),
       test_(Button(this, Window::kPage, kOkOrTest, ui::Text(kTestConnectionText))) {
     // Only the user's typing counts: filling the fields is no change of user.
     for (QLineEdit* edit : {form_->name, form_->serial, form_->email}) {
-        connect(edit, &QLineEdit::textEdited, this, [this] { folder_.Delete(platform::pcfile::kLocalCache); });
+        connect(edit, &QLineEdit::textEdited, this, [this] { session_.ForgetLocalCache(); });
     }
     // activated, unlike currentIndexChanged, comes only from the user's choice.
     connect(form_->language, &QComboBox::activated, this, &CSettings::OnListChosen);
@@ -482,10 +445,9 @@ bool CSettings::Save() {
         return false;
     }
     if (!form_->Store(who)) return false;
-    const std::uint32_t device = form_->ChosenDevice();
-    CopyIntoConfig(config_, who, device);
-    if (config_.deviceLink != nullptr && config_.deviceLink->LoadProfile(device) != 1) {
-        TranslatedMessageBox(nullptr, device::kDevicesIniMissingText, "Error", kMbOk);
+    // A model devices.ini does not name leaves the device unconnected; the Synchronise page says so.
+    if (const engine::Outcome profile = session_.LoadDeviceProfile(); profile.Is(engine::PcFailure::kDevicesIniMissing)) {
+        TranslatedMessageBox(nullptr, profile.message(), "Error", kMbOk);
     }
     return true;
 }
@@ -494,9 +456,6 @@ void CSettings::OnTestConnection() {
     if (ui::IsBusy()) return;
     // Testing the old values after a failed save would report on data the user no longer sees.
     if (!Save()) return;
-    platform::Registration who;
-    platform::MakeRegistration(config_.registrar, config_.serial, config_.email, who);
-    const service::Result result = CheckLogon(config_.baseUrl, folder_, who);
-    TranslatedMessageBox(nullptr, LogonAccepted(result) ? ui::Text(kConnectionTestDone) : LogonFailureText(result), "",
-                         kMbOk);
+    const engine::Outcome logon = CheckLogon(session_, session_.registration());
+    TranslatedMessageBox(nullptr, logon.ok() ? ui::Text(kConnectionTestDone) : logon.message(), "", kMbOk);
 }

@@ -1,7 +1,6 @@
 #pragma once
 #include <memory>
 
-#include "platform/pc_files.h"
 #include "ui/dialog_sk.h"
 #include "ui/info_pages.h"
 
@@ -10,7 +9,9 @@ class CTransparentStatic;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
-struct AppConfig;
+namespace engine {
+class Session;
+}
 
 namespace ui {
 
@@ -28,13 +29,13 @@ void SetSettingsListPause(int milliseconds);
 // translated: it runs before any language is loaded.
 //
 // Run() answers 1 when the data were checked and stored, 2 after Exit (nothing written).
-// OK keeps the dialog open, with a message and AppConfig and the store untouched, when a field
+// OK keeps the dialog open, with a message and the store (and the session) untouched, when a field
 // is empty (181), when the service refused the logon or could not be reached (the result
 // code's text: 132 only for an unknown user), and when the store refused the values.
 class ISettings : public CDialogSK {
     Q_OBJECT
 public:
-    ISettings(AppConfig& config, const platform::WorkFolder& folder);
+    explicit ISettings(engine::Session& session);
     ~ISettings() override;
     ISettings(const ISettings&) = delete;
     ISettings& operator=(const ISettings&) = delete;
@@ -56,8 +57,7 @@ private:
     void OnOk();
     void OnHelp();
 
-    AppConfig& config_;
-    platform::WorkFolder folder_;
+    engine::Session& session_;
     std::unique_ptr<ui::SettingsForm> form_;
     QPushButton* ok_;
     QPushButton* exit_;
@@ -71,14 +71,14 @@ private:
 class CSettings : public ui::CPage {
     Q_OBJECT
 public:
-    CSettings(QWidget* parent, AppConfig& config, const platform::WorkFolder& folder);
+    CSettings(QWidget* parent, engine::Session& session);
     ~CSettings() override;
     CSettings(const CSettings&) = delete;
     CSettings& operator=(const CSettings&) = delete;
 
-    // Stores the five values, copies them into AppConfig and loads the device profile of the
-    // chosen model, without a logon. A field left empty shows 181 and stores nothing; a store
-    // that refuses the values says so and AppConfig keeps what it had. Never refuses to let the
+    // Stores the five values through the session and loads the device profile of the chosen
+    // model, without a logon. A field left empty shows 181 and stores nothing; a store that
+    // refuses the values says so and the session keeps what it had. Never refuses to let the
     // page go.
     void SaveFields();
     // Saves, then tries a logon with the saved data: 161 on success, else the result code's
@@ -97,8 +97,7 @@ private:
     bool Save();
     void OnListChosen();
 
-    AppConfig& config_;
-    platform::WorkFolder folder_;
+    engine::Session& session_;
     std::unique_ptr<ui::SettingsForm> form_;
     QPushButton* test_;
 };

@@ -5,14 +5,8 @@
 #include <ctime>
 #include <memory>
 
-#include "device/device_link.h"
-#include "engine/app_config.h"
+#include "engine/session.h"
 #include "engine/startup.h"
-#include "platform/fixed_text.h"
-#include "platform/folder_lock.h"
-#include "platform/settings.h"
-#include "platform/string_table.h"
-#include "service/service_client.h"
 #include "ui/busy.h"
 #include "ui/info_pages.h"
 #include "ui/language_table.h"
@@ -35,9 +29,9 @@ struct TextsInUse {
     TextsInUse& operator=(const TextsInUse&) = delete;
 };
 
-// The first-run dialog; true after OK (it has stored the values and filled the record).
-bool AskForSettings(AppConfig& config, const platform::WorkFolder& folder) {
-    ISettings dialog(config, folder);
+// The first-run dialog; true after OK (it has stored the values, and the session holds them).
+bool AskForSettings(engine::Session& session) {
+    ISettings dialog(session);
     return dialog.Run() == 1;
 }
 
@@ -50,68 +44,46 @@ bool IsWebAddress(const std::string& address) {
            !url.host().isEmpty();
 }
 
-int RunApplication(const platform::WorkFolder& folder) {
+int RunApplication(engine::Session& session) {
     // Before anything else: a second copy on the same folder would share its files.
-    platform::FolderLock lock;
-    std::string lockProblem;
-    if (!lock.Acquire(folder.root(), lockProblem)) return 0;
+    if (!session.LockWorkingFolder().ok()) return 0;
 
-    CDeviceLink link;
-    link.SetWorkFolder(folder);
-    AppConfig config;
-    config.deviceLink = &link;
-
-    // One short-lived client for the start-up requests; the pages make their own.
-    auto client = std::make_unique<CServiceClient>(folder);
-    platform::StoredSettings stored = platform::ReadStoredSettings();
-    engine::FillAppConfig(config, stored);
+    session.TakeSettingsSnapshot();
     // Every exchange with the service runs beside the window: an unreachable one takes its
     // whole timeout, and the windows shown meanwhile must still paint.
-    std::string baseUrl;
-    RunBeside([&] { baseUrl = engine::ResolveServiceBaseUrl(*client, stored); });
-    platform::CopyToField(config.baseUrl, baseUrl.c_str());
+    RunBeside([&] { session.ResolveServiceAddress(); });
 
-    if (!stored.keyExists) {
-        if (!AskForSettings(config, folder)) return 0;
-        stored = platform::ReadStoredSettings();
-        engine::FillAppConfig(config, stored);
-        platform::CopyToField(config.baseUrl, baseUrl.c_str());
-    }
-    if (!stored.deviceSet && !AskForSettings(config, folder)) return 0;
+    // The dialog stores what it was given, and the session's snapshot follows the store.
+    if (!session.settings().keyExists && !AskForSettings(session)) return 0;
+    if (!session.settings().deviceSet && !AskForSettings(session)) return 0;
 
     // A language whose pack is gone runs in English; the stored choice stays for the next start.
-    // English is built in, so loading never fails.
-    if (LanguageIndex(config.language) < 0 || !platform::HasLanguagePack(platform::LanguagePackFolder(), config.language))
-        platform::CopyToField(config.language, platform::kEnglishLocale);
-    platform::StringTable texts;
-    texts.Load(platform::LanguagePackFolder(), config.language);
-    const TextsInUse inUse(texts);
-    config.resources = &texts;
+    std::string language = session.settings().language;
+    if (LanguageIndex(language) < 0) language = platform::kEnglishLocale;
+    session.ChooseLanguage(language);
+    const TextsInUse inUse(session.texts());
 
-    client->SetBaseUrl(config.baseUrl);
     engine::StartupExchangesResult exchanges;
     {
         CSyncStatus window;
         ProgressBeside progress(window);
         InformationDialogs dialogs;
         InformationBeside information(dialogs);
-        RunBeside([&] {
-            exchanges = engine::RunStartupExchanges(*client, texts, config.language, stored.alertId,
-                                                    std::time(nullptr), progress, information);
-        });
+        // A service that did not answer has been told through the information dialogs.
+        RunBeside([&] { (void)session.RunStartupExchanges(progress, information, engine::kStartupTimeLimitSeconds, exchanges); });
     }
-    client.reset();
     if (!exchanges.updateAddress.empty()) {
         // The address comes from the service: only a web address goes to the browser.
         if (IsWebAddress(exchanges.updateAddress)) OpenWithDesktop(exchanges.updateAddress);
         return 0;
     }
 
-    if (link.LoadProfile(config.device) != 1) {
-        TranslatedMessageBox(nullptr, device::kDevicesIniMissingText, kErrorCaption, kMbOk);
+    // A model that devices.ini does not name leaves the device unconnected, and the pages say so.
+    if (const engine::Outcome profile = session.LoadDeviceProfile(); profile.Is(engine::PcFailure::kDevicesIniMissing)) {
+        TranslatedMessageBox(nullptr, profile.message(), kErrorCaption, kMbOk);
         return 1;
     }
-    CTabDialog window(config, folder);
+    CTabDialog window(session);
     window.exec();
     return 0;
 }

@@ -3,13 +3,8 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "engine/app_config.h"
-#include "engine/device_sync.h"
-#include "engine/refresh.h"
+#include "engine/session.h"
 #include "engine/text_ids.h"
-#include "platform/settings.h"
-#include "platform/string_table.h"
-#include "service/service_client.h"
 #include "ui/busy.h"
 #include "ui/dialog_units.h"
 #include "ui/fonts.h"
@@ -45,10 +40,9 @@ void SetBox(CTransparentStatic* box, const std::string& text) { box->setText(ui:
 
 }  // namespace
 
-CSynchronise::CSynchronise(QWidget* parent, AppConfig& config, const platform::WorkFolder& folder)
+CSynchronise::CSynchronise(QWidget* parent, engine::Session& session)
     : CPage(parent),
-      config_(config),
-      client_(std::make_unique<CServiceClient>(folder)),
+      session_(session),
       title_(ui::MakeTitle(this, At(kTitle))),
       deviceHeading_(ui::MakeTitle(this, At(kDeviceHeading))),
       pcHeading_(ui::MakeTitle(this, At(kPcHeading))),
@@ -61,7 +55,6 @@ CSynchronise::CSynchronise(QWidget* parent, AppConfig& config, const platform::W
     pcHeading_->setText(ui::FromOutside(ui::Text(kPcHeadingText)));
     synchronise_->setText(ui::FromOutside(ui::Text(kSynchroniseText)));
     refresh_->setText(ui::FromOutside(ui::Text(kRefreshText)));
-    client_->SetBaseUrl(config_.baseUrl);
     connect(synchronise_, &QPushButton::clicked, this, [this] {
         if (!ui::IsBusy()) SynchroniseWithServer();
     });
@@ -92,12 +85,11 @@ void CSynchronise::RefreshDeviceAndServerInfo(bool initial) {
     bool registered = false;
     engine::ServiceSummary service;
     ui::RunBeside([&] {
-        if (config_.deviceLink != nullptr)
-            device = engine::QueryDeviceSummary(*config_.deviceLink, client_->folder(), texts);
+        device = session_.QueryDeviceSummary();
         if (!device.connected) return;
-        platform::Registration who;
-        registered = platform::ReadRegistration(who);
-        if (registered) service = engine::QueryServiceSummary(*client_, who, texts);
+        registered = session_.registration_complete();
+        // A service that did not answer says so in the summary's texts.
+        if (registered) (void)session_.QueryServiceSummary(service);
     });
 
     if (!device.connected) {
@@ -121,9 +113,8 @@ void CSynchronise::RefreshDeviceAndServerInfo(bool initial) {
 }
 
 void CSynchronise::SynchroniseWithServer() {
-    platform::Registration who;
-    if (!platform::ReadRegistration(who) || config_.deviceLink == nullptr) return;
-    bool ran = false;
+    if (!session_.registration_complete()) return;
+    engine::DeviceSyncResult result;
     {
         CSyncStatus window;
         ui::ProgressBeside progress(window);
@@ -131,13 +122,9 @@ void CSynchronise::SynchroniseWithServer() {
         ui::MessagesBeside messages(boxes);
         ui::InformationDialogs dialogs;
         ui::InformationBeside information(dialogs);
-        const platform::StringTable& texts = ui::Texts();
-        ui::RunBeside([&] {
-            ran = engine::SynchroniseWithServer(*client_, *config_.deviceLink, progress, messages, information, texts,
-                                                who)
-                      .reportsCopied;
-        });
+        // Its failures have been shown through the message boxes.
+        ui::RunBeside([&] { (void)session_.Synchronise(progress, messages, information, result); });
     }
     // Without a device or without its reports nothing happened, and nothing is said.
-    if (ran) RefreshDeviceAndServerInfo(false);
+    if (result.reportsCopied) RefreshDeviceAndServerInfo(false);
 }

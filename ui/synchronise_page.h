@@ -1,16 +1,14 @@
 #pragma once
-#include <memory>
-
-#include "platform/pc_files.h"
 #include "ui/info_pages.h"
 
-class CServiceClient;
 class CTransparentStatic;
 class QPushButton;
-struct AppConfig;
+namespace engine {
+class Session;
+}
 
 // The Synchronise page: what the device holds beside what the PC and the service hold, and the
-// button that synchronises. Both procedures are the engine's (the headless tool runs the same);
+// button that synchronises. Both procedures are the session's (the headless tool runs the same);
 // the page only shows, and both run beside the window (ui::RunBeside), returning when done. A
 // refresh never shows a message box; it leaves the synchronise button enabled exactly when the
 // service answered and the device could be read or a full retrieval is due. While either runs,
@@ -18,7 +16,7 @@ struct AppConfig;
 class CSynchronise : public ui::CPage {
     Q_OBJECT
 public:
-    CSynchronise(QWidget* parent, AppConfig& config, const platform::WorkFolder& folder);
+    CSynchronise(QWidget* parent, engine::Session& session);
     ~CSynchronise() override;
     CSynchronise(const CSynchronise&) = delete;
     CSynchronise& operator=(const CSynchronise&) = delete;
@@ -37,8 +35,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    AppConfig& config_;
-    std::unique_ptr<CServiceClient> client_;
+    engine::Session& session_;
     CTransparentStatic* title_;
     CTransparentStatic* deviceHeading_;
     CTransparentStatic* pcHeading_;

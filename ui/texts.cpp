@@ -1,6 +1,6 @@
 #include "ui/texts.h"
 
-#include "platform/string_table.h"
+#include "engine/session.h"
 
 namespace ui {
 namespace {
@@ -9,15 +9,7 @@ const platform::StringTable* current = nullptr;
 
 }  // namespace
 
-const platform::StringTable& EnglishTexts() {
-    static const platform::StringTable english = [] {
-        platform::StringTable table;
-        table.Load(platform::LanguagePackFolder(), platform::kEnglishLocale);
-        return table;
-    }();
-    return english;
-}
-
+const platform::StringTable& EnglishTexts() { return engine::Session::EnglishTexts(); }
 const platform::StringTable& Texts() { return current != nullptr ? *current : EnglishTexts(); }
 void SetTexts(const platform::StringTable* table) { current = table; }
 std::string Text(unsigned id) { return Texts().Text(id); }

@@ -14,8 +14,7 @@
 #include <string>
 
 #include "bench/poidb/bench_support.h"
-#include "device/device_link.h"
-#include "engine/app_config.h"
+#include "engine/session.h"
 #include "platform/settings.h"
 #include "temp_dir.h"
 #include "tools/devagent/agent.h"
@@ -102,26 +101,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "device emulator: %s\n", error.c_str());
         return 1;
     }
+    setenv("ZARNIK_DEVICE", agent.address().c_str(), 1);  // read by the link when its profile loads
 
     constexpr std::uint32_t kWiLinkModel = 2;
     platform::Registration who;
     platform::MakeRegistration("Sample User 1", "SAMPLE-0001", "user1@example.org", who);
     platform::SaveRegistration(who, "1033", kWiLinkModel);
-    std::filesystem::create_directories(dir.file("work"));
-    const platform::WorkFolder folder(dir.file("work"));
-    CDeviceLink link;
-    link.SetWorkFolder(folder);
-    link.SetDeviceAddress(agent.address());
-    if (link.LoadProfile(kWiLinkModel) != 1) return 1;
-    AppConfig config;
-    config.deviceLink = &link;
-    std::snprintf(config.baseUrl, sizeof config.baseUrl, "%s", baseUrl.c_str());
+    setenv("ZARNIK_HOME", dir.file("work").c_str(), 1);
+    engine::Session session;
+    if (!session.OpenWorkingFolder(engine::Session::FolderUse::kCreate).ok() || !session.LoadSettings().ok()) return 1;
+    if (!session.LoadDeviceProfile().ok()) return 1;
+    session.UseServiceAddress(baseUrl);
 
     QTimer answers;
     QObject::connect(&answers, &QTimer::timeout, &AnswerWindows);
     answers.start(20);
     StallMeter meter;
-    CSynchronise page(nullptr, config, folder);
+    CSynchronise page(nullptr, session);
     page.show();
     meter.Start();
     QCoreApplication::processEvents();  // the page's first paint and first refresh

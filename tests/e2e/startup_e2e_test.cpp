@@ -6,6 +6,7 @@
 #include <ctime>
 #include <thread>
 
+#include "engine/session.h"
 #include "engine/startup.h"
 #include "platform/registry.h"
 #include "service/service_client.h"
@@ -89,10 +90,10 @@ TEST_F(StartupEndToEnd, TheStartUpProcedureAsTheWindowAndTheToolRunIt) {
     // No key (first run): nothing is asked, the alternative address holds.
     platform::StoredSettings stored = platform::ReadStoredSettings();
     EXPECT_EQ(engine::ResolveServiceBaseUrl(client, stored), engine::kAlternativeServiceBaseUrl);
-    AppConfig config;
-    engine::FillAppConfig(config, stored);
-    EXPECT_STREQ(config.baseUrl, engine::kAlternativeServiceBaseUrl);
-    EXPECT_STREQ(config.language, "1033");
+    engine::Session session;
+    ASSERT_TRUE(session.LoadSettings().ok());
+    EXPECT_EQ(session.service_address(), engine::kAlternativeServiceBaseUrl);
+    EXPECT_EQ(session.language(), "1033");
     {
         platform::CRegistry key;
         ASSERT_TRUE(key.Open(platform::LocalMachineRoot(), platform::kSettingsKey, true));

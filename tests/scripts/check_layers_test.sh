@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # scripts/check-layers on a small tree of its own: each include down the chain engine, device,
-# klxpxclnt, devicekit passes, each include up it is refused with the place named; the headless
-# tool reaches everything below through the engine.
+# klxpxclnt, devicekit passes, each include up it is refused with the place named; both front ends
+# (the headless tool and the window) reach everything below through the engine.
 set -euo pipefail
 check=$1
 tree=$(mktemp -d)
@@ -38,5 +38,6 @@ tools/zarnik-sync platform 1
 tools/zarnik-sync service 1
 tools/zarnik-sync device 1
 tools/zarnik-sync ui 1
+ui platform 1
 ROWS
 exit $((failures > 0))

@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "engine/app_config.h"
 #include "platform/string_table.h"
 #include "temp_dir.h"
+#include "tests/ui/session_on.h"
 #include "ui/info_pages.h"
 #include "ui/main_window.h"
 #include "ui/settings_pages.h"
@@ -66,9 +66,8 @@ private slots:
             texts.Load(platform::LanguagePackFolder(), locale.toStdString());
             ui::SetTexts(&texts);
             testsupport::TempDir work;
-            AppConfig config;
-            config.resources = &texts;
-            CTabDialog window(config, platform::WorkFolder(work.path()));
+            const auto session = uitest::SessionOn(work.path());
+            CTabDialog window(*session);
             QCoreApplication::processEvents();
             // Hidden pages are measured too: their controls have their places all the same.
             for (const QString& p : Overflows(window)) problems << locale + ": " + p;

@@ -2,10 +2,10 @@
 #include <QtTest>
 #include <filesystem>
 
-#include "engine/app_config.h"
 #include "platform/settings.h"
 #include "temp_dir.h"
 #include "tests/ui/modal_answers.h"
+#include "tests/ui/session_on.h"
 #include "ui/main_window.h"
 #include "ui/settings_pages.h"
 #include "ui/transparent_static.h"
@@ -15,7 +15,7 @@ namespace {
 struct Window {
     testsupport::TempDir work;
     testsupport::TempDir opened;
-    AppConfig config;
+    std::unique_ptr<engine::Session> session;
     std::unique_ptr<CTabDialog> window;
 
     explicit Window(const char* language = "1033") {
@@ -24,9 +24,10 @@ struct Window {
         testsupport::WriteWholeFile(opener, "#!/bin/sh\necho \"$1\" >> " + opened.file("log") + "\n");
         std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
         setenv("ZARNIK_OPENER", opener.c_str(), 1);
-        std::snprintf(config.language, sizeof config.language, "%s", language);
+        session = uitest::SessionOn(work.path());
+        session->ChooseLanguage(language);
         ui::SetSettingsListPause(0);
-        window = std::make_unique<CTabDialog>(config, platform::WorkFolder(work.path()));
+        window = std::make_unique<CTabDialog>(*session);
         window->show();
         QCoreApplication::processEvents();
     }

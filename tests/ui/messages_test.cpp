@@ -4,10 +4,10 @@
 #include <cstring>
 #include <functional>
 
-#include "engine/app_config.h"
 #include "platform/string_table.h"
 #include "service/camera_record.h"
 #include "tests/common/temp_dir.h"
+#include "tests/ui/session_on.h"
 #include "ui/info_pages.h"
 #include "ui/message_box.h"
 #include "ui/texts.h"
@@ -139,8 +139,8 @@ private slots:
         for (const Case& c : cases) {
             TempDir folder;
             if (c.messages >= 0) WriteInfoCache(folder.file("info.cache"), c.messages);
-            AppConfig config;
-            CVyoOnline page(nullptr, config, platform::WorkFolder(folder.path()));
+            const auto session = uitest::SessionOn(folder.path());
+            CVyoOnline page(nullptr, *session);
             auto state = [&] {
                 return page.textLabel()->text() + (page.prevButton()->isEnabled() ? "|on" : "|off") +
                        (page.nextButton()->isEnabled() ? "|on" : "|off");

@@ -15,8 +15,8 @@
 #include "device/device_link.h"
 #include "devicekit/klxpclnt/klxp_client.h"
 #include "devicekit/rapi/rapi.h"
-#include "engine/app_config.h"
 #include "tests/common/temp_dir.h"
+#include "tests/ui/session_on.h"
 #include "tools/devagent/agent.h"
 #include "ui/personal_page.h"
 #include "ui/transparent_static.h"
@@ -99,23 +99,23 @@ struct Rig {
         std::string error;
         started = agent->Start(error);
         std::filesystem::create_directories(device.file("Storage Card/VyoMap/VyoTC/pois"));
+        session = uitest::SessionOn(pc.path());
+        CDeviceLink& link = session->device_link();
         link.SetDeviceAddress(agent->address());
         CeRapiSetDeviceAddress(agent->address().c_str());
-        link.SetWorkFolder(platform::WorkFolder(pc.path()));
         link.SetPause([](int) {});
         if (code != nullptr) link.SetProfile(device::ProfileForCode(code, "ST"));
-        config.deviceLink = &link;
     }
 
     std::unique_ptr<CPersonal> OpenPage() {
-        auto page = std::make_unique<CPersonal>(nullptr, config, platform::WorkFolder(pc.path()));
+        auto page = std::make_unique<CPersonal>(nullptr, *session);
         QCoreApplication::processEvents();  // the page's deferred work
         return page;
     }
 
     // The device's personal-updates file, whatever transport's folder it lives in.
     std::string DeviceFile() const {
-        const bool card = link.transport == device::TransportKind::kRapi;
+        const bool card = session->device_link().transport == device::TransportKind::kRapi;
         return device.file(card ? "Storage Card/VyoMap/VyoTC/pois/poiupdates.upd"
                                 : "My Flash Disk/VyoMap/VyoMap/VyoTC/pois/poiupdates.upd");
     }
@@ -143,8 +143,7 @@ struct Rig {
     TempDir pc;
     std::unique_ptr<devagent::Agent> agent;
     bool started = false;
-    CDeviceLink link;
-    AppConfig config;
+    std::unique_ptr<engine::Session> session;
 };
 
 QStringList Click(QPushButton* button, QStringList answers = {}) {

@@ -13,12 +13,12 @@
 #include <functional>
 
 #include "device/device_link.h"
-#include "engine/app_config.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
 #include "service/camera_record.h"
 #include "tests/devicekit/running_agent.h"
 #include "tests/ui/peers.h"
+#include "tests/ui/session_on.h"
 #include "ui/info_pages.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
@@ -89,16 +89,12 @@ int main(int argc, char** argv) {
     platform::StringTable texts;
     texts.Load(platform::LanguagePackFolder(), locale);
     ui::SetTexts(&texts);
-    CDeviceLink link;
-    const platform::WorkFolder folder(work.path());
-    link.SetWorkFolder(folder);
-    link.LoadProfile(2);
-    link.SetDeviceAddress(agent.address());
-    AppConfig config;
-    config.deviceLink = &link;
-    config.resources = &texts;
-    std::snprintf(config.language, sizeof config.language, "%s", locale.c_str());
-    std::snprintf(config.baseUrl, sizeof config.baseUrl, "%s", service.baseUrl().c_str());
+    const auto session = uitest::SessionOn(work.path());
+    session->LoadSettings();
+    session->ChooseLanguage(locale);
+    session->device_link().LoadProfile(2);
+    session->device_link().SetDeviceAddress(agent.address());
+    session->UseServiceAddress(service.baseUrl());
 
     {
         CSyncStatus progress;
@@ -115,7 +111,7 @@ int main(int argc, char** argv) {
     ShootModal("question");
     TranslatedMessageBox(nullptr, texts.Text(162), "", kMbYesNo | kMbIconQuestion);
     {
-        ISettings first(config, folder);
+        ISettings first(*session);
         ShootModal("first-run-settings");
         first.Run();
     }
@@ -131,7 +127,7 @@ int main(int argc, char** argv) {
     }
     testsupport::WriteWholeFile(work.file("info.cache"), cache);
 
-    CTabDialog window(config, folder);
+    CTabDialog window(*session);
     window.show();
     QCoreApplication::processEvents();
     Save(window, "synchronize-before");

@@ -14,12 +14,12 @@
 #include <thread>
 
 #include "device/device_link.h"
-#include "engine/app_config.h"
 #include "platform/registry_store.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
 #include "tests/common/loopback.h"
 #include "tests/common/temp_dir.h"
+#include "tests/ui/session_on.h"
 #include "tools/poidb-server/schema.h"
 #include "tools/poidb-server/server.h"
 #include "tools/poidb-server/sqlite_db.h"
@@ -154,7 +154,6 @@ private slots:
         QCOMPARE(QString::fromStdString(ui::Text(181)), QStringLiteral("Registration information incomplete !"));
         qputenv("ZARNIK_SETTINGS", QByteArray::fromStdString(settingsDir_.file("settings.reg")));
         QVERIFY(service_.ok());
-        config_.deviceLink = &link_;
     }
 
     void init() {
@@ -162,11 +161,8 @@ private slots:
         std::filesystem::remove_all(work_.path());
         std::filesystem::create_directories(work_.path());
         testsupport::WriteWholeFile(work_.file("devices.ini"), "A:M1:ST\n\nB:MA\nC:XY");
-        config_ = AppConfig{};
-        config_.deviceLink = &link_;
-        std::snprintf(config_.baseUrl, sizeof config_.baseUrl, "%s", service_.url().c_str());
-        link_.SetWorkFolder(folder());
-        link_.SetProfile({});
+        session_ = uitest::SessionOn(work_.path());
+        session_->UseServiceAddress(service_.url());
     }
 
     void LanguageListHoldsTheLanguagesWithAPackAndSelectsTheStoredOne() {
@@ -188,7 +184,7 @@ private slots:
             for (const QString& pack : c.packs) testsupport::WriteWholeFile(resources.file("lang/" + pack.toStdString()), "");
             const Resources use(resources.path());
             StoreRegistration(kName, kSerial, kEmail, c.stored);
-            CSettings page(nullptr, config_, folder());
+            CSettings page(nullptr, *session_);
             QTRY_VERIFY(page.listsFilled());
             QStringList names;
             QList<int> data;
@@ -217,7 +213,7 @@ private slots:
         StoreRegistration(kName, kSerial, kEmail);
         for (const Case& c : cases) {
             testsupport::WriteWholeFile(work_.file("local.cache"), std::string(80, 'c'));
-            CSettings page(nullptr, config_, folder());
+            CSettings page(nullptr, *session_);
             QTRY_VERIFY(page.listsFilled());
             QCOMPARE(page.serialEdit()->text(), QString::fromStdString(kSerial));
             page.emailEdit()->end(false);
@@ -234,7 +230,7 @@ private slots:
         const Case cases[] = {{true, false}, {true, true}, {false, false}, {false, true}};
         StoreRegistration(kName, kSerial, kEmail);
         for (const Case& c : cases) {
-            CSettings page(nullptr, config_, folder());
+            CSettings page(nullptr, *session_);
             QTRY_VERIFY(page.listsFilled());
             QComboBox* list = c.languageList ? page.languageList() : page.deviceList();
             QVERIFY(list->count() >= 2);
@@ -276,8 +272,7 @@ private slots:
             if (!c.devicesIni) std::remove(work_.file("devices.ini").c_str());
             std::unique_ptr<Resources> use;
             if (!c.devicesIni) use = std::make_unique<Resources>(noData.path());
-            config_.device = 7;
-            CSettings page(nullptr, config_, folder());
+            CSettings page(nullptr, *session_);
             QTRY_VERIFY(page.listsFilled());
             SetFields(page.nameEdit(), page.serialEdit(), page.emailEdit(), kName, kSerial, c.email);
             if (c.devicesIni) {
@@ -288,11 +283,11 @@ private slots:
             page.SaveFields();
             QVERIFY2(boxes.texts() == c.boxes, c.what);
             if (!boxes.boxes.empty() && c.language == nullptr) QCOMPARE(boxes.boxes.front().caption, QStringLiteral("Error"));
-            QCOMPARE(link_.transport, c.transport);
+            QCOMPARE(session_->device_link().transport, c.transport);
             if (c.language == nullptr) {
                 QCOMPARE(StoreBytes(), QStringLiteral("<no store>"));
-                QCOMPARE(config_.device, 7U);
-                QCOMPARE(config_.email[0], '\0');
+                QVERIFY(!session_->settings().deviceSet);
+                QCOMPARE(session_->registration().email[0], '\0');
                 continue;
             }
             const platform::StoredSettings stored = platform::ReadStoredSettings();
@@ -301,9 +296,9 @@ private slots:
             QCOMPARE(Q(stored.language), Q(c.language));
             QVERIFY(stored.deviceSet);
             QCOMPARE(stored.device, c.device);
-            QCOMPARE(config_.device, c.device);
-            QCOMPARE(Q(config_.email), Q(kEmail.c_str()));
-            QCOMPARE(Q(config_.language), QStringLiteral("1033"));  // a new language takes effect at the next start
+            QCOMPARE(session_->settings().device, c.device);
+            QCOMPARE(Q(session_->registration().email), Q(kEmail.c_str()));
+            QCOMPARE(Q(session_->language().c_str()), QStringLiteral("1033"));  // a new language takes effect at the next start
         }
     }
 
@@ -325,7 +320,7 @@ private slots:
             platform::StringTable texts;
             texts.Load(platform::LanguagePackFolder(), c.locale);
             ui::SetTexts(&texts);
-            CSettings page(nullptr, config_, folder());
+            CSettings page(nullptr, *session_);
             QTRY_VERIFY(page.listsFilled());
             SetFields(page.nameEdit(), page.serialEdit(), page.emailEdit(), kName, kSerial, kEmail);
             BoxRecorder boxes;
@@ -334,7 +329,7 @@ private slots:
             QCOMPARE(boxes.texts(), QStringList{c.sentence + "\n" + c.causeWord + cause});
             QCOMPARE(boxes.boxes.front().caption, QString::fromStdString(texts.Text(153)));
             QCOMPARE(StoreBytes(), before);
-            QCOMPARE(config_.email[0], '\0');
+            QCOMPARE(session_->registration().email[0], '\0');
         }
     }
 
@@ -357,8 +352,8 @@ private slots:
         for (const Case& c : cases) {
             init();
             if (!c.serviceUp)
-                std::snprintf(config_.baseUrl, sizeof config_.baseUrl, "http://%s/", testsupport::UnusedLoopbackAddress().c_str());
-            ISettings dialog(config_, folder());
+                session_->UseServiceAddress("http://" + testsupport::UnusedLoopbackAddress() + "/");
+            ISettings dialog(*session_);
             BoxRecorder boxes;
             bool stayedOpen = false;
             QTimer::singleShot(0, &dialog, [&] {
@@ -383,14 +378,14 @@ private slots:
             QCOMPARE(stayedOpen, c.result == 2);
             if (c.result == 2) {
                 QCOMPARE(StoreBytes(), QStringLiteral("<no store>"));
-                QCOMPARE(config_.registrar[0], '\0');
+                QCOMPARE(session_->registration().registrar[0], '\0');
                 continue;
             }
             const platform::StoredSettings stored = platform::ReadStoredSettings();
             QCOMPARE(Q(stored.registration.serial), Q(kSerial.c_str()));
             QCOMPARE(stored.device, 1U);
-            QCOMPARE(Q(config_.serial), Q(kSerial.c_str()));
-            QCOMPARE(config_.device, 1U);
+            QCOMPARE(Q(session_->registration().serial), Q(kSerial.c_str()));
+            QCOMPARE(session_->settings().device, 1U);
         }
     }
 
@@ -411,8 +406,8 @@ private slots:
             init();
             StoreRegistration(kName, kSerial, kEmail);
             if (!c.serviceUp)
-                std::snprintf(config_.baseUrl, sizeof config_.baseUrl, "http://%s/", testsupport::UnusedLoopbackAddress().c_str());
-            CSettings page(nullptr, config_, folder());
+                session_->UseServiceAddress("http://" + testsupport::UnusedLoopbackAddress() + "/");
+            CSettings page(nullptr, *session_);
             QTRY_VERIFY(page.listsFilled());
             SetFields(page.nameEdit(), page.serialEdit(), page.emailEdit(), kName, c.serial, c.email);
             BoxRecorder boxes;
@@ -441,7 +436,7 @@ private slots:
         };
         for (const Case& c : cases) {
             init();
-            CSettings page(nullptr, config_, folder());
+            CSettings page(nullptr, *session_);
             QTRY_VERIFY(page.listsFilled());
             SetFields(page.nameEdit(), page.serialEdit(), page.emailEdit(), "", kSerial, kEmail);
             page.nameEdit()->setText(c.start);
@@ -461,7 +456,7 @@ private slots:
         StoreRegistration(kName, kSerial, kEmail);
         const QString before = StoreBytes();
         QWidget window;
-        auto* page = new CSettings(&window, config_, folder());
+        auto* page = new CSettings(&window, *session_);
         window.show();
         QTRY_VERIFY(page->listsFilled());
         BoxRecorder boxes;
@@ -476,13 +471,10 @@ private slots:
     }
 
 private:
-    platform::WorkFolder folder() const { return platform::WorkFolder(work_.path()); }
-
     TempDir settingsDir_;
     TempDir work_;
     Service service_;
-    AppConfig config_;
-    CDeviceLink link_;
+    std::unique_ptr<engine::Session> session_;
 };
 
 QTEST_MAIN(SettingsTest)

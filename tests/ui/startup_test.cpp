@@ -11,6 +11,7 @@
 #include "tests/devicekit/running_agent.h"
 #include "tests/ui/modal_answers.h"
 #include "tests/ui/peers.h"
+#include "tests/ui/session_on.h"
 #include "ui/busy.h"
 #include "ui/main_window.h"
 #include "ui/settings_pages.h"
@@ -75,7 +76,8 @@ struct Start {
                 main->Exit();
             }
         });
-        result = ui::RunApplication(platform::WorkFolder(work.path()));
+        const auto session = uitest::SessionOn(work.path());
+        result = ui::RunApplication(*session);
         return answers.seen;
     }
     std::string Opened() const { return FileExists(opened.file("log")) ? ReadWholeFile(opened.file("log")) : ""; }

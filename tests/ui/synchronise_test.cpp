@@ -6,12 +6,12 @@
 
 #include "device/device_link.h"
 #include "device_reports.h"
-#include "engine/app_config.h"
 #include "platform/settings.h"
 #include "service/camera_file/writer.h"
 #include "tests/devicekit/running_agent.h"
 #include "tests/ui/modal_answers.h"
 #include "tests/ui/peers.h"
+#include "tests/ui/session_on.h"
 #include "ui/info_pages.h"
 #include "ui/synchronise_page.h"
 #include "ui/transparent_static.h"
@@ -28,8 +28,7 @@ struct Bench {
     uitest::LoopbackService service;
     testsupport::RunningAgent agent{true};
     testsupport::TempDir work;
-    CDeviceLink link;
-    AppConfig config;
+    std::unique_ptr<engine::Session> session = uitest::SessionOn(work.path());
     std::string pois = agent.file(testsupport::kPoisFolder);
 
     explicit Bench(bool registered = true) {
@@ -40,14 +39,13 @@ struct Bench {
         platform::Registration who;
         platform::MakeRegistration(uitest::kName.c_str(), uitest::kSerial.c_str(), uitest::kEmail.c_str(), who);
         if (registered) platform::SaveRegistration(who, "1033", 2);
-        link.SetWorkFolder(platform::WorkFolder(work.path()));
-        link.LoadProfile(2);
-        link.SetDeviceAddress(agent.address());
-        config.deviceLink = &link;
-        std::snprintf(config.baseUrl, sizeof config.baseUrl, "%s", service.baseUrl().c_str());
+        session->device_link().LoadProfile(2);
+        session->device_link().SetDeviceAddress(agent.address());
+        session->UseServiceAddress(service.baseUrl());
     }
     std::unique_ptr<CSynchronise> Page() {
-        auto page = std::make_unique<CSynchronise>(nullptr, config, platform::WorkFolder(work.path()));
+        session->TakeSettingsSnapshot();  // what the test stored
+        auto page = std::make_unique<CSynchronise>(nullptr, *session);
         QCoreApplication::processEvents();  // the first refresh, once the page is up
         return page;
     }
