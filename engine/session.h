@@ -18,6 +18,7 @@
 #include "platform/pc_files.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
+#include "platform/text_encoding.h"
 #include "service/camera_file/writer.h"
 
 class CDeviceLink;

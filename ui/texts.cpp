@@ -14,12 +14,6 @@ const platform::StringTable& Texts() { return current != nullptr ? *current : En
 void SetTexts(const platform::StringTable* table) { current = table; }
 std::string Text(unsigned id) { return Texts().Text(id); }
 
-}  // namespace ui
-
-#include "platform/text_encoding.h"
-
-namespace ui {
-
 QString FromOutside(const std::string& text) {
     const std::string readable = platform::ReadableUtf8(text);
     return QString::fromUtf8(readable.data(), static_cast<qsizetype>(readable.size()));
