@@ -82,7 +82,7 @@ const char* StoredName(Setting setting) {
     return "";
 }
 
-Session::Session() : serviceAddress_(kAlternativeServiceBaseUrl), link_(std::make_unique<CDeviceLink>()) {
+Session::Session() : serviceAddress_(kDefaultServiceBaseUrl), link_(std::make_unique<CDeviceLink>()) {
     texts_.Load(platform::LanguagePackFolder(), platform::kEnglishLocale);  // English until a language is loaded
 }
 
@@ -289,7 +289,7 @@ void Session::ResolveServiceAddress() {
     client.NoteFailureCause({});  // only what the fetch below says counts for the notice
     serviceAddress_ = ResolveServiceBaseUrl(client, settings_);
     addressNotice_.clear();
-    if (settings_.keyExists && serviceAddress_ == kAlternativeServiceBaseUrl && !client.failure_cause().empty()) {
+    if (settings_.keyExists && serviceAddress_ == kDefaultServiceBaseUrl && !client.failure_cause().empty()) {
         addressNotice_ = "the server-address file could not be fetched (" + client.failure_cause() + "); asking " +
                          serviceAddress_ + " instead";
     }

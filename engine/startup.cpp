@@ -75,11 +75,11 @@ StartupExchangesResult RunLimitedExchanges(CServiceClient& client, const platfor
 }  // namespace
 
 std::string ResolveServiceBaseUrl(CServiceClient& client, const platform::StoredSettings& stored) {
-    if (!stored.keyExists) return kAlternativeServiceBaseUrl;
+    if (!stored.keyExists) return kDefaultServiceBaseUrl;
     const char* folder = stored.url[0] != '\0' ? stored.url : kDefaultServerAddressFolder;
     std::string baseUrl;
     if (client.FetchServerUrl(folder, baseUrl) == service::Result::kOk && !baseUrl.empty()) return baseUrl;
-    return kAlternativeServiceBaseUrl;
+    return kDefaultServiceBaseUrl;
 }
 
 bool IsDownloadAddress(std::string_view address) {

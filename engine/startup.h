@@ -21,7 +21,7 @@ namespace engine {
 
 // Where the service is looked for when the settings name nothing better. The reference service
 // runs on this machine; an installation points "Url" at the real one.
-inline constexpr const char* kAlternativeServiceBaseUrl = "http://127.0.0.1/";
+inline constexpr const char* kDefaultServiceBaseUrl = "http://127.0.0.1/";
 inline constexpr const char* kDefaultServerAddressFolder = "http://127.0.0.1/POIDataBase/";
 // The version text the version check sends.
 inline constexpr const char* kToolVersion = platform::version::kCheck;

@@ -252,7 +252,7 @@ std::string ErrorTextForCode(std::uint32_t code, const platform::StringTable& te
     if (code >= 10000 && code <= 10014) return texts.Text(text::kFirstError + (code - 10000));
     // The session broke off. Where the reports are kept depends on the road (device or PC), so
     // the text says only what is true on both, in the user's language.
-    if (code == 1) return texts.Text(text::kSynchronisationFailed) + "\n" + texts.Text(text::kFirstError + 12);
+    if (code == 1) return texts.Text(text::kSynchronisationFailed) + "\n" + texts.Text(text::kSendRequestFailed);
     return "Error " + std::to_string(code);
 }
 

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
+#include "engine/text_ids.h"
 #include "ui/dialog_units.h"
 #include "ui/fonts.h"
 #include "ui/texts.h"
@@ -15,11 +16,6 @@ constexpr int kInfoBitmap = 152;
 const QColor kPureGreen(0, 255, 0);
 const QColor kPureRed(255, 0, 0);
 
-constexpr unsigned kInformationTitle = 104;
-constexpr unsigned kAboutText = 102;
-constexpr unsigned kAboutTitle = 103;
-constexpr unsigned kPrevText = 182;
-constexpr unsigned kNextText = 183;
 
 }  // namespace
 
@@ -86,9 +82,9 @@ CVyoOnline::CVyoOnline(QWidget* parent, engine::Session& session)
         next_->setEnabled(!message_.atLast);
         text_->setText(ui::FromOutside(message_.text));
     }
-    title_->setText(ui::FromOutside(ui::Text(kInformationTitle)));
-    prev_->setText(ui::FromOutside(ui::Text(kPrevText)));
-    next_->setText(ui::FromOutside(ui::Text(kNextText)));
+    title_->setText(ui::FromOutside(ui::Text(engine::text::kInformation)));
+    prev_->setText(ui::FromOutside(ui::Text(engine::text::kPrevButton)));
+    next_->setText(ui::FromOutside(ui::Text(engine::text::kNextButton)));
     connect(prev_, &QPushButton::clicked, this, &CVyoOnline::OnPrev);
     connect(next_, &QPushButton::clicked, this, &CVyoOnline::OnNext);
 }
@@ -112,6 +108,6 @@ void CVyoOnline::OnNext() {
 
 CAbout::CAbout(QWidget* parent)
     : CPage(parent), title_(ui::MakeTitle(this, ui::DluRect(15, 8, 114, 18))), text_(ui::MakeSunkenText(this, ui::DluRect(19, 53, 404, 152))) {
-    text_->setText(ui::FromOutside(ui::Text(kAboutText)));
-    title_->setText(ui::FromOutside(ui::Text(kAboutTitle)));
+    text_->setText(ui::FromOutside(ui::Text(engine::text::kAboutText)));
+    title_->setText(ui::FromOutside(ui::Text(engine::text::kAbout)));
 }

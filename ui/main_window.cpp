@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "engine/session.h"
+#include "engine/text_ids.h"
 #include "ui/busy.h"
 #include "ui/dialog_units.h"
 #include "ui/info_pages.h"
@@ -18,7 +19,6 @@ namespace {
 
 constexpr int kMainBitmap = 153;
 const QColor kPureGreen(0, 255, 0);
-constexpr unsigned kExitText = 186;
 const char* const kWindowTitle = "Zarnik Tool";
 
 struct LabelPlace {
@@ -27,11 +27,11 @@ struct LabelPlace {
 };
 // By page index: Synchronize, Device, About, Settings, Information.
 constexpr std::array<LabelPlace, CTabDialog::kPageCount> kPageLabels{{
-    {30, 24, 53, 11, 117},
-    {109, 23, 53, 11, 105},
-    {368, 23, 53, 11, 103},
-    {200, 23, 53, 11, 109},
-    {285, 22, 53, 11, 104},
+    {30, 24, 53, 11, engine::text::kSynchronise},
+    {109, 23, 53, 11, engine::text::kDevice},
+    {368, 23, 53, 11, engine::text::kAbout},
+    {200, 23, 53, 11, engine::text::kSettings},
+    {285, 22, 53, 11, engine::text::kInformation},
 }};
 
 CClickableStatic* CentredLabel(QWidget* parent, QRect where) {
@@ -79,7 +79,7 @@ CTabDialog::CTabDialog(engine::Session& session) : session_(session) {
         if (!ui::IsBusy()) OpenHelpFile();
     });
     exit_ = CentredLabel(this, ui::DluRect(409, 290, 43, 9));
-    exit_->setText(ui::FromOutside(ui::Text(kExitText)));
+    exit_->setText(ui::FromOutside(ui::Text(engine::text::kExitButton)));
     exit_->SetTextColour(Qt::white);
     connect(exit_, &CClickableStatic::clicked, this, &CTabDialog::Exit);
     version_ = new CTransparentStatic(this);

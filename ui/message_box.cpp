@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr unsigned kYesText = 184;
-constexpr unsigned kNoText = 185;
 
 QString Caption(unsigned id) { return QString::fromStdString(ui::Text(id)); }
 
@@ -52,13 +50,13 @@ int TranslatedMessageBox(QWidget* owner, const std::string& text, const std::str
         escape = add(QMessageBox::Cancel, kIdCancel, QString());
         break;
     case kMbYesNoCancel:
-        add(QMessageBox::Yes, kIdYes, Caption(kYesText));
-        add(QMessageBox::No, kIdNo, Caption(kNoText));
+        add(QMessageBox::Yes, kIdYes, Caption(engine::text::kYesButton));
+        add(QMessageBox::No, kIdNo, Caption(engine::text::kNoButton));
         escape = add(QMessageBox::Cancel, kIdCancel, QString());
         break;
     case kMbYesNo:
-        add(QMessageBox::Yes, kIdYes, Caption(kYesText));
-        escape = add(QMessageBox::No, kIdNo, Caption(kNoText));
+        add(QMessageBox::Yes, kIdYes, Caption(engine::text::kYesButton));
+        escape = add(QMessageBox::No, kIdNo, Caption(engine::text::kNoButton));
         break;
     default:
         escape = add(QMessageBox::Ok, kIdOk, Caption(engine::text::kOkButton));

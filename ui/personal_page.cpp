@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "engine/session.h"
+#include "engine/text_ids.h"
 #include "ui/busy.h"
 #include "ui/dialog_units.h"
 #include "ui/fonts.h"
@@ -14,32 +15,19 @@
 namespace {
 
 using engine::PersonalResult;
-
-constexpr unsigned kTitleText = 105;
-constexpr unsigned kDeleteText = 106;
-constexpr unsigned kBackupText = 107;
-constexpr unsigned kRestoreText = 108;
-constexpr unsigned kConfirmDelete = 162;
-constexpr unsigned kBackupFailed = 165;
-constexpr unsigned kRestored = 166;
-constexpr unsigned kDeleteFailed = 167;
-constexpr unsigned kRestoreFailed = 168;
-constexpr unsigned kNotConnected = 169;
-constexpr unsigned kBackedUp = 177;
-constexpr unsigned kDeleted = 178;
-constexpr unsigned kNothingToBackUp = 179;
+namespace text = engine::text;
 
 // One notice for each outcome but a declined deletion, which the user chose and needs no word.
 void Tell(PersonalResult result, unsigned done, unsigned failed) {
-    unsigned text = failed;
+    unsigned id = failed;
     switch (result) {
-    case PersonalResult::kDone: text = done; break;
-    case PersonalResult::kNotConnected: text = kNotConnected; break;
-    case PersonalResult::kNothingToBackUp: text = kNothingToBackUp; break;
+    case PersonalResult::kDone: id = done; break;
+    case PersonalResult::kNotConnected: id = text::kDeviceConnectFailed; break;
+    case PersonalResult::kNothingToBackUp: id = text::kNothingToBackUp; break;
     case PersonalResult::kDeclined: return;
     case PersonalResult::kFailed: break;
     }
-    TranslatedMessageBox(nullptr, ui::Text(text), "", kMbOk);
+    TranslatedMessageBox(nullptr, ui::Text(id), "", kMbOk);
 }
 
 }  // namespace
@@ -47,10 +35,10 @@ void Tell(PersonalResult result, unsigned done, unsigned failed) {
 CPersonal::CPersonal(QWidget* parent, engine::Session& session)
     : CPage(parent),
       session_(session),
-      title_(ui::MakeTitle(this, ui::DluRect(15, 8, 114, 18), ui::FromOutside(ui::Text(kTitleText)))),
-      delete_(ui::MakeButton(this, ui::DluRect(178, 57, 89, 38), ui::FromOutside(ui::Text(kDeleteText)))),
-      backup_(ui::MakeButton(this, ui::DluRect(178, 105, 89, 38), ui::FromOutside(ui::Text(kBackupText)))),
-      restore_(ui::MakeButton(this, ui::DluRect(178, 153, 89, 38), ui::FromOutside(ui::Text(kRestoreText)))) {
+      title_(ui::MakeTitle(this, ui::DluRect(15, 8, 114, 18), ui::FromOutside(ui::Text(text::kDevice)))),
+      delete_(ui::MakeButton(this, ui::DluRect(178, 57, 89, 38), ui::FromOutside(ui::Text(text::kDeleteButton)))),
+      backup_(ui::MakeButton(this, ui::DluRect(178, 105, 89, 38), ui::FromOutside(ui::Text(text::kBackupButton)))),
+      restore_(ui::MakeButton(this, ui::DluRect(178, 153, 89, 38), ui::FromOutside(ui::Text(text::kRestoreButton)))) {
     connect(delete_, &QPushButton::clicked, this, &CPersonal::DeleteAllPersonalUpdates);
     connect(backup_, &QPushButton::clicked, this, &CPersonal::BackUpPersonalUpdates);
     connect(restore_, &QPushButton::clicked, this, &CPersonal::RestorePersonalUpdates);
@@ -70,12 +58,13 @@ void CPersonal::DeleteAllPersonalUpdates() {
     // Asked from the work, while the device is connected; answered on the window's thread.
     const auto confirm = [] {
         return ui::OnWindowThread([] {
-            return TranslatedMessageBox(nullptr, ui::Text(kConfirmDelete), "", kMbYesNo | kMbIconQuestion) == kIdYes;
+            const unsigned style = kMbYesNo | kMbIconQuestion;
+            return TranslatedMessageBox(nullptr, ui::Text(text::kConfirmDelete), "", style) == kIdYes;
         });
     };
     PersonalResult result = PersonalResult::kFailed;
     ui::RunBeside([&] { result = session_.DeleteReports(confirm); });
-    Tell(result, kDeleted, kDeleteFailed);
+    Tell(result, text::kDeleted, text::kDeleteFailed);
 }
 
 void CPersonal::BackUpPersonalUpdates() {
@@ -83,7 +72,7 @@ void CPersonal::BackUpPersonalUpdates() {
     PersonalResult result = PersonalResult::kFailed;
     ui::RunBeside([&] { result = session_.BackUpReports(); });
     UpdateBackupButtons();
-    Tell(result, kBackedUp, kBackupFailed);
+    Tell(result, text::kBackedUp, text::kBackupFailed);
 }
 
 void CPersonal::RestorePersonalUpdates() {
@@ -91,5 +80,5 @@ void CPersonal::RestorePersonalUpdates() {
     PersonalResult result = PersonalResult::kFailed;
     ui::RunBeside([&] { result = session_.RestoreReports(); });
     UpdateBackupButtons();
-    Tell(result, kRestored, kRestoreFailed);
+    Tell(result, text::kRestored, text::kRestoreFailed);
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/session.h"
+#include "engine/text_ids.h"
 #include "ui/busy.h"
 #include "ui/dialog_units.h"
 #include "ui/fonts.h"
@@ -25,21 +26,7 @@ namespace {
 
 const QColor kPureGreen(0, 255, 0);
 constexpr int kFirstRunBitmap = 157;
-
-constexpr unsigned kSettingsTitle = 109;
-constexpr unsigned kDeviceLabelText = 110;
-constexpr unsigned kNameLabelText = 111;
-constexpr unsigned kSerialLabelText = 112;
-constexpr unsigned kEmailLabelText = 113;
-constexpr unsigned kLanguageLabelText = 114;
-constexpr unsigned kTestConnectionText = 115;
-constexpr unsigned kRegistrationNotice = 116;
-constexpr unsigned kErrorCaption = 153;
-constexpr unsigned kConnectionTestDone = 161;
-constexpr unsigned kRestartNeeded = 176;
-constexpr unsigned kRegistrationIncomplete = 181;
-constexpr unsigned kSettingsNotSaved = 188;
-
+namespace text = engine::text;
 
 // The stored texts are 255 bytes of UTF-8 and a terminator.
 constexpr int kStoredTextBytes = static_cast<int>(platform::kSettingsTextSize) - 1;
@@ -292,8 +279,8 @@ bool SettingsForm::Store(const platform::Registration& who) const {
     const engine::Outcome stored = session.StoreRegistration(who, ChosenLocale(), ChosenDevice());
     if (stored.ok()) return true;
     // The sentence is the user's language; the cause underneath is the store's own account.
-    TranslatedMessageBox(nullptr, platform::FormatText(Text(kSettingsNotSaved), {stored.cause()}, {}),
-                         Text(kErrorCaption), kMbOk);
+    TranslatedMessageBox(nullptr, platform::FormatText(Text(text::kSettingsNotSaved), {stored.cause()}, {}),
+                         Text(text::kErrorCaption), kMbOk);
     return false;
 }
 
@@ -338,7 +325,7 @@ ISettings::ISettings(engine::Session& session)
     : session_(session),
       form_(std::make_unique<ui::SettingsForm>(
           this, Window::kFirstRun,
-          ui::SettingsForm::Texts{"Settings", ui::EnglishTexts().Text(kRegistrationNotice), "Registration name :",
+          ui::SettingsForm::Texts{"Settings", ui::EnglishTexts().Text(text::kRegistrationNotice), "Registration name :",
                                   "Device serial :", "Email Address :", "Select language gui:", "Select device:"},
           session)),
       ok_(Button(this, Window::kFirstRun, kOkOrTest, "OK")),
@@ -378,7 +365,7 @@ void ISettings::OnOk() {
     form_->FillListsOnce();
     platform::Registration who;
     if (!form_->Take(who)) {
-        TranslatedMessageBox(nullptr, ui::Text(kRegistrationIncomplete), ui::Text(kErrorCaption), kMbOk);
+        TranslatedMessageBox(nullptr, ui::Text(text::kRegistrationIncomplete), ui::Text(text::kErrorCaption), kMbOk);
         return;
     }
     // Nothing is stored unless the service knows these data.
@@ -407,11 +394,12 @@ CSettings::CSettings(QWidget* parent, engine::Session& session)
       session_(session),
       form_(std::make_unique<ui::SettingsForm>(
           this, Window::kPage,
-          ui::SettingsForm::Texts{ui::Text(kSettingsTitle), ui::Text(kRegistrationNotice), ui::Text(kNameLabelText),
-                                  ui::Text(kSerialLabelText), ui::Text(kEmailLabelText), ui::Text(kLanguageLabelText),
-                                  ui::Text(kDeviceLabelText)},
+          ui::SettingsForm::Texts{ui::Text(text::kSettings), ui::Text(text::kRegistrationNotice),
+                                  ui::Text(text::kNameLabel), ui::Text(text::kSerialLabel),
+                                  ui::Text(text::kEmailLabel), ui::Text(text::kLanguageLabel),
+                                  ui::Text(text::kDeviceLabel)},
           session)),
-      test_(Button(this, Window::kPage, kOkOrTest, ui::Text(kTestConnectionText))) {
+      test_(Button(this, Window::kPage, kOkOrTest, ui::Text(text::kTestConnectionButton))) {
     // Only the user's typing counts: filling the fields is no change of user.
     for (QLineEdit* edit : {form_->name, form_->serial, form_->email}) {
         connect(edit, &QLineEdit::textEdited, this, [this] { session_.ForgetLocalCache(); });
@@ -432,7 +420,7 @@ QComboBox* CSettings::languageList() const { return form_->language; }
 QComboBox* CSettings::deviceList() const { return form_->device; }
 bool CSettings::listsFilled() const { return form_->filled; }
 
-void CSettings::OnListChosen() { TranslatedMessageBox(nullptr, ui::Text(kRestartNeeded), "", kMbOk); }
+void CSettings::OnListChosen() { TranslatedMessageBox(nullptr, ui::Text(text::kRestartNeeded), "", kMbOk); }
 
 void CSettings::SaveFields() { Save(); }
 
@@ -441,7 +429,7 @@ bool CSettings::Save() {
     form_->FillListsOnce();
     platform::Registration who;
     if (!form_->Take(who)) {
-        TranslatedMessageBox(nullptr, ui::Text(kRegistrationIncomplete), ui::Text(kErrorCaption), kMbOk);
+        TranslatedMessageBox(nullptr, ui::Text(text::kRegistrationIncomplete), ui::Text(text::kErrorCaption), kMbOk);
         return false;
     }
     if (!form_->Store(who)) return false;
@@ -457,5 +445,5 @@ void CSettings::OnTestConnection() {
     // Testing the old values after a failed save would report on data the user no longer sees.
     if (!Save()) return;
     const engine::Outcome logon = CheckLogon(session_, session_.registration());
-    TranslatedMessageBox(nullptr, logon.ok() ? ui::Text(kConnectionTestDone) : logon.message(), "", kMbOk);
+    TranslatedMessageBox(nullptr, logon.ok() ? ui::Text(text::kConnectionTestDone) : logon.message(), "", kMbOk);
 }

@@ -15,12 +15,6 @@
 
 namespace {
 
-constexpr unsigned kTitleText = 117;
-constexpr unsigned kDeviceHeadingText = 119;
-constexpr unsigned kPcHeadingText = 120;
-constexpr unsigned kSynchroniseText = 124;
-constexpr unsigned kRefreshText = 125;
-constexpr unsigned kRetrievingDeviceInfo = 157;
 
 struct Place {
     int x, y, width, height;
@@ -50,11 +44,11 @@ CSynchronise::CSynchronise(QWidget* parent, engine::Session& session)
       pcBox_(ui::MakeSunkenText(this, At(kPcBox))),
       synchronise_(ui::MakeButton(this, At(kSynchroniseButton))),
       refresh_(ui::MakeButton(this, At(kRefreshButton))) {
-    title_->setText(ui::FromOutside(ui::Text(kTitleText)));
-    deviceHeading_->setText(ui::FromOutside(ui::Text(kDeviceHeadingText)));
-    pcHeading_->setText(ui::FromOutside(ui::Text(kPcHeadingText)));
-    synchronise_->setText(ui::FromOutside(ui::Text(kSynchroniseText)));
-    refresh_->setText(ui::FromOutside(ui::Text(kRefreshText)));
+    title_->setText(ui::FromOutside(ui::Text(engine::text::kSynchronise)));
+    deviceHeading_->setText(ui::FromOutside(ui::Text(engine::text::kDeviceHeading)));
+    pcHeading_->setText(ui::FromOutside(ui::Text(engine::text::kPcHeading)));
+    synchronise_->setText(ui::FromOutside(ui::Text(engine::text::kSynchroniseButton)));
+    refresh_->setText(ui::FromOutside(ui::Text(engine::text::kRefreshButton)));
     connect(synchronise_, &QPushButton::clicked, this, [this] {
         if (!ui::IsBusy()) SynchroniseWithServer();
     });
@@ -77,7 +71,7 @@ void CSynchronise::paintEvent(QPaintEvent* event) {
 void CSynchronise::RefreshDeviceAndServerInfo(bool initial) {
     const platform::StringTable& texts = ui::Texts();
     CSyncStatus progress;
-    progress.SetStep(texts.Text(kRetrievingDeviceInfo));
+    progress.SetStep(texts.Text(engine::text::kRetrievingDeviceInfo));
     progress.SetTitle(initial ? texts.Text(engine::text::kStartupTitle) : std::string());
     progress.Show();
 

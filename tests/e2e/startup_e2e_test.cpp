@@ -89,10 +89,10 @@ TEST_F(StartupEndToEnd, TheStartUpProcedureAsTheWindowAndTheToolRunIt) {
 
     // No key (first run): nothing is asked, the alternative address holds.
     platform::StoredSettings stored = platform::ReadStoredSettings();
-    EXPECT_EQ(engine::ResolveServiceBaseUrl(client, stored), engine::kAlternativeServiceBaseUrl);
+    EXPECT_EQ(engine::ResolveServiceBaseUrl(client, stored), engine::kDefaultServiceBaseUrl);
     engine::Session session;
     ASSERT_TRUE(session.LoadSettings().ok());
-    EXPECT_EQ(session.service_address(), engine::kAlternativeServiceBaseUrl);
+    EXPECT_EQ(session.service_address(), engine::kDefaultServiceBaseUrl);
     EXPECT_EQ(session.language(), "1033");
     {
         platform::CRegistry key;
