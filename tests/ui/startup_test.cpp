@@ -76,12 +76,14 @@ struct Start {
                 main->Exit();
             }
         });
-        const auto session = uitest::SessionOn(work.path());
+        const auto session = uitest::SessionOn(folder());
         result = ui::RunApplication(*session);
         return answers.seen;
     }
     std::string Opened() const { return FileExists(opened.file("log")) ? ReadWholeFile(opened.file("log")) : ""; }
+    std::string folder() const { return workSub.empty() ? work.path() : work.file(workSub); }
     int result = -1;
+    std::string workSub;  // a working folder beneath work instead of work itself
     // Runs at each answer while the main window is up, until it gives true; then Exit.
     std::function<bool(CTabDialog&, QStringList&)> onMain;
 };
@@ -102,15 +104,19 @@ private slots:
             QCOMPARE(start.Run(), QStringList());
             QCOMPARE(start.result, 0);
         }
-        {
-            // A second start while the window runs, minimised: it asks and ends with 0, and the
-            // running copy's window comes back to the front.
+        // A second start while the window runs, minimised: it asks and ends with 0, and the
+        // running copy's window comes back to the front; also with a socket file left by a
+        // killed run, and in a folder too deep for a socket address.
+        for (const std::string& sub : {std::string(), std::string(120, 'd')}) {
             Start start;
+            start.workSub = sub;
+            std::filesystem::create_directories(start.folder());
+            testsupport::WriteWholeFile(start.folder() + "/zarnik.sock", "left by a killed run");
             int answers = 0;
             start.onMain = [&](CTabDialog& main, QStringList& seen) {
                 if (answers++ == 0) {
                     main.showMinimized();
-                    seen << "second:" + QString::number(ui::RunApplication(*uitest::SessionOn(start.work.path())));
+                    seen << "second:" + QString::number(ui::RunApplication(*uitest::SessionOn(start.folder())));
                     return false;
                 }
                 if (main.isMinimized() && answers < 250) return false;
