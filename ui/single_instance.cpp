@@ -24,7 +24,7 @@ QString RaiseSocketName(const std::string& folder) {
     const QFileInfo info(QString::fromStdString(folder));
     const QString canonical = info.canonicalFilePath();
     const QString absolute = canonical.isEmpty() ? info.absoluteFilePath() : canonical;
-    const QString beside = absolute + QStringLiteral("/zarnik.sock");
+    QString beside = absolute + QStringLiteral("/zarnik.sock");
     if (static_cast<std::size_t>(beside.toLocal8Bit().size()) < sizeof(sockaddr_un{}.sun_path)) return beside;
     const QByteArray hash = QCryptographicHash::hash(absolute.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
     return QDir::tempPath() + QStringLiteral("/zarnik-%1-%2.sock").arg(getuid()).arg(QString::fromLatin1(hash));
