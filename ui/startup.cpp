@@ -13,6 +13,7 @@
 #include "ui/main_window.h"
 #include "ui/message_box.h"
 #include "ui/settings_pages.h"
+#include "ui/single_instance.h"
 #include "ui/sync_status.h"
 #include "ui/texts.h"
 
@@ -46,7 +47,13 @@ bool IsWebAddress(const std::string& address) {
 
 int RunApplication(engine::Session& session) {
     // Before anything else: a second copy on the same folder would share its files.
-    if (!session.LockWorkingFolder().ok()) return 0;
+    // It asks the running copy to come to the front instead; one that cannot be reached
+    // (a lock file that could not be opened) leaves nothing more to do.
+    if (!session.LockWorkingFolder().ok()) {
+        (void)AskRunningCopyToRaise(session.folder().root());
+        return 0;
+    }
+    const RaiseListener listener(session.folder().root());
 
     session.TakeSettingsSnapshot();
     // Every exchange with the service runs beside the window: an unreachable one takes its

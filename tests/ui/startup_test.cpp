@@ -60,7 +60,7 @@ struct Start {
     ~Start() { setenv("ZARNIK_RESOURCES", resources.c_str(), 1); }
 
     QStringList Run(std::function<void()> onInfo = {}) {
-        uitest::ModalAnswers answers(std::move(onInfo), [](QWidget* window, QStringList& seen) {
+        uitest::ModalAnswers answers(std::move(onInfo), [this](QWidget* window, QStringList& seen) {
             if (auto* settings = dynamic_cast<ISettings*>(window)) {
                 // It runs before a language is loaded: always the template's English.
                 bool english = false;
@@ -71,17 +71,21 @@ struct Start {
             } else if (auto* main = dynamic_cast<CTabDialog*>(window)) {
                 // As a user's click on Exit: taken only once the window's work is over (the
                 // first refresh keeps the window busy, and visible, until it ends).
-                if (ui::IsBusy()) return;
+                if (ui::IsBusy() || (onMain && !onMain(*main, seen))) return;
                 seen << "main:" + main->pageLabel(0)->text();
                 main->Exit();
             }
         });
-        const auto session = uitest::SessionOn(work.path());
+        const auto session = uitest::SessionOn(folder());
         result = ui::RunApplication(*session);
         return answers.seen;
     }
     std::string Opened() const { return FileExists(opened.file("log")) ? ReadWholeFile(opened.file("log")) : ""; }
+    std::string folder() const { return workSub.empty() ? work.path() : work.file(workSub); }
     int result = -1;
+    std::string workSub;  // a working folder beneath work instead of work itself
+    // Runs at each answer while the main window is up, until it gives true; then Exit.
+    std::function<bool(CTabDialog&, QStringList&)> onMain;
 };
 
 const QString kMain = QStringLiteral("main:Synchronize");
@@ -98,6 +102,28 @@ private slots:
             std::string error;
             QVERIFY(other.Acquire(start.work.path(), error));
             QCOMPARE(start.Run(), QStringList());
+            QCOMPARE(start.result, 0);
+        }
+        // A second start while the window runs, minimised: it asks and ends with 0, and the
+        // running copy's window comes back to the front; also with a socket file left by a
+        // killed run, and in a folder too deep for a socket address.
+        for (const std::string& sub : {std::string(), std::string(120, 'd')}) {
+            Start start;
+            start.workSub = sub;
+            std::filesystem::create_directories(start.folder());
+            testsupport::WriteWholeFile(start.folder() + "/zarnik.sock", "left by a killed run");
+            int answers = 0;
+            start.onMain = [&](CTabDialog& main, QStringList& seen) {
+                if (answers++ == 0) {
+                    main.showMinimized();
+                    seen << "second:" + QString::number(ui::RunApplication(*uitest::SessionOn(start.folder())));
+                    return false;
+                }
+                if (main.isMinimized() && answers < 250) return false;
+                seen << (main.isMinimized() ? "still minimised" : "raised");
+                return true;
+            };
+            QCOMPARE(start.Run(), (QStringList{"second:0", "raised", kMain}));
             QCOMPARE(start.result, 0);
         }
         {
