@@ -53,6 +53,7 @@ struct Target {
 
 struct Found {
     std::int64_t node;
+    bool tagged;  // highway=speed_camera
     service::CameraRecord record;
 };
 
@@ -118,7 +119,7 @@ public:
         if ((!camera && target == nullptr) || !node.location().valid()) return;
         const Enforcement* relation = target != nullptr ? &relations_[target->enforcement] : nullptr;
         const RecordTags own(tags);
-        Found found{node.id(), {}};
+        Found found{node.id(), camera, {}};
         service::CameraRecord& r = found.record;
         r.latitude = MicroDegrees(node.location().y());
         r.longitude = MicroDegrees(node.location().x());
@@ -139,7 +140,6 @@ public:
         }
         r.identifier = RecordIdentifier(node.id());
         r.flag = kOsmFlag;
-        if (camera) ++counts_.cameraNodes;
         found_.push_back(found);
     }
 
@@ -150,6 +150,7 @@ public:
         out.reserve(found_.size());
         for (std::size_t i = 0; i < found_.size(); ++i) {
             if (i > 0 && found_[i].node == found_[i - 1].node) continue;
+            ++(found_[i].tagged ? counts_.cameraNodes : counts_.relationCameras);
             out.push_back(found_[i].record);
         }
         return out;
@@ -228,10 +229,7 @@ bool ReadCameras(const std::vector<std::string>& files, std::vector<service::Cam
         return false;
     }
     cameras = collector.Cameras();
-    if (counts != nullptr) {
-        *counts = collector.counts();
-        counts->relationCameras = cameras.size() - std::min(cameras.size(), counts->cameraNodes);
-    }
+    if (counts != nullptr) *counts = collector.counts();
     return true;
 }
 
