@@ -6,6 +6,7 @@
 #include "device/device_link.h"
 #include "engine/change_record.h"
 #include "engine/reports_on_device.h"
+#include "engine/osm_cameras.h"
 #include "engine/text_ids.h"
 #include "platform/atomic_file.h"
 #include "platform/string_table.h"
@@ -110,11 +111,13 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
 
     const SyncCounts& c = result.counts;
     const long long changes = static_cast<long long>(c.changesAdded) + c.changesUpdated + c.changesDeleted;
+    const std::string osmLine = OsmCamerasLine(folder, texts);
     const std::string summary =
-        result.cameraFileCopied
+        (result.cameraFileCopied
             ? platform::FormatNumbers(texts.Text(text::kSummary),
                                       {changes, c.personalStored, c.personalAccepted, result.camerasInCache})
-            : platform::FormatNumbers(texts.Text(text::kUploadFailedSummary), {changes, c.personalStored, c.personalAccepted});
+            : platform::FormatNumbers(texts.Text(text::kUploadFailedSummary), {changes, c.personalStored, c.personalAccepted})) +
+        (osmLine.empty() ? std::string() : "\n\n" + osmLine);
     information.ShowInformation(texts.Text(text::kSummaryCaption), texts.Text(text::kOkButton), summary);
     if (c.reportsSetAside > 0) {
         messages.Show(platform::FormatNumbers(texts.Text(text::kReportsSetAside), {c.reportsSetAside}), "",

@@ -2,6 +2,7 @@
 
 #include "device/device_link.h"
 #include "engine/change_record.h"
+#include "engine/osm_cameras.h"
 #include "engine/synchronisation.h"
 #include "engine/text_ids.h"
 #include "platform/string_table.h"
@@ -66,7 +67,8 @@ ServiceSummary QueryServiceSummary(CServiceClient& client, const platform::Regis
     std::uint32_t personal = 0;
     client.CountLocalCache(total, personal);
     summary.pcText = platform::FormatText(texts.Text(text::kPcInfo), {date},
-                                          {static_cast<long long>(total) - personal, personal, changes});
+                                          {static_cast<long long>(total) - personal, personal, changes}) +
+                     OsmCamerasLine(client.folder(), texts);
     return summary;
 }
 

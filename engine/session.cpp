@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "device/device_link.h"
+#include "engine/osm_cameras.h"
 #include "engine/text_ids.h"
 #include "engine/transfer_feedback.h"
 #include "platform/folder_lock.h"
@@ -24,6 +25,7 @@
 #include "service/cache_file.h"
 #include "service/camera_file/reader.h"
 #include "service/service_client.h"
+#include "osm/camera_reader.h"
 
 namespace engine {
 
@@ -477,15 +479,26 @@ StoredBackup Session::ExamineBackup() const { return ExamineStoredBackup(folder_
 // ---- the PC files ----------------------------------------------------------------------------
 
 Outcome Session::BuildCameraFile(const std::string& cachePath, const std::string& outPath,
-                                 service::CameraFileSummary& summary) {
+                                 service::CameraFileSummary& summary, const std::string& osmCachePath) {
     summary = {};
-    std::vector<service::CameraRecord> cameras;
-    const service::CacheRead read = service::ReadSealedCache(cachePath, cameras);
-    if (read != service::CacheRead::kRead) {
+    std::vector<service::CameraRecord> osm;
+    if (!osmCachePath.empty()) {
+        const service::CacheRead read = service::ReadSealedCache(osmCachePath, osm);
+        if (read != service::CacheRead::kRead && read != service::CacheRead::kMissing) {
+            const int error = errno;
+            return {PcFailure::kFileUnreadable, "cannot read the OpenStreetMap cameras " + osmCachePath,
+                    service::CacheReadProblem(osmCachePath, read, error) + "; import the OpenStreetMap files again"};
+        }
+    }
+    std::vector<service::CameraRecord> local;
+    const service::CacheRead read = service::ReadSealedCache(cachePath, local);
+    // Without a service account the OpenStreetMap cameras alone make the camera file.
+    if (read != service::CacheRead::kRead && !(read == service::CacheRead::kMissing && !osm.empty())) {
         const int error = errno;
         return {PcFailure::kFileUnreadable, "cannot read the camera cache " + cachePath,
                 service::CacheReadProblem(cachePath, read, error)};
     }
+    const std::vector<service::CameraRecord> cameras = osm.empty() ? std::move(local) : MergeOsmCameras(local, osm);
     if (cameras.empty()) return {};
     const service::CameraFileResult result = service::BuildCameraFile(cameras, outPath, &summary);
     const int error = errno;
@@ -499,6 +512,43 @@ Outcome Session::BuildCameraFile(const std::string& cachePath, const std::string
                 "cannot write " + outPath + ": " + std::strerror(error) + "; any earlier file is unchanged"};
     }
 }
+
+Outcome Session::ImportOsm(const std::vector<std::string>& files, OsmImportSummary& summary) {
+    summary = {};
+    std::vector<service::CameraRecord> cameras;
+    osm::ReadFailure failure;
+    osm::ReadCounts counts;
+    if (!osm::ReadCameras(files, cameras, failure, &counts)) {
+        return {PcFailure::kFileUnreadable, "cannot read " + failure.file,
+                failure.cause + "; " + OsmCachePath() + " is unchanged"};
+    }
+    service::CacheFileWriter writer;
+    if (!writer.Open(OsmCachePath(), service::Sealing::kSealed) || !writer.AddAll(cameras.data(), cameras.size()) ||
+        !writer.Commit()) {
+        const int error = errno;
+        const std::string problem = FolderWriteProblem();
+        return {PcFailure::kFileUnwritable, "cannot write " + OsmCachePath(),
+                (problem.empty() ? std::string(std::strerror(error)) : problem) + "; the earlier one is unchanged"};
+    }
+    summary.cameras = cameras.size();
+    summary.cameraNodes = counts.cameraNodes;
+    summary.relations = counts.relations;
+    summary.relationCameras = counts.relationCameras;
+    return {};
+}
+
+Outcome Session::ClearOsm(bool& removed) {
+    removed = folder_.SizeOf(platform::pcfile::kOsmCache) >= 0;
+    const std::string path = OsmCachePath();
+    // The seal goes after its cache: a seal left alone seals nothing, and the next import renews it.
+    if (!folder_.Delete(platform::pcfile::kOsmCache) ||
+        (::unlink(service::SealPathOf(path).c_str()) != 0 && errno != ENOENT)) {
+        return {PcFailure::kFileUnwritable, "cannot remove " + path, std::strerror(errno)};
+    }
+    return {};
+}
+
+std::string Session::OsmCamerasLine() const { return engine::OsmCamerasLine(folder_, texts_); }
 
 Outcome Session::CountCameraFile(const std::string& path, int& count) {
     count = 0;

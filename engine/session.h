@@ -63,6 +63,14 @@ struct InformationMessage {
     bool atLast = true;
 };
 
+// What an import of OpenStreetMap files found.
+struct OsmImportSummary {
+    std::size_t cameras = 0;          // records in ".\osm.cache" now
+    std::size_t cameraNodes = 0;      // nodes tagged highway=speed_camera
+    std::size_t relations = 0;        // enforcement relations
+    std::size_t relationCameras = 0;  // cameras that only a relation made
+};
+
 // Where an export goes: a file (replaced only once whole; a link's target replaced, a device
 // or FIFO written in place, a folder refused: platform::OutputFile), or, when file is empty,
 // the sink, with finish called once everything is in it.
@@ -93,6 +101,7 @@ public:
     std::string LocalCachePath() const { return folder_.Path(platform::pcfile::kLocalCache); }
     std::string CameraFilePath() const { return folder_.Path(platform::pcfile::kCameraFile); }
     std::string ReportsFilePath() const { return folder_.Path(platform::pcfile::kPersonalUpdates); }
+    std::string OsmCachePath() const { return folder_.Path(platform::pcfile::kOsmCache); }
 
     // ---- the stored settings -----------------------------------------------------------------
     // Takes the snapshot of the store and loads the texts of its language (English when there
@@ -206,9 +215,12 @@ public:
     CDeviceLink& device_link() { return *link_; }
 
     // ---- the PC files ------------------------------------------------------------------------
-    // The camera file from a camera cache; with no cameras nothing is written and the summary
-    // counts none. kFileUnreadable / kFileUnwritable otherwise; an earlier file stays then.
-    Outcome BuildCameraFile(const std::string& cachePath, const std::string& outPath, service::CameraFileSummary& summary);
+    // The camera file from a camera cache, joined by the OpenStreetMap cameras of osmCachePath
+    // (none when empty or missing) that duplicate none of the cache's; a missing cache then
+    // counts as empty. With no cameras nothing is written and the summary counts none.
+    // kFileUnreadable / kFileUnwritable otherwise; an earlier file stays then.
+    Outcome BuildCameraFile(const std::string& cachePath, const std::string& outPath, service::CameraFileSummary& summary,
+                            const std::string& osmCachePath = {});
     // The cameras of a camera file; kFileUnreadable when it is missing or no camera file.
     Outcome CountCameraFile(const std::string& path, int& count);
     Outcome ExportCameras(const std::string& cachePath, ExchangeFormat format, const ExportFilter& filter,
@@ -216,6 +228,16 @@ public:
     // Appends the reports of a GPX or CSV file to the working folder's ".\poiupdates.upd";
     // nothing is appended on failure.
     Outcome ImportReports(const std::string& reportsPath, ImportSummary& summary);
+
+    // Replaces ".\osm.cache" of the open working folder with the cameras of all the
+    // OpenStreetMap files together (osm/camera_reader.h says which and how). kFileUnreadable
+    // naming the file and its cause when one cannot be read, kFileUnwritable when the cache
+    // cannot be written: ".\osm.cache" is then exactly as it was.
+    Outcome ImportOsm(const std::vector<std::string>& files, OsmImportSummary& summary);
+    // Removes ".\osm.cache" (and its seal); removed says whether there was one.
+    Outcome ClearOsm(bool& removed);
+    // Text 190 filled, or "" without ".\osm.cache".
+    std::string OsmCamerasLine() const;
 
     // Why writing the PC files failed when nothing else said: the folder refusing writes, a full disk.
     std::string FolderWriteProblem() const;

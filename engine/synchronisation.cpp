@@ -8,6 +8,7 @@
 #include "engine/cached_camera_index.h"
 #include "engine/change_list.h"
 #include "engine/change_record.h"
+#include "engine/osm_cameras.h"
 #include "engine/text_ids.h"
 #include "platform/atomic_file.h"
 #include "platform/pc_files.h"
@@ -163,12 +164,19 @@ Result Synchronisation::WriteCameraFile() {
         }
     }
     const auto& local = client_.local_records_are_the_cache() ? client_.local_records() : read;
-    if (local.empty()) {
+    std::vector<service::CameraRecord> merged;
+    std::string osmProblem;
+    const auto* cameras = CamerasForCameraFile(folder_, local, merged, osmProblem);
+    if (cameras == nullptr) {
+        client_.NoteFailureCause(osmProblem);
+        return Result::kCameraFileFailed;
+    }
+    if (cameras->empty()) {
         if (folder_.Delete(platform::pcfile::kCameraFile)) return Result::kOk;
         client_.NoteFailureCause(FileProblem("cannot delete the earlier ", platform::pcfile::kCameraFile));
         return Result::kCameraFileFailed;
     }
-    const auto written = service::BuildCameraFile(local, out);
+    const auto written = service::BuildCameraFile(*cameras, out);
     if (written == service::CameraFileResult::kWritten) return Result::kOk;
     client_.NoteFailureCause(written == service::CameraFileResult::kTooLarge
                                  ? "too many cameras for one camera file " + out + "; the earlier one is kept"

@@ -63,6 +63,7 @@ int RunStatus(int timeoutSeconds, const Verbosity& verbosity) {
     if (!session.registration_complete()) {
         session.ReportTransfers(nullptr);
         std::printf("PC: the registration data is incomplete; set it with 'zarnik-sync settings set'\n");
+        if (const std::string osm = session.OsmCamerasLine(); !osm.empty()) std::printf("%s\n", osm.c_str());
         return kExitOk;
     }
     engine::ServiceSummary summary;
@@ -70,6 +71,10 @@ int RunStatus(int timeoutSeconds, const Verbosity& verbosity) {
     session.ReportTransfers(nullptr);
     if (!summary.deviceText.empty()) std::printf("%s\n", summary.deviceText.c_str());
     if (!summary.pcText.empty()) std::printf("%s\n", summary.pcText.c_str());
+    // Otherwise the PC's counts carry the line already.
+    if (!summary.answered || summary.fullRetrievalDue) {
+        if (const std::string osm = session.OsmCamerasLine(); !osm.empty()) std::printf("%s\n", osm.c_str());
+    }
     if (!counted.ok() && !counted.cause().empty()) std::fprintf(stderr, "Cause: %s\n", counted.cause().c_str());
     return counted.ok() ? kExitOk : kExitFailed;
 }

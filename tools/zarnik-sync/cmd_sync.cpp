@@ -14,7 +14,8 @@ namespace {
 
 // The Synchronise page's summary (text 156) ends with the cameras copied to the device; here no
 // device is involved and the camera file stays in the working folder, so the summary says so.
-void PrintSummary(const std::string& cameraFile, const engine::SyncCounts& counts, int cameras) {
+void PrintSummary(const std::string& cameraFile, const engine::SyncCounts& counts, int cameras,
+                  const std::string& osmLine) {
     std::printf("Synchronisation has been completed successfully.\n\n");
     if (counts.fullRetrieval) {
         std::printf("Full retrieval: the local cache holds %d cameras.\n", counts.changesAdded);
@@ -31,6 +32,7 @@ void PrintSummary(const std::string& cameraFile, const engine::SyncCounts& count
     } else {
         std::printf("No zarniks in the local cache: no camera file was written.\n");
     }
+    if (!osmLine.empty()) std::printf("%s\n", osmLine.c_str());
 }
 
 // What the user can do about a failure the command line can mend.
@@ -91,7 +93,7 @@ int RunSync(const SyncCommandOptions& options, const Verbosity& verbosity) {
     if (!verbosity.quiet) {
         int cameras = 0;
         session.CountCameraFile(cameraFile, cameras);
-        PrintSummary(cameraFile, counts, cameras);
+        PrintSummary(cameraFile, counts, cameras, session.OsmCamerasLine());
     }
     if (counts.reportsSetAside > 0) {  // reports not sent are told even to a quiet run
         messages.Show(session.Text(engine::text::kReportsSetAside, {counts.reportsSetAside}),

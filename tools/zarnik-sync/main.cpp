@@ -199,6 +199,18 @@ int Run(int argc, char** argv) {
     import->add_option("FILE", reportsFile, "a .gpx or .csv file (as export writes them)")->required();
     import->callback([&] { run = [&] { return RunImportReports(reportsFile, verbosity); }; });
 
+    ImportOsmOptions osmOptions;
+    const std::string importOsmHelp =
+        std::string("replace the working folder's osm.cache with the speed cameras of OpenStreetMap files (PBF "
+                    ".osm.pbf, XML .osm, .osm.gz, .osm.bz2): nodes tagged highway=speed_camera and the devices of "
+                    "type=enforcement relations; every camera file built from then on holds those that duplicate "
+                    "none of the service's. Data: ") +
+            kOsmAttribution;
+    CLI::App* importOsm = AddCommand(app, "import-osm", importOsmHelp.c_str(), verbosity);
+    importOsm->add_option("FILE", osmOptions.files, "OpenStreetMap files, read together")->type_name("FILE...");
+    importOsm->add_flag("--clear", osmOptions.clear, "remove osm.cache instead");
+    importOsm->callback([&] { run = [&] { return RunImportOsm(osmOptions, verbosity); }; });
+
     app.callback([&] { ApplyGlobalOptions(global, verbosity, {{syncCommand, &sync.timeoutSeconds}, {status, &statusTimeout}}); });
 
     if (const int status = zcli::CheckCommandWord(app, argc, argv); status >= 0) return status;
