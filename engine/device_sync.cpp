@@ -5,11 +5,13 @@
 
 #include "device/device_link.h"
 #include "engine/change_record.h"
+#include "engine/refresh.h"
 #include "engine/reports_on_device.h"
 #include "engine/text_ids.h"
 #include "platform/atomic_file.h"
 #include "platform/string_table.h"
 #include "platform/version.h"
+#include "service/camera_file/writer.h"
 #include "service/service_client.h"
 
 namespace engine {
@@ -47,8 +49,8 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
     DeviceSyncResult result;
     const platform::WorkFolder& folder = client.folder();
     link.Initialize(0);
-    if (link.Connect() != 1) {
-        result.cause = link.last_failure();
+    if (const device::LinkResult connected = link.Connect(); !connected.ok()) {
+        result.cause = connected.cause();
         return result;
     }
     result.connected = true;
@@ -87,9 +89,9 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
         result.keptBecause = !why.empty() ? why
                                           : std::string(link.personalUpdatesPath) +
                                                 " no longer reads as it did before the synchronisation";
-    } else if (link.ClearDeviceFile(link.personalUpdatesPath) != 1) {
+    } else if (const device::LinkResult cleared = link.ClearDeviceFile(link.personalUpdatesPath); !cleared.ok()) {
         result.reportsKeptOnDevice = true;
-        result.keptBecause = link.last_failure();
+        result.keptBecause = cleared.cause();
     }
 
     progress.Show();
@@ -101,10 +103,12 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
     // An empty cache leaves no camera file: nothing is copied then, and that is a failed copy.
     if (folder.SizeOf(platform::pcfile::kCameraFile) <= 0) {
         result.cameraFileCause = "the local cache holds no cameras, so no camera file was made";
-    } else if (link.CopyToDevice(platform::pcfile::kCameraFile, link.cameraFilePath) == 1) {
+    } else if (const device::LinkResult copied = link.CopyToDevice(platform::pcfile::kCameraFile, link.cameraFilePath);
+               copied.ok()) {
         result.cameraFileCopied = true;
+        RememberDeviceCameraFile(link, folder, service::CountCameraFileRecords(folder.Path(platform::pcfile::kCameraFile)));
     } else {
-        result.cameraFileCause = link.last_failure();
+        result.cameraFileCause = copied.cause();
     }
     progress.Close();
 

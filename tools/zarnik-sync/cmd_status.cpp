@@ -14,9 +14,13 @@ namespace {
 
 // The device box of the Synchronise page: its counts, or why there are none.
 void PrintDevice(engine::Session& session) {
-    session.LoadDeviceProfile();  // without a profile the device is not connected, and says so
+    // Without a profile the device is not connected, and says so; the cause says why.
+    const engine::Outcome profile = session.LoadDeviceProfile();
     const engine::DeviceSummary summary = session.QueryDeviceSummary();
     std::printf("Device:%s%s\n", summary.text.rfind('\n', 0) == 0 ? "" : " ", summary.text.c_str());
+    const std::string& cause = profile.ok() ? summary.cause : profile.message();
+    std::fflush(stdout);
+    if (!cause.empty()) std::fprintf(stderr, "Cause: %s\n", cause.c_str());
 }
 
 void PrintInformationMessages(engine::Session& session) {
