@@ -401,14 +401,17 @@ Outcome Session::LoadDeviceProfile() {
     return {};
 }
 
-DeviceSummary Session::QueryDeviceSummary() {
+DeviceSummary Session::QueryDeviceSummary(IProgressSink* progress) {
     if (link_->transport == device::TransportKind::kNone) {
         // Without a profile every device operation would do nothing and report success.
         DeviceSummary summary;
         summary.text = texts_.Text(text::kDeviceNotConnected);
         return summary;
     }
-    return engine::QueryDeviceSummary(*link_, folder_, texts_);
+    engine::ReportTransfers(*link_, progress);
+    DeviceSummary summary = engine::QueryDeviceSummary(*link_, folder_, texts_);
+    engine::ReportTransfers(*link_, nullptr);
+    return summary;
 }
 
 std::string Session::FolderWriteProblem() const {
@@ -438,7 +441,9 @@ Outcome Session::Synchronise(IProgressSink& progress, IMessageSink& messages, II
     if (Outcome loaded = LoadDeviceProfile(); !loaded.ok()) return loaded;
     CServiceClient& client = Client();
     engine::ReportTransfers(client, &progress);
+    engine::ReportTransfers(*link_, &progress);
     result = SynchroniseWithServer(client, *link_, progress, messages, information, texts_, settings_.registration);
+    engine::ReportTransfers(*link_, nullptr);
     engine::ReportTransfers(client, nullptr);
     if (!result.connected) return {PcFailure::kDeviceNotConnected, texts_.Text(text::kDeviceNotConnected), result.cause};
     if (!result.reportsCopied) {

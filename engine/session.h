@@ -189,8 +189,9 @@ public:
     // Loads the profile of the snapshot's "Device": kNoDeviceChosen, kDevicesIniMissing or
     // kDeviceModelUnknown when there is none to load.
     Outcome LoadDeviceProfile();
-    // The device's counts, through the profile loaded (not connected without one).
-    DeviceSummary QueryDeviceSummary();
+    // The device's counts, through the profile loaded (not connected without one); the copies
+    // it makes are shown in `progress` when given.
+    DeviceSummary QueryDeviceSummary(IProgressSink* progress = nullptr);
     // The whole synchronisation with the device of the loaded profile. The synchronisation's own
     // failure has been shown through messages when the outcome's message is empty.
     Outcome Synchronise(IProgressSink& progress, IMessageSink& messages, IInformationSink& information,

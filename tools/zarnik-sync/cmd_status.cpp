@@ -13,10 +13,10 @@ namespace zsync {
 namespace {
 
 // The device box of the Synchronise page: its counts, or why there are none.
-void PrintDevice(engine::Session& session) {
+void PrintDevice(engine::Session& session, engine::IProgressSink& progress) {
     // Without a profile the device is not connected, and says so; the cause says why.
     const engine::Outcome profile = session.LoadDeviceProfile();
-    const engine::DeviceSummary summary = session.QueryDeviceSummary();
+    const engine::DeviceSummary summary = session.QueryDeviceSummary(&progress);
     std::printf("Device:%s%s\n", summary.text.rfind('\n', 0) == 0 ? "" : " ", summary.text.c_str());
     const std::string& cause = profile.ok() ? summary.cause : profile.message();
     std::fflush(stdout);
@@ -63,7 +63,7 @@ int RunStatus(int timeoutSeconds, const Verbosity& verbosity) {
         std::printf("Update available at %s\n", startup.updateAddress.c_str());
     }
 
-    PrintDevice(session);
+    PrintDevice(session, progress);
     if (!session.registration_complete()) {
         session.ReportTransfers(nullptr);
         std::printf("PC: the registration data is incomplete; set it with 'zarnik-sync settings set'\n");
