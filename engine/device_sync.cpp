@@ -45,8 +45,15 @@ void EndOnDevice(CDeviceLink& link) {
 
 DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link, IProgressSink& progress,
                                        IMessageSink& messages, IInformationSink& information,
-                                       const platform::StringTable& texts, const platform::Registration& who) {
+                                       const platform::StringTable& texts, const platform::Registration& who,
+                                       const std::function<bool()>& stopRequested) {
     DeviceSyncResult result;
+    const auto stopHere = [&](const char* where) {
+        if (!stopRequested || !stopRequested()) return false;
+        result.stopped = true;
+        result.stoppedWhere = where;
+        return true;
+    };
     const platform::WorkFolder& folder = client.folder();
     link.Initialize(0);
     if (const device::LinkResult connected = link.Connect(); !connected.ok()) {
@@ -55,6 +62,10 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
     }
     result.connected = true;
     link.StopNavigator();
+    if (stopHere("before the device's reports were read")) {
+        EndOnDevice(link);
+        return result;
+    }
 
     // A report altered on its way would be sent as it arrived and then deleted on the device:
     // only bytes that two reads agree on go further.
@@ -68,6 +79,11 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
         return result;
     }
     result.reportsCopied = true;
+    // The reports are in ".\poiupdates.upd" and still on the device: the next run sends them.
+    if (stopHere("before the service was asked; the device's reports are kept")) {
+        EndOnDevice(link);
+        return result;
+    }
 
     SyncOptions options;
     options.updatesHeldOnlyHere = true;  // it may hold reports the device no longer has
@@ -94,6 +110,11 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
         result.keptBecause = cleared.cause();
     }
 
+    if (stopHere("after the service took the reports, before the camera file was copied to the device")) {
+        folder.Delete(platform::pcfile::kCameraFile);
+        EndOnDevice(link);
+        return result;
+    }
     progress.Show();
     progress.SetTitle(texts.Text(text::kRunningTitle));
     progress.SetStep(texts.Text(text::kUploadingToDevice));

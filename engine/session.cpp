@@ -442,10 +442,12 @@ Outcome Session::Synchronise(IProgressSink& progress, IMessageSink& messages, II
     CServiceClient& client = Client();
     engine::ReportTransfers(client, &progress);
     engine::ReportTransfers(*link_, &progress);
-    result = SynchroniseWithServer(client, *link_, progress, messages, information, texts_, settings_.registration);
+    result = SynchroniseWithServer(client, *link_, progress, messages, information, texts_, settings_.registration,
+                                   stopRequested_);
     engine::ReportTransfers(*link_, nullptr);
     engine::ReportTransfers(client, nullptr);
     if (!result.connected) return {PcFailure::kDeviceNotConnected, texts_.Text(text::kDeviceNotConnected), result.cause};
+    if (result.stopped) return {PcFailure::kStopped, "stopped " + result.stoppedWhere + "; nothing was lost"};
     if (!result.reportsCopied) {
         return {PcFailure::kDeviceFiles, "the personal updates could not be copied from the device; nothing was changed",
                 result.cause};
@@ -459,6 +461,7 @@ Outcome Session::Synchronise(IProgressSink& progress, IMessageSink& messages, II
 
 Outcome Session::SynchroniseOnPc(IProgressSink& progress, IMessageSink& messages, SyncCounts& counts) {
     if (!registrationComplete_) return {PcFailure::kNoRegistration, "the registration data is incomplete"};
+    if (StopRequested()) return {PcFailure::kStopped, "stopped before the service was asked; nothing was lost"};
     CServiceClient& client = Client();
     engine::ReportTransfers(client, &progress);
     SyncOptions options;

@@ -203,6 +203,10 @@ public:
     PersonalResult RestoreReports();
     PersonalResult DeleteReports(const std::function<bool()>& confirm);
     StoredBackup ExamineBackup() const;
+    // Asked at the safe points of the device's operations and before and after each long step of
+    // the others; once it says yes they stop there with nothing lost and give kStopped.
+    void SetStopRequest(std::function<bool()> requested) { stopRequested_ = std::move(requested); }
+    bool StopRequested() const { return stopRequested_ && stopRequested_(); }
     // The link itself, for a front end's tests that point it at an emulated device.
     CDeviceLink& device_link() { return *link_; }
 
@@ -237,6 +241,7 @@ private:
     std::string addressNotice_;
     std::unique_ptr<CServiceClient> client_;
     std::unique_ptr<CDeviceLink> link_;
+    std::function<bool()> stopRequested_;
 };
 
 }  // namespace engine

@@ -197,7 +197,8 @@ Status ConnectTcp(const std::string& address, int timeout_ms, int& fd, std::stri
         pollfd p{s, POLLOUT, 0};
         int error = 0;
         socklen_t len = sizeof error;
-        const int ready = ::poll(&p, 1, timeout_ms);
+        int ready = ::poll(&p, 1, timeout_ms);
+        while (ready < 0 && errno == EINTR) ready = ::poll(&p, 1, timeout_ms);  // a signal is no failure
         if (ready == 0) {
             why = "no answer from " + address + " within " + MillisecondsText(timeout_ms);
             ::close(s);
