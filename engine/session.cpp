@@ -403,14 +403,17 @@ Outcome Session::LoadDeviceProfile() {
     return {};
 }
 
-DeviceSummary Session::QueryDeviceSummary() {
+DeviceSummary Session::QueryDeviceSummary(IProgressSink* progress) {
     if (link_->transport == device::TransportKind::kNone) {
         // Without a profile every device operation would do nothing and report success.
         DeviceSummary summary;
         summary.text = texts_.Text(text::kDeviceNotConnected);
         return summary;
     }
-    return engine::QueryDeviceSummary(*link_, folder_, texts_);
+    engine::ReportTransfers(*link_, progress);
+    DeviceSummary summary = engine::QueryDeviceSummary(*link_, folder_, texts_);
+    engine::ReportTransfers(*link_, nullptr);
+    return summary;
 }
 
 std::string Session::FolderWriteProblem() const {
@@ -440,9 +443,13 @@ Outcome Session::Synchronise(IProgressSink& progress, IMessageSink& messages, II
     if (Outcome loaded = LoadDeviceProfile(); !loaded.ok()) return loaded;
     CServiceClient& client = Client();
     engine::ReportTransfers(client, &progress);
-    result = SynchroniseWithServer(client, *link_, progress, messages, information, texts_, settings_.registration);
+    engine::ReportTransfers(*link_, &progress);
+    result = SynchroniseWithServer(client, *link_, progress, messages, information, texts_, settings_.registration,
+                                   stopRequested_);
+    engine::ReportTransfers(*link_, nullptr);
     engine::ReportTransfers(client, nullptr);
     if (!result.connected) return {PcFailure::kDeviceNotConnected, texts_.Text(text::kDeviceNotConnected), result.cause};
+    if (result.stopped) return {PcFailure::kStopped, "stopped " + result.stoppedWhere + "; nothing was lost"};
     if (!result.reportsCopied) {
         return {PcFailure::kDeviceFiles, "the personal updates could not be copied from the device; nothing was changed",
                 result.cause};
@@ -456,6 +463,7 @@ Outcome Session::Synchronise(IProgressSink& progress, IMessageSink& messages, II
 
 Outcome Session::SynchroniseOnPc(IProgressSink& progress, IMessageSink& messages, SyncCounts& counts) {
     if (!registrationComplete_) return {PcFailure::kNoRegistration, "the registration data is incomplete"};
+    if (StopRequested()) return {PcFailure::kStopped, "stopped before the service was asked; nothing was lost"};
     CServiceClient& client = Client();
     engine::ReportTransfers(client, &progress);
     SyncOptions options;

@@ -198,8 +198,9 @@ public:
     // Loads the profile of the snapshot's "Device": kNoDeviceChosen, kDevicesIniMissing or
     // kDeviceModelUnknown when there is none to load.
     Outcome LoadDeviceProfile();
-    // The device's counts, through the profile loaded (not connected without one).
-    DeviceSummary QueryDeviceSummary();
+    // The device's counts, through the profile loaded (not connected without one); the copies
+    // it makes are shown in `progress` when given.
+    DeviceSummary QueryDeviceSummary(IProgressSink* progress = nullptr);
     // The whole synchronisation with the device of the loaded profile. The synchronisation's own
     // failure has been shown through messages when the outcome's message is empty.
     Outcome Synchronise(IProgressSink& progress, IMessageSink& messages, IInformationSink& information,
@@ -211,6 +212,10 @@ public:
     PersonalResult RestoreReports();
     PersonalResult DeleteReports(const std::function<bool()>& confirm);
     StoredBackup ExamineBackup() const;
+    // Asked at the safe points of the device's operations and before and after each long step of
+    // the others; once it says yes they stop there with nothing lost and give kStopped.
+    void SetStopRequest(std::function<bool()> requested) { stopRequested_ = std::move(requested); }
+    bool StopRequested() const { return stopRequested_ && stopRequested_(); }
     // The link itself, for a front end's tests that point it at an emulated device.
     CDeviceLink& device_link() { return *link_; }
 
@@ -258,6 +263,7 @@ private:
     std::string addressNotice_;
     std::unique_ptr<CServiceClient> client_;
     std::unique_ptr<CDeviceLink> link_;
+    std::function<bool()> stopRequested_;
 };
 
 }  // namespace engine
