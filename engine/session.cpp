@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "device/device_link.h"
+#include "engine/cached_camera_index.h"
 #include "engine/text_ids.h"
 #include "engine/transfer_feedback.h"
 #include "platform/folder_lock.h"
@@ -540,8 +541,28 @@ Outcome Session::ExportCameras(const std::string& cachePath, ExchangeFormat form
 }
 
 Outcome Session::ImportReports(const std::string& reportsPath, ImportSummary& summary) {
-    const std::string updates = folder_.Path(platform::pcfile::kPersonalUpdates);
-    switch (engine::ImportReports(reportsPath, updates, summary)) {
+    return ImportOutcome(engine::ImportReports(reportsPath, ReportsFilePath(), summary), reportsPath, summary);
+}
+
+Outcome Session::PreviewImport(const std::string& reportsPath, const PreviewSink& each, ImportSummary& summary,
+                               std::size_t& cachedCameras) {
+    std::vector<service::CameraRecord> cameras;
+    const std::string cachePath = LocalCachePath();
+    const service::CacheRead read = service::ReadSealedCache(cachePath, cameras);
+    if (read != service::CacheRead::kRead && read != service::CacheRead::kMissing) {
+        const int error = errno;
+        return {PcFailure::kFileUnreadable, "cannot read the camera cache " + cachePath,
+                service::CacheReadProblem(cachePath, read, error)};
+    }
+    cachedCameras = cameras.size();
+    const CachedCameraIndex cache(cameras);
+    cameras = {};
+    return ImportOutcome(engine::PreviewImport(reportsPath, ReportsFilePath(), cache, each, summary), reportsPath,
+                         summary);
+}
+
+Outcome Session::ImportOutcome(ImportResult result, const std::string& reportsPath, const ImportSummary& summary) const {
+    switch (result) {
     case ImportResult::kAppended:
         return {};
     case ImportResult::kUnreadable:
@@ -552,10 +573,12 @@ Outcome Session::ImportReports(const std::string& reportsPath, ImportSummary& su
     case ImportResult::kUpdatesDamaged:
         return {PcFailure::kFileUnreadable, summary.problem + "; nothing was appended"};
     case ImportResult::kNothingFound:
-        return {PcFailure::kFileUnreadable,
-                reportsPath + " holds no camera: no GPX waypoint, no CSV row under a header; nothing was appended"};
+        return {PcFailure::kFileUnreadable, reportsPath +
+                                                " holds no camera: no GPX waypoint, no CSV row under a header, no KML "
+                                                "Placemark or GeoJSON feature with a Point; nothing was appended"};
     case ImportResult::kWriteFailed:
-        return {PcFailure::kFileUnwritable, "cannot write " + updates + ": " + summary.problem + "; nothing was appended"};
+        return {PcFailure::kFileUnwritable,
+                "cannot write " + ReportsFilePath() + ": " + summary.problem + "; nothing was appended"};
     }
     return {};
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -213,9 +214,15 @@ public:
     Outcome CountCameraFile(const std::string& path, int& count);
     Outcome ExportCameras(const std::string& cachePath, ExchangeFormat format, const ExportFilter& filter,
                           const ExportTarget& target, ExportSummary& summary);
-    // Appends the reports of a GPX or CSV file to the working folder's ".\poiupdates.upd";
-    // nothing is appended on failure.
+    // Appends the reports of a GPX, CSV, KML or GeoJSON file to the working folder's
+    // ".\poiupdates.upd"; nothing is appended on failure.
     Outcome ImportReports(const std::string& reportsPath, ImportSummary& summary);
+    // What ImportReports would do, writing nothing: each report of the file to each with the
+    // duplicate test's verdict against ".\local.cache" (none is a duplicate without one), and
+    // the cameras that cache holds. Fails as ImportReports would, and with kFileUnreadable for a
+    // local.cache that cannot be read or does not match its seal; nothing is listed then.
+    Outcome PreviewImport(const std::string& reportsPath, const PreviewSink& each, ImportSummary& summary,
+                          std::size_t& cachedCameras);
 
     // Why writing the PC files failed when nothing else said: the folder refusing writes, a full disk.
     std::string FolderWriteProblem() const;
@@ -224,6 +231,7 @@ private:
     CServiceClient& Client();
     Outcome FindDevice(const std::string& given, std::uint32_t& index, std::string& warning);
     std::string SyncFailureCause(std::uint32_t code) const;
+    Outcome ImportOutcome(ImportResult result, const std::string& reportsPath, const ImportSummary& summary) const;
 
     platform::WorkFolder folder_;
     bool folderOpen_ = false;

@@ -53,7 +53,7 @@ int RunSettingsShow(const Verbosity& verbosity);
 int RunSettingsSet(const SettingsSetOptions& options, const Verbosity& verbosity);
 int RunSettingsUnset(const std::string& name, const Verbosity& verbosity);
 int RunExport(const ExportOptions& options, const Verbosity& verbosity);
-int RunImportReports(const std::string& file, const Verbosity& verbosity);
+int RunImportReports(const std::string& file, bool dryRun, const Verbosity& verbosity);
 
 // Prints "zarnik-sync: <message>" on stderr and gives the status to exit with.
 int Fail(int status, const std::string& message);
