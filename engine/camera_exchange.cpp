@@ -169,14 +169,19 @@ ExportResult ExportCameras(const std::string& cachePath, ExchangeFormat format, 
 namespace {
 
 // Which reader a reports file needs, told by its content: an XML document whose first element
-// is "kml" (any prefix) is KML, any other XML document GPX, a JSON object GeoJSON, anything
+// is "kml" (any prefix) is KML, any other XML document GPX, JSON (an object or a list) GeoJSON, anything
 // else CSV.
 enum class ReportsFormat { kGpx, kKml, kGeoJson, kCsv };
 
 // The name of the document's first element, without a prefix; empty while none is whole in text.
 std::string_view RootName(std::string_view text) {
     for (std::size_t at = text.find('<'); at != std::string_view::npos && at + 1 < text.size(); at = text.find('<', at + 1)) {
-        if (text[at + 1] == '?' || text[at + 1] == '!') continue;  // the declaration, a comment, the doctype
+        if (text.substr(at, 4) == "<!--") {  // what a comment holds is no element
+            at = text.find("-->", at);
+            if (at == std::string_view::npos) return {};
+            continue;
+        }
+        if (text[at + 1] == '?' || text[at + 1] == '!') continue;  // the declaration, the doctype
         const std::size_t end = text.find_first_of(" \t\r\n/>", at + 1);
         if (end == std::string_view::npos) return {};
         std::string_view name = text.substr(at + 1, end - at - 1);
@@ -191,7 +196,7 @@ ReportsFormat Sniff(exchange::ChunkReader& reader, std::string& buffer) {
     while (more && buffer.size() < 64) more = reader.More(buffer);
     std::size_t first = buffer.rfind("\xef\xbb\xbf", 0) == 0 ? 3 : 0;
     while (first < buffer.size() && std::string_view(" \t\r\n").find(buffer[first]) != std::string_view::npos) ++first;
-    if (first < buffer.size() && buffer[first] == '{') return ReportsFormat::kGeoJson;
+    if (first < buffer.size() && (buffer[first] == '{' || buffer[first] == '[')) return ReportsFormat::kGeoJson;
     if (first >= buffer.size() || buffer[first] != '<') return ReportsFormat::kCsv;
     while (more && RootName(buffer).empty() && buffer.size() < exchange::kLongestItem) more = reader.More(buffer);
     return RootName(buffer) == "kml" ? ReportsFormat::kKml : ReportsFormat::kGpx;

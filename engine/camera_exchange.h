@@ -79,7 +79,7 @@ struct ImportSummary {
 };
 
 // Reads the reports file (by its content: an XML document whose first element is "kml" is KML,
-// any other XML document GPX, a JSON object GeoJSON, anything else CSV) and appends one "add"
+// any other XML document GPX, JSON GeoJSON, anything else CSV) and appends one "add"
 // record per waypoint, row or point to the personal-updates file (created when missing). A file
 // holding no camera at all is refused too (it is not the file meant), and the personal-updates
 // file is then not created. The file is checked whole before anything lasts: on every failure

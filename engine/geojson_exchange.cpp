@@ -55,6 +55,7 @@ public:
         : reader_(reader), buffer_(buffer), add_(add), summary_(summary) {}
 
     ImportResult Read() {
+        if (buffer_.rfind("\xef\xbb\xbf", 0) == 0) pos_ = 3;
         for (;;) {
             while (pos_ < buffer_.size() && IsBlank(buffer_[pos_])) Advance(pos_ + 1);
             if (pos_ == buffer_.size()) {
