@@ -129,6 +129,13 @@ public:
     // `warning` tells of a model whose transport code devices.ini does not know. The snapshot is
     // not changed: LoadSettings again to see the values stored.
     Outcome SaveSettings(const SettingsChange& change, std::string& warning);
+    // The check SaveSettings makes of a service folder ("Url"): kSettingsRefused, its message
+    // naming the label and the reason, for a text longer than the store takes, more than one
+    // line, or no plain-HTTP web folder on port 80 ending in "/". Nothing is stored.
+    static Outcome CheckServiceFolder(const std::string& label, const std::string& folder);
+    // Stores the service folder through SaveSettings, or clears "Url" when folder is empty, and
+    // takes the snapshot again; the address in use stays until the next resolution or test.
+    Outcome StoreServiceFolder(const std::string& folder);
     // Removes one value; a value or key already missing is no failure.
     Outcome ClearSetting(Setting setting);
     // Stores the registration, language and device model as the settings dialogs give them, and
@@ -183,6 +190,12 @@ public:
     // gives the text of its result code, so that only an unknown user is told so; a code without
     // a text of its own says the test failed.
     Outcome TestLogon(const platform::Registration& who);
+    // The same at the service that the server-address file of folder names, resolved as a start
+    // with that "Url" would (folder empty: at the address in use). A folder CheckServiceFolder
+    // refuses is refused before anything is asked. The address that answered becomes the one in
+    // use; after a failure the session keeps its own, and the cause tells when the folder's file
+    // could not be used.
+    Outcome TestLogon(const platform::Registration& who, const std::string& folder);
 
     // ---- the device --------------------------------------------------------------------------
     // The models of devices.ini, in its order; kFileUnreadable when it cannot be read.
@@ -231,6 +244,8 @@ private:
     CServiceClient& Client();
     Outcome FindDevice(const std::string& given, std::uint32_t& index, std::string& warning);
     std::string SyncFailureCause(std::uint32_t code) const;
+    static Outcome CheckTexts(const SettingsChange& change);
+    std::string ResolveFrom(const platform::StoredSettings& stored, std::string& notice);
     Outcome ImportOutcome(ImportResult result, const std::string& reportsPath, const ImportSummary& summary) const;
 
     platform::WorkFolder folder_;
