@@ -259,9 +259,7 @@ private:
         const Frame* parent = Parent();
         const Role parentRole = parent == nullptr ? Role::kOther : parent->role;
         const std::string_view key = parent == nullptr ? std::string_view() : std::string_view(parent->key);
-        if (parent == nullptr) {
-            frame.role = object ? Role::kFeature : Role::kOther;
-        } else if (parentRole == Role::kFeatures) {
+        if (parent == nullptr || parentRole == Role::kFeatures) {
             frame.role = object ? Role::kFeature : Role::kOther;
         } else if (parentRole == Role::kFeature) {
             frame.role = key == "features" && !object && stack_.size() == 1 ? Role::kFeatures

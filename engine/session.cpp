@@ -307,7 +307,7 @@ CServiceClient& Session::Client() {
 std::string Session::ResolveFrom(const platform::StoredSettings& stored, std::string& notice) {
     CServiceClient& client = Client();
     client.NoteFailureCause({});  // only what the fetch below says counts for the notice
-    const std::string address = ResolveServiceBaseUrl(client, stored);
+    std::string address = ResolveServiceBaseUrl(client, stored);
     notice.clear();
     if (stored.keyExists && address == kDefaultServiceBaseUrl && !client.failure_cause().empty()) {
         notice = "the server-address file could not be fetched (" + client.failure_cause() + "); asking " + address +
