@@ -47,6 +47,33 @@ struct Frame {
     Feature feature;     // kFeature frames only
 };
 
+// JSON may write a number with an exponent ("-1e-06", as gpsbabel does), the degrees reader
+// takes plain decimals only: the point is moved here, as text, so no digit is rounded. An
+// exponent beyond any degree or whole number leaves the text as it is, to be refused with it.
+std::string PlainDecimal(std::string_view number) {
+    const std::size_t e = number.find_first_of("eE");
+    if (e == std::string_view::npos) return std::string(number);
+    std::string_view power = number.substr(e + 1);
+    if (!power.empty() && power.front() == '+') power.remove_prefix(1);
+    int exponent = 0;
+    const auto [end, error] = std::from_chars(power.data(), power.data() + power.size(), exponent);
+    if (error != std::errc() || end != power.data() + power.size() || exponent > 20 || exponent < -400) {
+        return std::string(number);
+    }
+    std::string_view mantissa = number.substr(0, e);
+    const std::string sign = !mantissa.empty() && mantissa.front() == '-' ? "-" : "";
+    mantissa.remove_prefix(sign.size());
+    const std::size_t dot = mantissa.find('.');
+    const std::string digits = std::string(mantissa.substr(0, dot)) +
+                               std::string(dot == std::string_view::npos ? std::string_view() : mantissa.substr(dot + 1));
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return std::string(number);
+    const long point = static_cast<long>(dot == std::string_view::npos ? mantissa.size() : dot) + exponent;
+    if (point <= 0) return sign + "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+    const auto at = static_cast<std::size_t>(point);
+    if (at >= digits.size()) return sign + digits + std::string(at - digits.size(), '0');
+    return sign + digits.substr(0, at) + "." + digits.substr(at);
+}
+
 enum class Token : std::uint8_t { kString, kNumber, kLiteral, kOpenObject, kOpenArray, kClose, kColon, kComma };
 
 class GeoJsonReader {
@@ -206,7 +233,7 @@ private:
         if (kind == Token::kLiteral && token != "true" && token != "false" && token != "null") return Unexpected(token);
         if (kind == Token::kOpenObject || kind == Token::kOpenArray) return Open(kind == Token::kOpenObject);
         if (kind == Token::kString) Scalar(text);
-        if (kind == Token::kNumber) Scalar(token, true);
+        if (kind == Token::kNumber) Scalar(PlainDecimal(token), true);
         if (kind == Token::kLiteral) Scalar(token == "null" ? std::string_view() : token);
         ValueDone();
         return ImportResult::kAppended;

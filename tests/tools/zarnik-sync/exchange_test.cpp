@@ -261,7 +261,10 @@ TEST_F(Exchange, GeoJsonPointsImport) {
         {"a category that is an object", "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[1,2]},"
                                          "\"properties\":{\"category\":{}}}",
          {}, "the category \"{...}\" is no whole number"},
-        {"an exponent", "{\"type\":\"Point\",\"coordinates\":[1e1,2]}", {}, "the longitude \"1e1\""},
+        {"exponents, as gpsbabel writes them", "{\"type\":\"Point\",\"coordinates\":[-1e-06,2.5E+1]}",
+         {"25000000,-1,-1,0,0"}, ""},
+        {"an exponent beyond every degree", "{\"type\":\"Point\",\"coordinates\":[1e400,2]}", {},
+         "the longitude \"1e400\""},
         {"not JSON", "{\"type\":\"Point\",\n\"coordinates\":[1,2]]}", {}, "x:2: not JSON: unexpected \"]\""},
         {"a missing comma", "{\"type\":\"Point\" \"coordinates\":[1,2]}", {}, "x:1: not JSON: unexpected"},
         {"more after the end", "{\"type\":\"Point\",\"coordinates\":[1,2]} {}", {}, "more after the end"},
@@ -427,7 +430,7 @@ TEST_F(Exchange, MapProgramsReadEveryExportAndWriteFilesTheImportTakes) {
         ASSERT_EQ(read.status, 0) << "gpsbabel: " << read.err;
         EXPECT_EQ(positions(read.out), expected);
     }
-    for (const char* written : {"gpx", "unicsv"}) {
+    for (const char* written : {"gpx", "unicsv", "kml", "geojson"}) {
         SCOPED_TRACE(written);
         std::remove(work_.file("home/poiupdates.upd").c_str());
         ASSERT_EQ(RunProgram("gpsbabel", {"-i", "unicsv", "-f", "cameras.csv", "-o", written, "-F", "babel"}, work_.path()).status, 0);
