@@ -471,6 +471,34 @@ private slots:
         }
     }
 
+    // The page's address is stored as typed, used from then on, and cleared when emptied; each
+    // row starts where the one before left the store.
+    void TheAddressLeftOnThePageIsStoredAndUsedAtOnce() {
+        struct Case {
+            const char* typed;  // "%service": the reference service's folder
+            const char* stored;
+            bool atService;     // the session then asks the reference service
+        };
+        const Case cases[] = {
+            {"%service", "%service", true},
+            {"%service", "%service", true},
+            {"", "", false},  // cleared: the built-in folder, where nobody answers here
+        };
+        StoreRegistration(kName, kSerial, kEmail);
+        session_->UseServiceAddress("http://" + testsupport::UnusedLoopbackAddress() + "/");
+        const QString folder = QString::fromStdString(service_.url() + "POIDataBase/");
+        for (const Case& c : cases) {
+            CSettings page(nullptr, *session_);
+            QTRY_VERIFY(page.listsFilled());
+            page.addressEdit()->setText(Q(c.typed).replace("%service", folder));
+            BoxRecorder boxes;
+            page.SaveFields();
+            QVERIFY(boxes.boxes.empty());
+            QCOMPARE(Q(platform::ReadStoredSettings().url), Q(c.stored).replace("%service", folder));
+            QCOMPARE(session_->service_address() == service_.url(), c.atService);
+        }
+    }
+
     void FieldsKeepAtMost255BytesOfWholeCharacters() {
         struct Case {
             QString start;
