@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "device/device_link.h"
+#include "engine/cached_camera_index.h"
 #include "engine/osm_cameras.h"
 #include "engine/text_ids.h"
 #include "engine/transfer_feedback.h"
@@ -209,16 +211,21 @@ Outcome Session::FindDevice(const std::string& given, std::uint32_t& index, std:
     return Refused(error);
 }
 
-Outcome Session::SaveSettings(const SettingsChange& change, std::string& warning) {
+Outcome Session::CheckServiceFolder(const std::string& label, const std::string& folder) {
+    SettingsChange change;
+    change.url = {label.c_str(), true, folder};
+    return CheckTexts(change);
+}
+
+Outcome Session::CheckTexts(const SettingsChange& change) {
     const struct {
         const SettingValue& value;
-        const char* name;
         std::size_t field;  // the width it is read into, terminator included
-    } texts[] = {{change.registrar, platform::settings::kRegistrar.name, platform::kSettingsTextSize},
-                 {change.serial, platform::settings::kSerial.name, platform::kSettingsTextSize},
-                 {change.email, platform::settings::kEmail.name, platform::kSettingsTextSize},
-                 {change.url, platform::settings::kUrl.name, platform::kSettingsTextSize},
-                 {change.language, platform::settings::kLanguage.name, platform::kLanguageCodeSize}};
+    } texts[] = {{change.registrar, platform::kSettingsTextSize},
+                 {change.serial, platform::kSettingsTextSize},
+                 {change.email, platform::kSettingsTextSize},
+                 {change.url, platform::kSettingsTextSize},
+                 {change.language, platform::kLanguageCodeSize}};
     for (const auto& t : texts) {
         if (!t.value.given) continue;
         if (t.value.text.size() >= t.field) {
@@ -239,6 +246,19 @@ Outcome Session::SaveSettings(const SettingsChange& change, std::string& warning
             return Refused(std::string(change.language.label) + " " + change.language.text + ": " + problem);
         }
     }
+    return {};
+}
+
+Outcome Session::SaveSettings(const SettingsChange& change, std::string& warning) {
+    const struct {
+        const SettingValue& value;
+        const char* name;
+    } texts[] = {{change.registrar, platform::settings::kRegistrar.name},
+                 {change.serial, platform::settings::kSerial.name},
+                 {change.email, platform::settings::kEmail.name},
+                 {change.url, platform::settings::kUrl.name},
+                 {change.language, platform::settings::kLanguage.name}};
+    if (Outcome refused = CheckTexts(change); !refused.ok()) return refused;
     std::uint32_t device = 0;
     if (change.device.given) {
         if (Outcome found = FindDevice(change.device.text, device, warning); !found.ok()) return found;
@@ -286,19 +306,24 @@ CServiceClient& Session::Client() {
     return *client_;
 }
 
-void Session::ResolveServiceAddress() {
+std::string Session::ResolveFrom(const platform::StoredSettings& stored, std::string& notice) {
     CServiceClient& client = Client();
     client.NoteFailureCause({});  // only what the fetch below says counts for the notice
-    serviceAddress_ = ResolveServiceBaseUrl(client, settings_);
-    addressNotice_.clear();
-    if (settings_.keyExists && serviceAddress_ == kDefaultServiceBaseUrl && !client.failure_cause().empty()) {
-        addressNotice_ = "the server-address file could not be fetched (" + client.failure_cause() + "); asking " +
-                         serviceAddress_ + " instead";
+    std::string address = ResolveServiceBaseUrl(client, stored);
+    notice.clear();
+    if (stored.keyExists && address == kDefaultServiceBaseUrl && !client.failure_cause().empty()) {
+        notice = "the server-address file could not be fetched (" + client.failure_cause() + "); asking " + address +
+                 " instead";
     }
     // What failed here is told by the notice; the requests that follow start afresh.
     client.CloseHandles();
     client.NoteFailureCause({});
-    client.SetBaseUrl(serviceAddress_.c_str());
+    return address;
+}
+
+void Session::ResolveServiceAddress() {
+    serviceAddress_ = ResolveFrom(settings_, addressNotice_);
+    Client().SetBaseUrl(serviceAddress_.c_str());
 }
 
 void Session::UseServiceAddress(const std::string& address) {
@@ -382,6 +407,43 @@ Outcome Session::TestLogon(const platform::Registration& who) {
     return {number,
             ownText ? ErrorTextForCode(static_cast<std::uint32_t>(number), texts_) : texts_.Text(text::kConnectionTestFailed),
             client.failure_cause()};
+}
+
+Outcome Session::TestLogon(const platform::Registration& who, const std::string& folder) {
+    if (folder.empty()) return TestLogon(who);
+    if (Outcome refused = CheckServiceFolder("the service address", folder); !refused.ok()) return refused;
+    // Where a start with this "Url" would look: the address is tested as it would be used.
+    platform::StoredSettings where = settings_;
+    where.keyExists = true;
+    std::snprintf(where.url, sizeof where.url, "%s", folder.c_str());
+    std::string notice;
+    const std::string address = ResolveFrom(where, notice);
+    const std::string previous = serviceAddress_;
+    const std::string previousNotice = addressNotice_;
+    UseServiceAddress(address);
+    Outcome logon = TestLogon(who);
+    if (logon.ok()) {
+        addressNotice_ = notice;
+        return logon;
+    }
+    UseServiceAddress(previous);
+    addressNotice_ = previousNotice;
+    if (notice.empty()) return logon;
+    return {logon.code(), logon.message(), notice + (logon.cause().empty() ? "" : "; " + logon.cause())};
+}
+
+Outcome Session::StoreServiceFolder(const std::string& folder) {
+    Outcome stored;
+    if (!folder.empty()) {
+        SettingsChange change;
+        change.url = {"the service address", true, folder};
+        std::string warning;  // only a device model warns
+        stored = SaveSettings(change, warning);
+    } else if (settings_.url[0] != '\0') {
+        stored = ClearSetting(Setting::kUrl);
+    }
+    TakeSettingsSnapshot();
+    return stored;
 }
 
 // ---- the device ------------------------------------------------------------------------------
@@ -598,8 +660,28 @@ Outcome Session::ExportCameras(const std::string& cachePath, ExchangeFormat form
 }
 
 Outcome Session::ImportReports(const std::string& reportsPath, ImportSummary& summary) {
-    const std::string updates = folder_.Path(platform::pcfile::kPersonalUpdates);
-    switch (engine::ImportReports(reportsPath, updates, summary)) {
+    return ImportOutcome(engine::ImportReports(reportsPath, ReportsFilePath(), summary), reportsPath, summary);
+}
+
+Outcome Session::PreviewImport(const std::string& reportsPath, const PreviewSink& each, ImportSummary& summary,
+                               std::size_t& cachedCameras) {
+    std::vector<service::CameraRecord> cameras;
+    const std::string cachePath = LocalCachePath();
+    const service::CacheRead read = service::ReadSealedCache(cachePath, cameras);
+    if (read != service::CacheRead::kRead && read != service::CacheRead::kMissing) {
+        const int error = errno;
+        return {PcFailure::kFileUnreadable, "cannot read the camera cache " + cachePath,
+                service::CacheReadProblem(cachePath, read, error)};
+    }
+    cachedCameras = cameras.size();
+    const CachedCameraIndex cache(cameras);
+    cameras = {};
+    return ImportOutcome(engine::PreviewImport(reportsPath, ReportsFilePath(), cache, each, summary), reportsPath,
+                         summary);
+}
+
+Outcome Session::ImportOutcome(ImportResult result, const std::string& reportsPath, const ImportSummary& summary) const {
+    switch (result) {
     case ImportResult::kAppended:
         return {};
     case ImportResult::kUnreadable:
@@ -610,10 +692,12 @@ Outcome Session::ImportReports(const std::string& reportsPath, ImportSummary& su
     case ImportResult::kUpdatesDamaged:
         return {PcFailure::kFileUnreadable, summary.problem + "; nothing was appended"};
     case ImportResult::kNothingFound:
-        return {PcFailure::kFileUnreadable,
-                reportsPath + " holds no camera: no GPX waypoint, no CSV row under a header; nothing was appended"};
+        return {PcFailure::kFileUnreadable, reportsPath +
+                                                " holds no camera: no GPX waypoint, no CSV row under a header, no KML "
+                                                "Placemark or GeoJSON feature with a Point; nothing was appended"};
     case ImportResult::kWriteFailed:
-        return {PcFailure::kFileUnwritable, "cannot write " + updates + ": " + summary.problem + "; nothing was appended"};
+        return {PcFailure::kFileUnwritable,
+                "cannot write " + ReportsFilePath() + ": " + summary.problem + "; nothing was appended"};
     }
     return {};
 }

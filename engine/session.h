@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -137,6 +138,13 @@ public:
     // `warning` tells of a model whose transport code devices.ini does not know. The snapshot is
     // not changed: LoadSettings again to see the values stored.
     Outcome SaveSettings(const SettingsChange& change, std::string& warning);
+    // The check SaveSettings makes of a service folder ("Url"): kSettingsRefused, its message
+    // naming the label and the reason, for a text longer than the store takes, more than one
+    // line, or no plain-HTTP web folder on port 80 ending in "/". Nothing is stored.
+    static Outcome CheckServiceFolder(const std::string& label, const std::string& folder);
+    // Stores the service folder through SaveSettings, or clears "Url" when folder is empty, and
+    // takes the snapshot again; the address in use stays until the next resolution or test.
+    Outcome StoreServiceFolder(const std::string& folder);
     // Removes one value; a value or key already missing is no failure.
     Outcome ClearSetting(Setting setting);
     // Stores the registration, language and device model as the settings dialogs give them, and
@@ -191,6 +199,12 @@ public:
     // gives the text of its result code, so that only an unknown user is told so; a code without
     // a text of its own says the test failed.
     Outcome TestLogon(const platform::Registration& who);
+    // The same at the service that the server-address file of folder names, resolved as a start
+    // with that "Url" would (folder empty: at the address in use). A folder CheckServiceFolder
+    // refuses is refused before anything is asked. The address that answered becomes the one in
+    // use; after a failure the session keeps its own, and the cause tells when the folder's file
+    // could not be used.
+    Outcome TestLogon(const platform::Registration& who, const std::string& folder);
 
     // ---- the device --------------------------------------------------------------------------
     // The models of devices.ini, in its order; kFileUnreadable when it cannot be read.
@@ -230,9 +244,15 @@ public:
     Outcome CountCameraFile(const std::string& path, int& count);
     Outcome ExportCameras(const std::string& cachePath, ExchangeFormat format, const ExportFilter& filter,
                           const ExportTarget& target, ExportSummary& summary);
-    // Appends the reports of a GPX or CSV file to the working folder's ".\poiupdates.upd";
-    // nothing is appended on failure.
+    // Appends the reports of a GPX, CSV, KML or GeoJSON file to the working folder's
+    // ".\poiupdates.upd"; nothing is appended on failure.
     Outcome ImportReports(const std::string& reportsPath, ImportSummary& summary);
+    // What ImportReports would do, writing nothing: each report of the file to each with the
+    // duplicate test's verdict against ".\local.cache" (none is a duplicate without one), and
+    // the cameras that cache holds. Fails as ImportReports would, and with kFileUnreadable for a
+    // local.cache that cannot be read or does not match its seal; nothing is listed then.
+    Outcome PreviewImport(const std::string& reportsPath, const PreviewSink& each, ImportSummary& summary,
+                          std::size_t& cachedCameras);
 
     // Replaces ".\osm.cache" of the open working folder with the cameras of all the
     // OpenStreetMap files together (osm/camera_reader.h says which and how). kFileUnreadable
@@ -251,6 +271,9 @@ private:
     CServiceClient& Client();
     Outcome FindDevice(const std::string& given, std::uint32_t& index, std::string& warning);
     std::string SyncFailureCause(std::uint32_t code) const;
+    static Outcome CheckTexts(const SettingsChange& change);
+    std::string ResolveFrom(const platform::StoredSettings& stored, std::string& notice);
+    Outcome ImportOutcome(ImportResult result, const std::string& reportsPath, const ImportSummary& summary) const;
 
     platform::WorkFolder folder_;
     bool folderOpen_ = false;

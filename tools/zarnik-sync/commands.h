@@ -62,7 +62,7 @@ int RunSettingsShow(const Verbosity& verbosity);
 int RunSettingsSet(const SettingsSetOptions& options, const Verbosity& verbosity);
 int RunSettingsUnset(const std::string& name, const Verbosity& verbosity);
 int RunExport(const ExportOptions& options, const Verbosity& verbosity);
-int RunImportReports(const std::string& file, const Verbosity& verbosity);
+int RunImportReports(const std::string& file, bool dryRun, const Verbosity& verbosity);
 int RunImportOsm(const ImportOsmOptions& options, const Verbosity& verbosity);
 
 // Prints "zarnik-sync: <message>" on stderr and gives the status to exit with.

@@ -192,12 +192,16 @@ int Run(int argc, char** argv) {
     });
 
     std::string reportsFile;
+    bool dryRun = false;
     CLI::App* import = AddCommand(app, "import-reports",
-                                  "add your own new cameras from a GPX or CSV file to the working folder's "
-                                  "poiupdates.upd; the next synchronisation sends them",
+                                  "add your own new cameras from a GPX, CSV, KML or GeoJSON file to the working "
+                                  "folder's poiupdates.upd; the next synchronisation sends them",
                                   verbosity);
-    import->add_option("FILE", reportsFile, "a .gpx or .csv file (as export writes them)")->required();
-    import->callback([&] { run = [&] { return RunImportReports(reportsFile, verbosity); }; });
+    import->add_option("FILE", reportsFile, "a .gpx, .csv, .kml or .geojson file (as export writes them)")->required();
+    import->add_flag("--dry-run", dryRun,
+                     "write nothing: list each point that would be appended, and whether the duplicate test "
+                     "would drop it against local.cache");
+    import->callback([&] { run = [&] { return RunImportReports(reportsFile, dryRun, verbosity); }; });
 
     ImportOsmOptions osmOptions;
     const std::string importOsmHelp =
