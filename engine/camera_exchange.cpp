@@ -50,7 +50,7 @@ bool CopyInto(const std::string& path, platform::AtomicFile& out, int& error) {
 // How each format writes its document: what comes before the first camera, each camera (index
 // counting the cameras written before it), and what comes after the last.
 struct FormatWriter {
-    void (*start)(std::string& out);
+    void (*start)(std::string& out, bool openStreetMap);
     void (*camera)(std::string& out, const CameraRecord& r, std::size_t index);
     void (*end)(std::string& out);
 };
@@ -128,7 +128,7 @@ ExportResult ExportCameras(const std::string& cachePath, ExchangeFormat format, 
     std::string out;
     out.reserve(kFlushAt + 4096);
     const FormatWriter& writer = kWriters[static_cast<std::size_t>(format)];
-    writer.start(out);
+    writer.start(out, filter.openStreetMap);
     std::vector<CameraRecord> records(kRecordsPerRead);
     std::size_t held = 0;  // bytes of a record begun in the last read
     auto* bytes = reinterpret_cast<char*>(records.data());

@@ -49,6 +49,9 @@ struct ExportFilter {
     std::int32_t south = 0, west = 0, north = 0, east = 0;  // millionths of a degree
     bool oneCategory = false;   // only the cameras of this category
     std::int32_t category = 0;
+    // The cameras come from OpenStreetMap: every format that has a place for it (GPX metadata,
+    // the KML document, a GeoJSON member) names the source and its licence.
+    bool openStreetMap = false;
 };
 
 // Reads "S,W,N,E" in decimal degrees into the filter's box. A west edge east of the east edge

@@ -66,7 +66,9 @@ std::string Names(const char* const (&names)[N]) {
 
 }  // namespace
 
-void AppendCsvStart(std::string& out) {
+// A CSV file has no place for the attribution that map programs would read without
+// mistaking it for a row.
+void AppendCsvStart(std::string& out, bool /*openStreetMap*/) {
     out += kCsvHeader;
     out.push_back('\n');
 }

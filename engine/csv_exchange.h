@@ -11,7 +11,7 @@
 namespace engine::exchange {
 
 // The header line, and one row per camera.
-void AppendCsvStart(std::string& out);
+void AppendCsvStart(std::string& out, bool openStreetMap);
 void AppendCsvRow(std::string& out, const service::CameraRecord& r);
 
 // Hands each row of the file (buffer holds what was read of it so far) to add as an "add"

@@ -15,6 +15,11 @@
 
 namespace engine::exchange {
 
+// The attribution OpenStreetMap's licence asks of whatever shows or passes on its data.
+inline constexpr const char* kOsmAttribution = "\xC2\xA9 OpenStreetMap contributors, ODbL";
+inline constexpr const char* kOsmCopyrightUrl = "https://www.openstreetmap.org/copyright";
+
+
 // No line or waypoint of an imported file may be longer: it is bad, not a reason to grow.
 inline constexpr std::size_t kLongestItem = std::size_t{64} * 1024;
 

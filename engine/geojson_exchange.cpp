@@ -347,7 +347,15 @@ private:
 
 }  // namespace
 
-void AppendGeoJsonStart(std::string& out) { out += "{\"type\":\"FeatureCollection\",\"features\":[\n"; }
+void AppendGeoJsonStart(std::string& out, bool openStreetMap) {
+    out += "{\"type\":\"FeatureCollection\",";
+    if (openStreetMap) {  // a foreign member, which readers keep or pass over
+        out += "\"attribution\":\"";
+        out += kOsmAttribution;
+        out += "\",";
+    }
+    out += "\"features\":[\n";
+}
 
 void AppendGeoJsonEnd(std::string& out) { out += "]}\n"; }
 

@@ -12,7 +12,7 @@
 
 namespace engine::exchange {
 
-void AppendGeoJsonStart(std::string& out);
+void AppendGeoJsonStart(std::string& out, bool openStreetMap);
 void AppendGeoJsonEnd(std::string& out);
 // index: the features written before this one (the first is not preceded by a comma).
 void AppendGeoJsonFeature(std::string& out, const service::CameraRecord& r, std::size_t index);

@@ -36,12 +36,20 @@ void ChildTexts(std::string_view element, std::string_view& direction, std::stri
 
 }  // namespace
 
-void AppendGpxStart(std::string& out) {
+void AppendGpxStart(std::string& out, bool openStreetMap) {
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<gpx version=\"1.1\" creator=\"zarnik-sync\" xmlns=\"http://www.topografix.com/GPX/1/1\" "
            "xmlns:zarnik=\"";
     out += kGpxExtensionNamespace;
     out += "\">\n";
+    if (openStreetMap) {
+        out += "<metadata><desc>";
+        out += kOsmAttribution;
+        out += "</desc><copyright author=\"OpenStreetMap contributors\"><license>"
+               "https://opendatacommons.org/licenses/odbl/</license></copyright><link href=\"";
+        out += kOsmCopyrightUrl;
+        out += "\"/></metadata>\n";
+    }
 }
 
 void AppendGpxEnd(std::string& out) { out += "</gpx>\n"; }

@@ -10,7 +10,7 @@
 namespace engine::exchange {
 
 // The document up to its first waypoint, and its end.
-void AppendGpxStart(std::string& out);
+void AppendGpxStart(std::string& out, bool openStreetMap);
 void AppendGpxEnd(std::string& out);
 void AppendGpxWaypoint(std::string& out, const service::CameraRecord& r);
 

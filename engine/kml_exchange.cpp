@@ -98,9 +98,15 @@ ImportResult ReadPlacemark(std::string_view element, const RecordSink& add, Impo
 
 }  // namespace
 
-void AppendKmlStart(std::string& out) {
+void AppendKmlStart(std::string& out, bool openStreetMap) {
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><name>Speed cameras</name>\n";
+           "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><name>Speed cameras</name>";
+    if (openStreetMap) {
+        out += "<description>";
+        out += kOsmAttribution;
+        out += "</description>";
+    }
+    out += "\n";
 }
 
 void AppendKmlEnd(std::string& out) { out += "</Document></kml>\n"; }

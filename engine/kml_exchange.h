@@ -10,7 +10,7 @@
 
 namespace engine::exchange {
 
-void AppendKmlStart(std::string& out);
+void AppendKmlStart(std::string& out, bool openStreetMap);
 void AppendKmlEnd(std::string& out);
 void AppendKmlPlacemark(std::string& out, const service::CameraRecord& r);
 

@@ -1,5 +1,7 @@
 // export and import-reports: the cameras out to map programs, the user's reports in from them.
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "commands.h"
 #include "engine/session.h"
@@ -8,14 +10,20 @@ namespace zsync {
 
 int RunExport(const ExportOptions& options, const Verbosity& verbosity) {
     engine::Session session;
+    const bool openStreetMap = options.source == "osm";
     std::string cache = options.cache;
     if (cache.empty()) {
         if (const engine::Outcome named = session.OpenWorkingFolder(engine::Session::FolderUse::kName); !named.ok()) {
             return Fail(kExitFailed, named);
         }
-        cache = session.LocalCachePath();
+        cache = openStreetMap ? session.OsmCachePath() : session.LocalCachePath();
+        if (std::error_code ignored; openStreetMap && !std::filesystem::exists(cache, ignored)) {
+            return Fail(kExitFailed, "the working folder holds no OpenStreetMap cameras (" + cache +
+                                         "): import them first with import-osm FILE...");
+        }
     }
     engine::ExportFilter filter;
+    filter.openStreetMap = openStreetMap;
     filter.personalOnly = options.personalOnly;
     filter.oneCategory = options.categoryGiven;
     filter.category = options.category;

@@ -42,7 +42,8 @@ struct ExportOptions {
     bool categoryGiven = false;
     int category = 0;
     std::string out;     // empty: standard output
-    std::string cache;   // empty: the working folder's local.cache
+    std::string cache;   // empty: the working folder's local.cache (osm.cache for the source "osm")
+    std::string source = "local";  // "local" or "osm"
 };
 
 struct ImportOsmOptions {

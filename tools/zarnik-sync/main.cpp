@@ -183,8 +183,14 @@ int Run(int argc, char** argv) {
         ->type_name("C");
     exportCommand->add_option("--out", exportOptions.out, "the file to write (default: standard output)")
         ->type_name("FILE");
+    exportCommand->add_option("--source", exportOptions.source,
+                              "local: the service's and your cameras (local.cache); osm: the OpenStreetMap "
+                              "cameras of import-osm (osm.cache), with the attribution \u00a9 OpenStreetMap "
+                              "contributors, ODbL")
+        ->check(CLI::IsMember({"local", "osm"}))
+        ->default_str("local");
     exportCommand->add_option("--cache", exportOptions.cache, "the camera cache to read (default: the working "
-                                                              "folder's local.cache)")
+                                                              "folder's local.cache, or osm.cache for --source osm)")
         ->type_name("FILE");
     exportCommand->callback([&] {
         exportOptions.categoryGiven = exportCommand->count("--category") > 0;

@@ -381,6 +381,12 @@ TEST_F(Exchange, EachFormatWritesWhatItsReadersExpect) {
         {{"--format", "csv", "--bbox", "0,179,20,-179"}, {"\"East\"", "\"West\""}, {"Sydney", "Say"}},
         {{"--format", "csv", "--bbox=-34,151,-33,152"}, {"\"Sydney\""}, {"East", "West", "Say"}},
         {{"--format", "csv", "--category", "3"}, {"\"Say", "\"East\""}, {"Sydney", "West"}},
+        {{"--format", "gpx", "--source", "osm"},
+         {"<metadata><desc>\xC2\xA9 OpenStreetMap contributors, ODbL</desc><copyright author=\"OpenStreetMap contributors\">"},
+         {}},
+        {{"--format", "geojson", "--source", "osm"}, {"\"attribution\":\"\xC2\xA9 OpenStreetMap contributors, ODbL\""}, {}},
+        {{"--format", "kml", "--source", "osm"}, {"<description>\xC2\xA9 OpenStreetMap contributors, ODbL</description>"}, {}},
+        {{"--format", "gpx"}, {}, {"OpenStreetMap"}},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"export", "--cache", "four.cache"};
@@ -394,6 +400,9 @@ TEST_F(Exchange, EachFormatWritesWhatItsReadersExpect) {
     const auto refused = RunZarnikSync({"export", "--format", "csv", "--cache", "four.cache", "--bbox", "20,0,10,5"}, work_.path());
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("--bbox: the south edge lies north of the north edge"), std::string::npos) << refused.err;
+    const auto noOsm = RunZarnikSync({"export", "--format", "gpx", "--source", "osm"}, work_.path());
+    EXPECT_EQ(noOsm.status, 1);
+    EXPECT_NE(noOsm.err.find("import-osm"), std::string::npos) << noOsm.err;
     // Headers as map programs spell them.
     WriteWholeFile(work_.file("x.csv"), "Name,Y,LONG\nA,1.5,-2\n");
     ASSERT_EQ(RunZarnikSync({"import-reports", "x.csv"}, work_.path()).status, 0);
