@@ -634,7 +634,7 @@ Outcome Session::CountCameraFile(const std::string& path, int& count) {
     return {};
 }
 
-Outcome Session::ExportCameras(const std::string& cachePath, ExchangeFormat format, const ExportFilter& filter,
+Outcome Session::ExportCameras(const std::string& cachePath, MapFormat format, const ExportFilter& filter,
                                const ExportTarget& target, ExportSummary& summary) {
     const bool toFile = !target.file.empty();
     const std::string output = toFile ? target.file : std::string("the output");

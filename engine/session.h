@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "device/device_profile.h"
-#include "engine/camera_exchange.h"
+#include "engine/map_formats.h"
 #include "engine/device_sync.h"
 #include "engine/outcome.h"
 #include "engine/personal_backup.h"
@@ -242,7 +242,7 @@ public:
                             const std::string& osmCachePath = {});
     // The cameras of a camera file; kFileUnreadable when it is missing or no camera file.
     Outcome CountCameraFile(const std::string& path, int& count);
-    Outcome ExportCameras(const std::string& cachePath, ExchangeFormat format, const ExportFilter& filter,
+    Outcome ExportCameras(const std::string& cachePath, MapFormat format, const ExportFilter& filter,
                           const ExportTarget& target, ExportSummary& summary);
     // Appends the reports of a GPX, CSV, KML or GeoJSON file to the working folder's
     // ".\poiupdates.upd"; nothing is appended on failure.

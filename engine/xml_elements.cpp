@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace engine::exchange {
+namespace engine::formats {
 
 std::size_t FindText(const std::string& text, std::string_view what, std::size_t from) {
     // memmem: a two-way search, far faster than scanning for each "<" in turn.
@@ -92,4 +92,4 @@ ImportResult ForEachElement(ChunkReader& reader, std::string& buffer, std::strin
     }
 }
 
-}  // namespace engine::exchange
+}  // namespace engine::formats

@@ -1,5 +1,5 @@
 #pragma once
-// What the XML formats of the exchange (GPX, KML) share when they read: elements found by name
+// What the XML map formats (GPX, KML) share when they read: elements found by name
 // in a file read piece by piece, and the attributes and child texts of one element. Not an XML
 // parser: enough of XML to find the items map programs write, each bounded before it is kept.
 #include <cstddef>
@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "engine/camera_exchange.h"
-#include "engine/exchange_fields.h"
+#include "engine/map_formats.h"
+#include "engine/format_fields.h"
 
-namespace engine::exchange {
+namespace engine::formats {
 
 // The position of what in text from `from` on, or npos.
 std::size_t FindText(const std::string& text, std::string_view what, std::size_t from);
@@ -30,4 +30,4 @@ using ElementHandler = std::function<ImportResult(std::string_view element, std:
 ImportResult ForEachElement(ChunkReader& reader, std::string& buffer, std::string_view name, const char* noun,
                             const ElementHandler& each, ImportSummary& summary);
 
-}  // namespace engine::exchange
+}  // namespace engine::formats

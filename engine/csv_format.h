@@ -1,14 +1,14 @@
 #pragma once
-// CSV for the camera exchange: the cameras written as rows under kCsvHeader, and rows of any
+// CSV for map programs: the cameras written as rows under kCsvHeader, and rows of any
 // header naming latitude and longitude read back as reports. Inside the engine;
-// engine/camera_exchange.h is the interface.
+// engine/map_formats.h is the interface.
 #include <string>
 
-#include "engine/camera_exchange.h"
-#include "engine/exchange_fields.h"
+#include "engine/map_formats.h"
+#include "engine/format_fields.h"
 #include "service/camera_record.h"
 
-namespace engine::exchange {
+namespace engine::formats {
 
 // The header line, and one row per camera.
 void AppendCsvStart(std::string& out, bool openStreetMap);
@@ -19,4 +19,4 @@ void AppendCsvRow(std::string& out, const service::CameraRecord& r);
 // without a header.
 ImportResult ReadCsv(ChunkReader& reader, std::string& buffer, const RecordSink& add, ImportSummary& summary);
 
-}  // namespace engine::exchange
+}  // namespace engine::formats

@@ -55,7 +55,7 @@ std::vector<CameraRecord> SampleCameras(std::size_t count) {
     return cameras;
 }
 
-class Exchange : public ::testing::Test {
+class MapFormats : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv("ZARNIK_HOME", work_.file("home").c_str(), 1);
@@ -75,7 +75,7 @@ protected:
     std::vector<CameraRecord> cameras_;
 };
 
-TEST_F(Exchange, ExportedCamerasComeBackAsAddedReports) {
+TEST_F(MapFormats, ExportedCamerasComeBackAsAddedReports) {
     for (const char* format : {"gpx", "csv", "geojson", "kml"}) {
         SCOPED_TRACE(format);
         const std::string file = work_.file(std::string("cameras.") + format);
@@ -120,7 +120,7 @@ TEST_F(Exchange, ExportedCamerasComeBackAsAddedReports) {
     EXPECT_EQ(Reports().size(), 3000u + 1000u);
 }
 
-TEST_F(Exchange, ABadFileNamesItsLineAndAppendsNothing) {
+TEST_F(MapFormats, ABadFileNamesItsLineAndAppendsNothing) {
     const std::string pending = testsupport::DeviceReports(1).substr(0, 80);
     const struct {
         const char* what;
@@ -214,7 +214,7 @@ void ExpectImports(const std::string& folder, const std::vector<ImportCase>& cas
     }
 }
 
-TEST_F(Exchange, KmlPointPlacemarksImport) {
+TEST_F(MapFormats, KmlPointPlacemarksImport) {
     const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- a <gpx> in a comment -->\n<kml:kml><Document>\n";
     const auto doc = [&](const std::string& body) { return head + body + "</Document></kml:kml>\n"; };
     ExpectImports(work_.path(), {
@@ -240,7 +240,7 @@ TEST_F(Exchange, KmlPointPlacemarksImport) {
     });
 }
 
-TEST_F(Exchange, GeoJsonPointsImport) {
+TEST_F(MapFormats, GeoJsonPointsImport) {
     ExpectImports(work_.path(), {
         {"a collection: any key order, texts and null as properties, other geometries passed over",
          "\xef\xbb\xbf {\"type\":\"FeatureCollection\",\"features\":[\n"
@@ -278,7 +278,7 @@ TEST_F(Exchange, GeoJsonPointsImport) {
 
 // A dry run lists each point with the duplicate test's verdict against local.cache and writes
 // nothing; a file the import would refuse lists nothing.
-TEST_F(Exchange, DryRunListsWhatWouldBeAppendedAndWhatWouldBeDropped) {
+TEST_F(MapFormats, DryRunListsWhatWouldBeAppendedAndWhatWouldBeDropped) {
     const std::vector<CameraRecord> known = {{52000000, 5000000, 90, 30000, "wide", 0, 1, 1},
                                              {48000000, 11000000, 90, 3, "narrow", 0, 2, 1}};
     ASSERT_TRUE(service::WriteCacheFile(work_.file("home/local.cache"), known.data(), known.size()));
@@ -315,7 +315,7 @@ TEST_F(Exchange, DryRunListsWhatWouldBeAppendedAndWhatWouldBeDropped) {
 
 // --out names what the user means: a link's target is replaced and the link stays, a FIFO's
 // reader gets the export, a full device and a folder are failures and stay what they were.
-TEST_F(Exchange, OutWritesWhatTheNameStandsFor) {
+TEST_F(MapFormats, OutWritesWhatTheNameStandsFor) {
     ASSERT_TRUE(service::WriteCacheFile(work_.file("few.cache"), cameras_.data(), 5));
     const auto expected = RunZarnikSync({"export", "--format", "csv", "--cache", "few.cache"}, work_.path()).out;
     ASSERT_FALSE(expected.empty());
@@ -355,7 +355,7 @@ TEST_F(Exchange, OutWritesWhatTheNameStandsFor) {
 }
 
 // One table for the formats: what each writes for a camera, and what the filters keep.
-TEST_F(Exchange, EachFormatWritesWhatItsReadersExpect) {
+TEST_F(MapFormats, EachFormatWritesWhatItsReadersExpect) {
     const std::vector<CameraRecord> cameras = {{48137000, 11575000, 90, 3, "Say \"Hi\" \\ <x>", 50, 7, 0},
                                                {-33900000, 151200000, 90, 27515, "Sydney", 50, 8, 1},
                                                {10000000, 179500000, 90, 3, "East", 50, 9, 1},
@@ -413,7 +413,7 @@ TEST_F(Exchange, EachFormatWritesWhatItsReadersExpect) {
 
 // Programs nobody here wrote, GDAL's ogrinfo and gpsbabel (scripts/setup installs both), find
 // every camera of each format at its position, and the files gpsbabel writes import whole.
-TEST_F(Exchange, MapProgramsReadEveryExportAndWriteFilesTheImportTakes) {
+TEST_F(MapFormats, MapProgramsReadEveryExportAndWriteFilesTheImportTakes) {
     const auto degrees = [](std::int32_t micro) {
         const std::string digits = std::to_string(std::llabs(micro) + 1000000000LL);  // 1 and ten digits
         return (micro < 0 ? "-" : "") + std::to_string(std::llabs(micro) / 1000000) + "." + digits.substr(digits.size() - 6);
@@ -450,11 +450,11 @@ TEST_F(Exchange, MapProgramsReadEveryExportAndWriteFilesTheImportTakes) {
     }
 }
 
-class ExchangeFromService : public tooltest::ToolWithService {};
+class MapFormatsFromService : public tooltest::ToolWithService {};
 
 // Names as the service sends them reach the exported files as it meant them: UTF-8 unchanged,
 // anything else read as Windows-1252, a character the 52-byte field cut in half dropped.
-TEST_F(ExchangeFromService, NamesReachTheExportedFilesUnchanged) {
+TEST_F(MapFormatsFromService, NamesReachTheExportedFilesUnchanged) {
     std::string tokyo20 = "a", tokyo16 = "a";
     for (int i = 0; i < 20; ++i) tokyo20 += "\xe6\x9d\xb1";
     for (int i = 0; i < 16; ++i) tokyo16 += "\xe6\x9d\xb1";

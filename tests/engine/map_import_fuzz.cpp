@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/camera_exchange.h"
+#include "engine/map_formats.h"
 #include "engine/change_record.h"
 #include "device_reports.h"
 #include "temp_dir.h"

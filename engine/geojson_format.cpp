@@ -1,4 +1,4 @@
-#include "engine/geojson_exchange.h"
+#include "engine/geojson_format.h"
 
 #include <array>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace engine::exchange {
+namespace engine::formats {
 
 namespace {
 
@@ -382,4 +382,4 @@ ImportResult ReadGeoJson(ChunkReader& reader, std::string& buffer, const RecordS
     return GeoJsonReader(reader, buffer, add, summary).Read();
 }
 
-}  // namespace engine::exchange
+}  // namespace engine::formats

@@ -1,5 +1,5 @@
 #pragma once
-// What the GPX and CSV exchanges share, inside the engine (engine/camera_exchange.h is the
+// What the GPX and CSV exchanges share, inside the engine (engine/map_formats.h is the
 // interface): numbers and names written as text, a camera's values read back from text and
 // checked, and the import's reading of a file in pieces.
 #include <cstddef>
@@ -13,7 +13,7 @@
 #include "platform/text_encoding.h"
 #include "service/camera_record.h"
 
-namespace engine::exchange {
+namespace engine::formats {
 
 // The attribution OpenStreetMap's licence asks of whatever shows or passes on its data.
 inline constexpr const char* kOsmAttribution = "\xC2\xA9 OpenStreetMap contributors, ODbL";
@@ -90,4 +90,4 @@ std::size_t CountLines(std::string_view text);
 // Takes each imported record; false when it could not be written, which ends the import.
 using RecordSink = std::function<bool(const ChangeRecord&)>;
 
-}  // namespace engine::exchange
+}  // namespace engine::formats

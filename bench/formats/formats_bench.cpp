@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/camera_exchange.h"
+#include "engine/map_formats.h"
 #include "engine/change_record.h"
 #include "service/cache_file.h"
 
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--cameras") == 0) count = std::strtoull(argv[i + 1], nullptr, 10);
     }
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("zarnik-exchange-" + std::to_string(getpid()));
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("zarnik-formats-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir / "home");
     setenv("ZARNIK_HOME", (dir / "home").c_str(), 1);
     const auto cameras = Cameras(count);
@@ -76,8 +76,8 @@ int main(int argc, char** argv) {
 
     bool identical = true;
     for (const char* format : {"gpx", "csv"}) {
-        const engine::ExchangeFormat kind = std::strcmp(format, "gpx") == 0 ? engine::ExchangeFormat::kGpx
-                                                                            : engine::ExchangeFormat::kCsv;
+        const engine::MapFormat kind = std::strcmp(format, "gpx") == 0 ? engine::MapFormat::kGpx
+                                                                            : engine::MapFormat::kCsv;
         std::size_t bytes = 0;
         engine::ExportSummary summary;
         auto start = std::chrono::steady_clock::now();

@@ -1,16 +1,16 @@
 #pragma once
-// GeoJSON (RFC 7946) for the camera exchange: the cameras written as one FeatureCollection, a
+// GeoJSON (RFC 7946) for map programs: the cameras written as one FeatureCollection, a
 // Point feature per camera with its position as [longitude, latitude] and its values as
 // properties; and the Points of a GeoJSON file read back as reports. Inside the engine;
-// engine/camera_exchange.h is the interface.
+// engine/map_formats.h is the interface.
 #include <cstddef>
 #include <string>
 
-#include "engine/camera_exchange.h"
-#include "engine/exchange_fields.h"
+#include "engine/map_formats.h"
+#include "engine/format_fields.h"
 #include "service/camera_record.h"
 
-namespace engine::exchange {
+namespace engine::formats {
 
 void AppendGeoJsonStart(std::string& out, bool openStreetMap);
 void AppendGeoJsonEnd(std::string& out);
@@ -26,4 +26,4 @@ void AppendGeoJsonFeature(std::string& out, const service::CameraRecord& r, std:
 // longer than 64 KiB, or a Point that is no camera.
 ImportResult ReadGeoJson(ChunkReader& reader, std::string& buffer, const RecordSink& add, ImportSummary& summary);
 
-}  // namespace engine::exchange
+}  // namespace engine::formats

@@ -14,7 +14,7 @@
 // synchronisation sends through the duplicate test like any report made on the device.
 namespace engine {
 
-enum class ExchangeFormat : std::int32_t { kGpx = 0, kCsv = 1, kGeoJson = 2, kKml = 3 };
+enum class MapFormat : std::int32_t { kGpx = 0, kCsv = 1, kGeoJson = 2, kKml = 3 };
 
 // The namespace of the GPX extension elements that carry what GPX has no place for.
 inline constexpr const char* kGpxExtensionNamespace = "urn:zarnik:camera:1";
@@ -63,7 +63,7 @@ bool ParseBoundingBox(std::string_view text, ExportFilter& filter, std::string& 
 // (memory stays the same for any cache size). A trailing partial record is ignored, as every
 // reader of the cache does. On failure the sink has been given part of the output: the caller
 // discards it (the CLI writes through an atomic file).
-ExportResult ExportCameras(const std::string& cachePath, ExchangeFormat format, const ExportFilter& filter,
+ExportResult ExportCameras(const std::string& cachePath, MapFormat format, const ExportFilter& filter,
                            const ExportSink& sink, ExportSummary& summary);
 
 enum class ImportResult : std::int32_t {

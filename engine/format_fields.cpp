@@ -1,4 +1,4 @@
-#include "engine/exchange_fields.h"
+#include "engine/format_fields.h"
 
 #include <unistd.h>
 
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <charconv>
 
-namespace engine::exchange {
+namespace engine::formats {
 
 namespace {
 
@@ -152,4 +152,4 @@ bool ChunkReader::More(std::string& buffer) {
 
 std::size_t CountLines(std::string_view text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
 
-}  // namespace engine::exchange
+}  // namespace engine::formats

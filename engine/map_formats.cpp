@@ -1,4 +1,4 @@
-#include "engine/camera_exchange.h"
+#include "engine/map_formats.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,10 +12,10 @@
 
 #include "engine/cached_camera_index.h"
 #include "engine/change_record.h"
-#include "engine/csv_exchange.h"
-#include "engine/geojson_exchange.h"
-#include "engine/gpx_exchange.h"
-#include "engine/kml_exchange.h"
+#include "engine/csv_format.h"
+#include "engine/geojson_format.h"
+#include "engine/gpx_format.h"
+#include "engine/kml_format.h"
 #include "platform/atomic_file.h"
 #include "platform/pc_files.h"
 #include "service/camera_record.h"
@@ -62,14 +62,14 @@ void EachCamera(std::string& out, const CameraRecord& r, std::size_t) {
     Write(out, r);
 }
 
-// In the order of ExchangeFormat's numbers.
+// In the order of MapFormat's numbers.
 constexpr FormatWriter kWriters[] = {
-    {exchange::AppendGpxStart, EachCamera<exchange::AppendGpxWaypoint>, exchange::AppendGpxEnd},
-    {exchange::AppendCsvStart, EachCamera<exchange::AppendCsvRow>, Nothing},
-    {exchange::AppendGeoJsonStart, exchange::AppendGeoJsonFeature, exchange::AppendGeoJsonEnd},
-    {exchange::AppendKmlStart, EachCamera<exchange::AppendKmlPlacemark>, exchange::AppendKmlEnd},
+    {formats::AppendGpxStart, EachCamera<formats::AppendGpxWaypoint>, formats::AppendGpxEnd},
+    {formats::AppendCsvStart, EachCamera<formats::AppendCsvRow>, Nothing},
+    {formats::AppendGeoJsonStart, formats::AppendGeoJsonFeature, formats::AppendGeoJsonEnd},
+    {formats::AppendKmlStart, EachCamera<formats::AppendKmlPlacemark>, formats::AppendKmlEnd},
 };
-static_assert(std::size(kWriters) == static_cast<std::size_t>(ExchangeFormat::kKml) + 1);
+static_assert(std::size(kWriters) == static_cast<std::size_t>(MapFormat::kKml) + 1);
 
 bool Keeps(const ExportFilter& filter, const CameraRecord& r) {
     if (filter.personalOnly && r.flag != 0) return false;
@@ -85,7 +85,7 @@ bool Keeps(const ExportFilter& filter, const CameraRecord& r) {
 
 std::string DegreesText(std::int32_t micro) {
     std::string text;
-    exchange::AppendDegrees(text, micro);
+    formats::AppendDegrees(text, micro);
     return text;
 }
 
@@ -98,7 +98,7 @@ bool ParseBoundingBox(std::string_view text, ExportFilter& filter, std::string& 
     std::int32_t edges[4] = {};
     for (int i = 0; i < 4; ++i) {
         const std::string_view edge = text.substr(0, text.find(','));
-        if (!exchange::ParseDegrees(edge, i % 2 == 0 ? 90 : 180, edges[i])) {
+        if (!formats::ParseDegrees(edge, i % 2 == 0 ? 90 : 180, edges[i])) {
             problem = "the " + std::string(names[i]) + " edge \"" + std::string(edge) + "\" is no number of degrees from " +
                       (i % 2 == 0 ? "-90 to 90" : "-180 to 180");
             return false;
@@ -117,7 +117,7 @@ bool ParseBoundingBox(std::string_view text, ExportFilter& filter, std::string& 
     return true;
 }
 
-ExportResult ExportCameras(const std::string& cachePath, ExchangeFormat format, const ExportFilter& filter,
+ExportResult ExportCameras(const std::string& cachePath, MapFormat format, const ExportFilter& filter,
                            const ExportSink& sink, ExportSummary& summary) {
     summary = {};
     const int fd = ::open(cachePath.c_str(), O_RDONLY | O_CLOEXEC);
@@ -191,32 +191,32 @@ std::string_view RootName(std::string_view text) {
     return {};
 }
 
-ReportsFormat Sniff(exchange::ChunkReader& reader, std::string& buffer) {
+ReportsFormat Sniff(formats::ChunkReader& reader, std::string& buffer) {
     bool more = reader.More(buffer);
     while (more && buffer.size() < 64) more = reader.More(buffer);
     std::size_t first = buffer.rfind("\xef\xbb\xbf", 0) == 0 ? 3 : 0;
     while (first < buffer.size() && std::string_view(" \t\r\n").find(buffer[first]) != std::string_view::npos) ++first;
     if (first < buffer.size() && (buffer[first] == '{' || buffer[first] == '[')) return ReportsFormat::kGeoJson;
     if (first >= buffer.size() || buffer[first] != '<') return ReportsFormat::kCsv;
-    while (more && RootName(buffer).empty() && buffer.size() < exchange::kLongestItem) more = reader.More(buffer);
+    while (more && RootName(buffer).empty() && buffer.size() < formats::kLongestItem) more = reader.More(buffer);
     return RootName(buffer) == "kml" ? ReportsFormat::kKml : ReportsFormat::kGpx;
 }
 
 // Reads the reports file whole, handing each report to add.
-ImportResult ReadReports(const std::string& reportsPath, const exchange::RecordSink& add, ImportSummary& summary) {
+ImportResult ReadReports(const std::string& reportsPath, const formats::RecordSink& add, ImportSummary& summary) {
     const int fd = ::open(reportsPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         summary.problem = std::strerror(errno);
         return ImportResult::kUnreadable;
     }
-    exchange::ChunkReader reader(fd);
+    formats::ChunkReader reader(fd);
     std::string buffer;
     ImportResult result = ImportResult::kAppended;
     switch (Sniff(reader, buffer)) {
-    case ReportsFormat::kGpx: result = exchange::ReadGpx(reader, buffer, add, summary); break;
-    case ReportsFormat::kKml: result = exchange::ReadKml(reader, buffer, add, summary); break;
-    case ReportsFormat::kGeoJson: result = exchange::ReadGeoJson(reader, buffer, add, summary); break;
-    case ReportsFormat::kCsv: result = exchange::ReadCsv(reader, buffer, add, summary); break;
+    case ReportsFormat::kGpx: result = formats::ReadGpx(reader, buffer, add, summary); break;
+    case ReportsFormat::kKml: result = formats::ReadKml(reader, buffer, add, summary); break;
+    case ReportsFormat::kGeoJson: result = formats::ReadGeoJson(reader, buffer, add, summary); break;
+    case ReportsFormat::kCsv: result = formats::ReadCsv(reader, buffer, add, summary); break;
     }
     ::close(fd);
     if (result == ImportResult::kUnreadable) summary.problem = std::strerror(reader.error());
@@ -259,7 +259,7 @@ ImportResult ImportReports(const std::string& reportsPath, const std::string& up
         summary.problem = std::strerror(error);
         return ImportResult::kWriteFailed;
     }
-    const exchange::RecordSink add = [&](const ChangeRecord& record) {
+    const formats::RecordSink add = [&](const ChangeRecord& record) {
         if (!out.Write(&record, sizeof record)) return false;
         ++summary.appended;
         return true;

@@ -1,13 +1,13 @@
 #pragma once
-// GPX 1.1 for the camera exchange: the cameras written as waypoints, and waypoints read back as
-// reports. Inside the engine; engine/camera_exchange.h is the interface.
+// GPX 1.1 for map programs: the cameras written as waypoints, and waypoints read back as
+// reports. Inside the engine; engine/map_formats.h is the interface.
 #include <string>
 
-#include "engine/camera_exchange.h"
-#include "engine/exchange_fields.h"
+#include "engine/map_formats.h"
+#include "engine/format_fields.h"
 #include "service/camera_record.h"
 
-namespace engine::exchange {
+namespace engine::formats {
 
 // The document up to its first waypoint, and its end.
 void AppendGpxStart(std::string& out, bool openStreetMap);
@@ -18,4 +18,4 @@ void AppendGpxWaypoint(std::string& out, const service::CameraRecord& r);
 // record. kBadFile with line and problem at the first waypoint that is not a camera.
 ImportResult ReadGpx(ChunkReader& reader, std::string& buffer, const RecordSink& add, ImportSummary& summary);
 
-}  // namespace engine::exchange
+}  // namespace engine::formats

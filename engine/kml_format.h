@@ -1,14 +1,14 @@
 #pragma once
-// KML 2.2 for the camera exchange: the cameras written as a Document of Placemarks, each a Point
+// KML 2.2 for map programs: the cameras written as a Document of Placemarks, each a Point
 // with the camera's values as ExtendedData, and the Point placemarks of any KML file read back
-// as reports. Inside the engine; engine/camera_exchange.h is the interface.
+// as reports. Inside the engine; engine/map_formats.h is the interface.
 #include <string>
 
-#include "engine/camera_exchange.h"
-#include "engine/exchange_fields.h"
+#include "engine/map_formats.h"
+#include "engine/format_fields.h"
 #include "service/camera_record.h"
 
-namespace engine::exchange {
+namespace engine::formats {
 
 void AppendKmlStart(std::string& out, bool openStreetMap);
 void AppendKmlEnd(std::string& out);
@@ -20,4 +20,4 @@ void AppendKmlPlacemark(std::string& out, const service::CameraRecord& r);
 // present. kBadFile with line and problem at the first Point that is no camera.
 ImportResult ReadKml(ChunkReader& reader, std::string& buffer, const RecordSink& add, ImportSummary& summary);
 
-}  // namespace engine::exchange
+}  // namespace engine::formats

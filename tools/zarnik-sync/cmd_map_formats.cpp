@@ -30,10 +30,10 @@ int RunExport(const ExportOptions& options, const Verbosity& verbosity) {
     if (std::string problem; !options.bbox.empty() && !engine::ParseBoundingBox(options.bbox, filter, problem)) {
         return Fail(kExitUsage, "--bbox: " + problem);
     }
-    const engine::ExchangeFormat format = options.format == "gpx"       ? engine::ExchangeFormat::kGpx
-                                          : options.format == "csv"     ? engine::ExchangeFormat::kCsv
-                                          : options.format == "geojson" ? engine::ExchangeFormat::kGeoJson
-                                                                        : engine::ExchangeFormat::kKml;
+    const engine::MapFormat format = options.format == "gpx"       ? engine::MapFormat::kGpx
+                                          : options.format == "csv"     ? engine::MapFormat::kCsv
+                                          : options.format == "geojson" ? engine::MapFormat::kGeoJson
+                                                                        : engine::MapFormat::kKml;
     engine::ExportTarget target;
     target.file = options.out;
     target.sink = [](const char* data, std::size_t size) { return std::fwrite(data, 1, size, stdout) == size; };

@@ -1,10 +1,10 @@
-#include "engine/gpx_exchange.h"
+#include "engine/gpx_format.h"
 
 #include <string_view>
 
 #include "engine/xml_elements.h"
 
-namespace engine::exchange {
+namespace engine::formats {
 
 namespace {
 
@@ -92,4 +92,4 @@ ImportResult ReadGpx(ChunkReader& reader, std::string& buffer, const RecordSink&
     }, summary);
 }
 
-}  // namespace engine::exchange
+}  // namespace engine::formats

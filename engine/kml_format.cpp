@@ -1,10 +1,10 @@
-#include "engine/kml_exchange.h"
+#include "engine/kml_format.h"
 
 #include <string_view>
 
 #include "engine/xml_elements.h"
 
-namespace engine::exchange {
+namespace engine::formats {
 
 namespace {
 
@@ -133,4 +133,4 @@ ImportResult ReadKml(ChunkReader& reader, std::string& buffer, const RecordSink&
         [&](std::string_view element, std::size_t) { return ReadPlacemark(element, add, summary); }, summary);
 }
 
-}  // namespace engine::exchange
+}  // namespace engine::formats

@@ -1,9 +1,9 @@
-#include "engine/csv_exchange.h"
+#include "engine/csv_format.h"
 
 #include <string_view>
 #include <vector>
 
-namespace engine::exchange {
+namespace engine::formats {
 
 namespace {
 
@@ -174,4 +174,4 @@ ImportResult ReadCsv(ChunkReader& reader, std::string& buffer, const RecordSink&
     return ImportResult::kAppended;
 }
 
-}  // namespace engine::exchange
+}  // namespace engine::formats
