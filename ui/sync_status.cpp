@@ -70,9 +70,10 @@ void CSyncStatus::Close() {
 }
 
 void CSyncStatus::ShowTransfer(int percent, bool finished) {
+    // The bar paints with the window's next pass: a repaint per percent would hold the window's
+    // thread for as long as the reports keep coming.
     bar_->setVisible(!finished);
     bar_->setValue(percent);
-    Repaint();
 }
 
 int CSyncStatus::transferPercent() const { return bar_->isHidden() ? -1 : bar_->value(); }
