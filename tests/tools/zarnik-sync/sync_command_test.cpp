@@ -71,6 +71,29 @@ TEST_F(SyncCommand, SettingsThenTwoSynchronisations) {
     EXPECT_EQ(RunZarnikSync({"sync"}, work_.path()).status, 1);  // the device side is not there
 }
 
+// OpenStreetMap cameras join the camera file on both roads, except the one that stands where a
+// fixed service camera already is (a camera of the other class there does not count).
+TEST_F(SyncCommand, OpenStreetMapCamerasJoinTheCameraFileOnBothRoads) {
+    AddOfficial(48000000, 9000000, "fixed", 90, 27516);  // 13 service cameras with the fixture's
+    testsupport::WriteWholeFile(work_.file("cams.osm"),
+                                "<osm version=\"0.6\">"
+                                "<node id=\"1\" lat=\"48.0001\" lon=\"9.0\"><tag k=\"highway\" v=\"speed_camera\"/></node>"
+                                "<node id=\"2\" lat=\"47.0\" lon=\"8.0\"><tag k=\"highway\" v=\"speed_camera\"/></node>"
+                                "<node id=\"3\" lat=\"10.0\" lon=\"10.0\"><tag k=\"highway\" v=\"speed_camera\"/></node>"
+                                "</osm>");
+    ASSERT_EQ(RunZarnikSync({"settings", "set", "--name", poidbtest::kName, "--serial", poidbtest::kSerial, "--email",
+                             poidbtest::kEmail, "--url", "http://" + address_ + "/POIDataBase/", "--device", "2"},
+                            work_.path()).status, 0);
+    const auto imported = RunZarnikSync({"import-osm", "cams.osm"}, work_.path());
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    for (const char* road : {"Full retrieval", "Changes downloaded"}) {
+        const auto run = RunZarnikSync({"sync", "--pc-only"}, work_.path());
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(road), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("/home/zarniks.mtc: 15 zarniks."), std::string::npos) << road << "\n" << run.out;
+    }
+}
+
 // A folder that the service does not have, or whose file holds no address, is told as plainly as
 // one that cannot be reached: the user learns why the built-in address is asked instead.
 TEST_F(SyncCommand, AServiceFolderWithoutAnAddressIsTold) {
