@@ -145,6 +145,8 @@ private:
                                   const StartupFieldVisitor& onField, bool& understood);
     service::Result ReadCameraList(const char* requestName, const char* prefix, ListStart start, service::ListKind kind,
                                 const std::function<bool(const service::CameraRecord&)>& store);
+    // One read of at most 500 bytes into text (room for 501): ReadPiece without its own piece.
+    bool ReadInto(char* text, std::uint32_t& length);
     std::string FullUrl(const char* path) const;
     // Notes the failed step with the reason its call gave, and what is worth knowing about the URL.
     void NoteTransportFailure(const char* step, const std::string& url, const std::string& why);

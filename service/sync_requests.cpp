@@ -9,6 +9,7 @@
 #include "service/field_reader.h"
 #include "service/mutation_filter.h"
 #include "service/list_fields.h"
+#include "service/reply_pipeline.h"
 #include "service/reply_text.h"
 #include "service/service_client.h"
 
@@ -120,45 +121,60 @@ Result CServiceClient::QueryUpdates(const platform::Registration& who, const cha
     return Result::kOk;
 }
 
+// The list is read on this thread, piece by piece with every test of a piece as before, while
+// a second thread parses and stores what the pieces carry: the two cores share a long list.
 Result CServiceClient::ReadCameraList(const char* requestName, const char* prefix, ListStart start,
                                             service::ListKind kind,
                                             const std::function<bool(const CameraRecord&)>& store) {
     Result code = Result::kOk;
     bool first = true;
-    bool storeFailed = false;
+    bool storeFailed = false;  // the worker's, read after it ended
+    int storeError = 0;
     service::ListFieldReader reader(true);
     service::CameraRecordBuilder builder(kind);
-    const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
-        const char* text = piece.text;
-        std::size_t length = piece.length;
-        if (StartsWith(text, "ERROR:")) {
-            code = MapErrorReply(text, requestName);
-            return false;
-        }
-        if (start == ListStart::kOkFirst && StartsWith(text, "OK:")) return false;
-        if (first) {
-            first = false;
-            if (!StartsWith(text, prefix)) {
-                code = MapErrorReply(text, requestName);
-                return false;
-            }
-            text += 4;
-            length -= 4;
-        }
-        if (start == ListStart::kPrefixFirst && StartsWith(text, "OK:")) return false;
-        return reader.Feed(text, length, [&](const char* field, std::size_t, std::size_t) {
+    service::ReplyPipeline pipeline(ReplyPiece::kMaxLength + 1, [&](char* data, std::size_t size) {
+        return reader.FeedInPlace(data, size, [&](const char* field, std::size_t, std::size_t) {
             if (builder.Take(field) && !store(builder.record())) {
                 storeFailed = true;
+                storeError = errno;
                 return false;
             }
             return true;
         });
     });
+    bool read = true;
+    for (;;) {
+        char* text = pipeline.Room();
+        std::uint32_t got = 0;
+        if (!ReadInto(text, got)) {
+            read = false;
+            break;
+        }
+        if (got == 0) break;
+        std::size_t length = got;
+        if (StartsWith(text, "ERROR:")) {
+            code = MapErrorReply(text, requestName);
+            break;
+        }
+        if (start == ListStart::kOkFirst && StartsWith(text, "OK:")) break;
+        if (first) {
+            first = false;
+            if (!StartsWith(text, prefix)) {
+                code = MapErrorReply(text, requestName);
+                break;
+            }
+            text += 4;
+            length -= 4;
+        }
+        if (start == ListStart::kPrefixFirst && StartsWith(text, "OK:")) break;
+        pipeline.Add(text, length);
+        if (pipeline.stopped()) break;
+    }
+    pipeline.Finish();
     if (!read) return Result::kSessionTransportFailed;
     if (storeFailed) {
-        const int error = errno;
         failureCause_ = std::string("cannot store the list ") + requestName + " in " + folder_.root() + ": " +
-                        std::strerror(error);
+                        std::strerror(storeError);
         return Result::kLocalCacheFailed;
     }
     return code;

@@ -216,6 +216,55 @@ TEST_F(RequestsTest, AListFailingMidwayKeepsTheEarlierCacheAndGivesTheFailure) {
     EXPECT_EQ(ReadWholeFile("mut.cache"), std::string(80, 'm'));
 }
 
+// A list long enough to keep the parsing thread busy while the reading goes on: however the
+// reply ends, the cache holds the complete records in order, or stays as it was.
+TEST_F(RequestsTest, ALongListEndingAnyWayIsStoredWholeOrNotAtAll) {
+    std::string records;
+    constexpr int kRecords = 60000;  // about 3 MB, several batches of the pipeline
+    for (int i = 0; i < kRecords; ++i) records += ListLine(i, i, -i, "camera " + std::to_string(i), 90, 1, 2, "1");
+    const std::string earlier(160, 'k');
+    const struct {
+        const char* name;
+        const char* path;
+        std::string reply;
+        long resetAfter;
+        std::int32_t code;
+        int stored;  // records in the cache afterwards; -1: the earlier cache
+    } cases[] = {
+        {"cut midway", "/POIDataBase/off.php", "OFF:" + records, 2000000, 1, -1},
+        {"cut in the last piece", "/POIDataBase/off.php", "OFF:" + records + "OK:",
+         static_cast<long>(records.size() + 2), 1, -1},
+        {"error reply far in", "/POIDataBase/off.php", "OFF:" + records.substr(0, 1500000 - 4) + "ERROR:Not_Logged_In!",
+         -1, 10002, -1},
+        {"ends in a partial record", "/POIDataBase/off.php", "OFF:" + records + "7|8|9|half", -1, 0, kRecords},
+        {"ends after a separator", "/POIDataBase/off.php", "OFF:" + records + "7|8|", -1, 0, kRecords},
+        {"personal list ends in a partial record", "/POIDataBase/per.php", "PER:" + records + "1|2", -1, 0,
+         kRecords + 2},
+    };
+    LogOn();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteWholeFile("local.cache", earlier);
+        std::filesystem::remove("local.cache.sum");
+        service_.Set(c.path, c.reply, c.resetAfter);
+        const bool official = std::strstr(c.path, "off") != nullptr;
+        EXPECT_EQ(official ? client_.FetchOfficialList() : client_.FetchPersonalList(), c.code);
+        if (c.stored < 0) {
+            EXPECT_TRUE(ReadWholeFile("local.cache") == earlier);
+        } else {
+            const auto local = Cache("local.cache");
+            ASSERT_EQ(local.size(), static_cast<std::size_t>(c.stored));
+            const std::size_t first = local.size() - kRecords;  // after the earlier records, if kept
+            for (int i = 0; i < kRecords; ++i) {
+                ASSERT_EQ(local[first + i].identifier, i);
+                ASSERT_EQ(local[first + i].longitude, -i);
+                ASSERT_EQ(std::string(local[first + i].name), "camera " + std::to_string(i));
+            }
+        }
+        if (c.resetAfter >= 0) LogOn();  // the reset took the session's connection down
+    }
+}
+
 TEST_F(RequestsTest, SessionRequestsNeedTheLogon) {
     std::int32_t a = 0, u = 0, d = 0;
     EXPECT_EQ(client_.ChangeDownload(a, u, d), 1);  // no connection at all
