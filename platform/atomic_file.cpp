@@ -120,6 +120,12 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
     return true;
 }
 
+bool AtomicFile::Sync() {
+    if (fd_ < 0 || failed_) return false;
+    if (!Flush() || fdatasync(fd_) != 0) failed_ = true;
+    return !failed_;
+}
+
 bool AtomicFile::Commit() {
     if (fd_ < 0) return false;
     // The data must be on the disk before the name points at it, or a power cut after the

@@ -31,6 +31,10 @@ public:
 
     bool Open(const std::string& path, mode_t newFileMode = 0644);
     bool Write(const void* data, std::size_t size);
+    // Makes what was written so far lasting in the temporary file, which stays open; a Commit
+    // after it only has the rename left to make lasting. False (and the file failed) when a
+    // write or the sync failed.
+    bool Sync();
     bool Commit();
     void Abort();
 

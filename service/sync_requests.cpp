@@ -9,7 +9,7 @@
 #include "service/field_reader.h"
 #include "service/mutation_filter.h"
 #include "service/list_fields.h"
-#include "service/reply_pipeline.h"
+#include "service/block_pipeline.h"
 #include "service/reply_text.h"
 #include "service/service_client.h"
 
@@ -121,25 +121,39 @@ Result CServiceClient::QueryUpdates(const platform::Registration& who, const cha
     return Result::kOk;
 }
 
-// The list is read on this thread, piece by piece with every test of a piece as before, while
-// a second thread parses and stores what the pieces carry: the two cores share a long list.
+namespace {
+// A block of reply bytes is 256 KiB; of records, 4096 (320 KiB).
+constexpr std::size_t kReplyBytesPerBlock = std::size_t{1} << 18;
+constexpr std::size_t kRecordsPerBlock = 4096;
+// Records a first official list is given room for: more than a large camera database holds.
+constexpr std::size_t kOfficialListCapacity = 1'500'000;
+}  // namespace
+
+// The list is read on this thread, piece by piece with every test of a piece as before; a
+// second thread parses the pieces' fields in place and a third filters and stores the records,
+// so that a long list keeps both cores busy.
 Result CServiceClient::ReadCameraList(const char* requestName, const char* prefix, ListStart start,
                                             service::ListKind kind,
                                             const std::function<bool(const CameraRecord&)>& store) {
     Result code = Result::kOk;
     bool first = true;
-    bool storeFailed = false;  // the worker's, read after it ended
+    bool storeFailed = false;  // the workers', read after they ended
     int storeError = 0;
-    service::ListFieldReader reader(true);
-    service::CameraRecordBuilder builder(kind);
-    service::ReplyPipeline pipeline(ReplyPiece::kMaxLength + 1, [&](char* data, std::size_t size) {
-        return reader.FeedInPlace(data, size, [&](const char* field, std::size_t, std::size_t) {
-            if (builder.Take(field) && !store(builder.record())) {
+    service::BlockPipeline<CameraRecord> records(kRecordsPerBlock, 1, [&](CameraRecord* r, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!store(r[i])) {
                 storeFailed = true;
                 storeError = errno;
                 return false;
             }
-            return true;
+        }
+        return true;
+    });
+    service::ListFieldReader reader(true);
+    service::CameraRecordBuilder builder(kind);
+    service::BlockPipeline<char> pipeline(kReplyBytesPerBlock, ReplyPiece::kMaxLength + 1, [&](char* data, std::size_t size) {
+        return reader.FeedInPlace(data, size, [&](const char* field, std::size_t, std::size_t) {
+            return !builder.Take(field) || records.Append(builder.record());
         });
     });
     bool read = true;
@@ -167,10 +181,10 @@ Result CServiceClient::ReadCameraList(const char* requestName, const char* prefi
             length -= 4;
         }
         if (start == ListStart::kPrefixFirst && StartsWith(text, "OK:")) break;
-        pipeline.Add(text, length);
-        if (pipeline.stopped()) break;
+        if (!pipeline.Add(text, length) || pipeline.stopped()) break;
     }
     pipeline.Finish();
+    records.Finish();
     if (!read) return Result::kSessionTransportFailed;
     if (storeFailed) {
         failureCause_ = std::string("cannot store the list ") + requestName + " in " + folder_.root() + ": " +
@@ -210,9 +224,12 @@ Result CServiceClient::FetchOfficialList() {
     LoadMutationCache();
     const service::MutationFilter filter(mutationRecords_);
     std::vector<CameraRecord> written;
-    // The list is about as long as the cache it replaces; growing to it would copy it many times.
+    // The list is about as long as the cache it replaces, or as a large camera database when
+    // there is none; growing to it would copy it many times. Only the part written to takes
+    // memory: the rest is address space.
     const long long earlier = folder_.SizeOf(platform::pcfile::kLocalCache);
-    if (earlier > 0) written.reserve(static_cast<std::size_t>(earlier) / sizeof(CameraRecord) * 11 / 10);
+    written.reserve(earlier > 0 ? static_cast<std::size_t>(earlier) / sizeof(CameraRecord) * 11 / 10
+                                : kOfficialListCapacity);
     Result code = OpenSessionRequest(nullptr, "POIDataBase/off.php", nullptr);
     if (code == Result::kOk) {
         code = ReadCameraList("OFF", "OFF:", ListStart::kPrefixFirst,
