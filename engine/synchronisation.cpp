@@ -44,6 +44,8 @@ private:
     Result Upload(const std::string& changeList);
     Result SendReports(std::vector<ChangeRecord>& changes);
     Result WriteCameraFile();
+    service::CameraFileResult PrepareCameraFile(const std::vector<service::CameraRecord>& cache);
+    bool ReportsWaiting() const;
     std::uint32_t Fail(Result code);
     void ReloadLocalCache();
     // "<what><path>: <why>", for the line under a failure; errno must still tell why.
@@ -56,6 +58,7 @@ private:
     const SyncOptions& options_;
     SyncCounts& counts_;
     bool shown_ = false;
+    service::PreparedCameraFile cameraFile_;
 };
 
 void Synchronisation::ShowStep(SyncStep step) {
@@ -82,9 +85,12 @@ Result Synchronisation::FullRetrieval() {
     platform::FileSnapshot before(folder_.Path(platform::pcfile::kLocalCache));
     platform::FileSnapshot sealBefore(service::SealPathOf(folder_.Path(platform::pcfile::kLocalCache)));
     Result code = client_.FetchMutationList();
-    if (code == Result::kOk) code = client_.FetchOfficialList();
+    // Without reports to send, the new cache is what the camera file is made from: it is made
+    // while the cache is being made lasting.
+    CServiceClient::CacheRecordsVisitor alongside;
+    if (!ReportsWaiting()) alongside = [this](const std::vector<service::CameraRecord>& r) { PrepareCameraFile(r); };
+    if (code == Result::kOk) code = client_.FetchOfficialAndPersonalLists(alongside);
     folder_.Delete(platform::pcfile::kMutationCache);
-    if (code == Result::kOk) code = client_.FetchPersonalList();
     if (code != Result::kOk) {
         // A partial cache must never pass for a complete one: the earlier one comes back.
         before.Restore();
@@ -147,32 +153,47 @@ Result Synchronisation::SendReports(std::vector<ChangeRecord>& changes) {
     return client_.ChangeDownload(added, updated, deleted);
 }
 
+bool Synchronisation::ReportsWaiting() const {
+    return folder_.SizeOf(platform::pcfile::kPersonalUpdates) >= static_cast<long long>(sizeof(ChangeRecord));
+}
+
+// The one place the camera file's cameras come from: the records of ".\local.cache" as this run
+// leaves them. The file is written beside the earlier one and made lasting, but replaces it
+// only in WriteCameraFile.
+service::CameraFileResult Synchronisation::PrepareCameraFile(const std::vector<service::CameraRecord>& cache) {
+    return cameraFile_.Prepare(cache, folder_.Path(platform::pcfile::kCameraFile));
+}
+
 // The camera file must say what the cache holds now. It is built beside the earlier one and
 // replaces it only when complete, so a run killed or failing here leaves the earlier file whole;
 // an empty cache builds no file, and then the earlier one goes, or it would pass for the new one.
 Result Synchronisation::WriteCameraFile() {
     const std::string cache = folder_.Path(platform::pcfile::kLocalCache);
     const std::string out = folder_.Path(platform::pcfile::kCameraFile);
-    // The records of this run's last download are the cache; otherwise it is read.
-    std::vector<service::CameraRecord> read;
-    if (!client_.local_records_are_the_cache()) {
-        const service::CacheRead result = service::ReadSealedCache(cache, read);
-        if (result != service::CacheRead::kRead && result != service::CacheRead::kMissing) {
-            client_.NoteFailureCause(service::CacheReadProblem(cache, result, errno));
+    if (!cameraFile_.prepared()) {
+        // The records of this run's last download are the cache; otherwise it is read.
+        std::vector<service::CameraRecord> read;
+        if (!client_.local_records_are_the_cache()) {
+            const service::CacheRead result = service::ReadSealedCache(cache, read);
+            if (result != service::CacheRead::kRead && result != service::CacheRead::kMissing) {
+                client_.NoteFailureCause(service::CacheReadProblem(cache, result, errno));
+                return Result::kCameraFileFailed;
+            }
+        }
+        const auto& local = client_.local_records_are_the_cache() ? client_.local_records() : read;
+        if (local.empty()) {
+            if (folder_.Delete(platform::pcfile::kCameraFile)) return Result::kOk;
+            client_.NoteFailureCause(FileProblem("cannot delete the earlier ", platform::pcfile::kCameraFile));
+            return Result::kCameraFileFailed;
+        }
+        const auto prepared = PrepareCameraFile(local);
+        if (prepared == service::CameraFileResult::kTooLarge) {
+            client_.NoteFailureCause("too many cameras for one camera file " + out + "; the earlier one is kept");
             return Result::kCameraFileFailed;
         }
     }
-    const auto& local = client_.local_records_are_the_cache() ? client_.local_records() : read;
-    if (local.empty()) {
-        if (folder_.Delete(platform::pcfile::kCameraFile)) return Result::kOk;
-        client_.NoteFailureCause(FileProblem("cannot delete the earlier ", platform::pcfile::kCameraFile));
-        return Result::kCameraFileFailed;
-    }
-    const auto written = service::BuildCameraFile(local, out);
-    if (written == service::CameraFileResult::kWritten) return Result::kOk;
-    client_.NoteFailureCause(written == service::CameraFileResult::kTooLarge
-                                 ? "too many cameras for one camera file " + out + "; the earlier one is kept"
-                                 : "cannot write " + out + ": " + std::strerror(errno) + "; the earlier one is kept");
+    if (cameraFile_.Commit() == service::CameraFileResult::kWritten) return Result::kOk;
+    client_.NoteFailureCause("cannot write " + out + ": " + std::strerror(errno) + "; the earlier one is kept");
     return Result::kCameraFileFailed;
 }
 
@@ -222,6 +243,7 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
     const std::string updates = folder_.Path(platform::pcfile::kPersonalUpdates);
     if (!options_.updatesHeldOnlyHere) ReplaceChangeRecords(updates, unreadable);
     if (!changes.empty()) {
+        cameraFile_.Drop();  // the cache changes again
         code = SendReports(changes);
         if (code != Result::kOk) return Fail(code);
     }

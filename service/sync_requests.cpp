@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "platform/version.h"
 #include "service/field_reader.h"
@@ -213,17 +215,9 @@ Result CServiceClient::FetchMutationList() {
     return Result::kLocalCacheFailed;
 }
 
-// The records written are kept in memory as well: the synchronisation goes on with them instead
-// of reading the new cache back.
-Result CServiceClient::FetchOfficialList() {
-    service::CacheFileWriter file;
-    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache), service::Sealing::kSealed)) {
-        NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
-        return Result::kLocalCacheFailed;
-    }
+Result CServiceClient::ReadOfficialList(service::CacheFileWriter& file, std::vector<CameraRecord>& written) {
     LoadMutationCache();
     const service::MutationFilter filter(mutationRecords_);
-    std::vector<CameraRecord> written;
     // The list is about as long as the cache it replaces, or as a large camera database when
     // there is none; growing to it would copy it many times. Only the part written to takes
     // memory: the rest is address space.
@@ -240,12 +234,63 @@ Result CServiceClient::FetchOfficialList() {
                                   return file.Add(official);
                               });
     }
+    return code;
+}
+
+// The records written are kept in memory as well: the synchronisation goes on with them instead
+// of reading the new cache back.
+Result CServiceClient::FetchOfficialList() {
+    service::CacheFileWriter file;
+    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache), service::Sealing::kSealed)) {
+        NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
+        return Result::kLocalCacheFailed;
+    }
+    std::vector<CameraRecord> written;
+    const Result code = ReadOfficialList(file, written);
     if (code != Result::kOk) return code;
     if (!file.Commit()) {
         NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
         return Result::kLocalCacheFailed;
     }
     localRecords_ = std::move(written);
+    localMirrorsFile_ = true;
+    return Result::kOk;
+}
+
+// One commit for both lists: the cache is made lasting once, on a second thread, while the
+// caller's work on the new records runs on this one.
+Result CServiceClient::FetchOfficialAndPersonalLists(const CacheRecordsVisitor& alongside) {
+    const std::string path = folder_.Path(platform::pcfile::kLocalCache);
+    service::CacheFileWriter file;
+    if (!file.Open(path, service::Sealing::kSealed)) {
+        NoteFileFailure(path, errno);
+        return Result::kLocalCacheFailed;
+    }
+    std::vector<CameraRecord> written;
+    Result code = ReadOfficialList(file, written);
+    folder_.Delete(platform::pcfile::kMutationCache);
+    if (code == Result::kOk) code = OpenSessionRequest(nullptr, "POIDataBase/per.php", nullptr);
+    if (code == Result::kOk) {
+        code = ReadCameraList("PER", "PER:", ListStart::kOkFirst, service::ListKind::kOfficialOrPersonal,
+                              [&](const CameraRecord& r) {
+                                  written.push_back(r);
+                                  return file.Add(r);
+                              });
+    }
+    if (code != Result::kOk) return code;  // the earlier cache stays as it was
+    localRecords_ = std::move(written);
+    bool committed = false;
+    int error = 0;
+    std::thread commit([&] {
+        committed = file.Commit();
+        error = errno;
+    });
+    if (alongside) alongside(localRecords_);
+    commit.join();
+    if (!committed) {
+        NoteFileFailure(path, error);
+        return Result::kLocalCacheFailed;
+    }
     localMirrorsFile_ = true;
     return Result::kOk;
 }

@@ -50,6 +50,11 @@ public:
                              CameraFileSummary* summary = nullptr);
     // kWritten also when Prepare had nothing to write (no file is touched then).
     CameraFileResult Commit();
+    // Drops what Prepare wrote; the target stays as it was.
+    void Drop() {
+        file_.Abort();
+        prepared_ = false;
+    }
     // Whether Prepare ran and succeeded; Commit then replaces the file.
     bool prepared() const { return prepared_; }
 
