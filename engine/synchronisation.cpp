@@ -111,8 +111,10 @@ Result Synchronisation::FullRetrieval() {
 Result Synchronisation::FirstStep(bool full) {
     if (full) return FullRetrieval();
     ShowStep(kFirstStep);
+    CServiceClient::CacheRecordsVisitor alongside;
+    if (!ReportsWaiting()) alongside = [this](const std::vector<service::CameraRecord>& r) { PrepareCameraFile(r); };
     const Result code =
-        client_.ChangeDownload(counts_.changesAdded, counts_.changesUpdated, counts_.changesDeleted);
+        client_.ChangeDownload(counts_.changesAdded, counts_.changesUpdated, counts_.changesDeleted, alongside);
     if (code == Result::kOk) ReloadLocalCache();
     return code;
 }
@@ -150,7 +152,10 @@ Result Synchronisation::SendReports(std::vector<ChangeRecord>& changes) {
     ReloadLocalCache();
     ShowStep(kSecondStep);
     std::int32_t added = 0, updated = 0, deleted = 0;
-    return client_.ChangeDownload(added, updated, deleted);
+    // The last download of the run: the camera file is made while the cache is made lasting.
+    return client_.ChangeDownload(added, updated, deleted, [this](const std::vector<service::CameraRecord>& r) {
+        PrepareCameraFile(r);
+    });
 }
 
 bool Synchronisation::ReportsWaiting() const {

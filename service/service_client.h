@@ -65,7 +65,9 @@ public:
     using CacheRecordsVisitor = std::function<void(const std::vector<service::CameraRecord>&)>;
     service::Result FetchOfficialAndPersonalLists(const CacheRecordsVisitor& alongside = {});
     service::Result UploadChanges(const char* changeList, std::int32_t& first, std::int32_t& second);
-    service::Result ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes);
+    // With alongside, that runs with the new cache's records while the cache is made lasting.
+    service::Result ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes,
+                                   const std::function<void(const std::vector<service::CameraRecord>&)>& alongside = {});
     // A change download that would add more cameras than this to the local cache is refused
     // (10006) and the cache left as it was.
     void SetAddedCameraLimit(std::size_t limit) { addedCameraLimit_ = limit; }

@@ -334,7 +334,8 @@ Result CServiceClient::UploadChanges(const char* changeList, std::int32_t& first
     return Result::kOk;
 }
 
-Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes) {
+Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes,
+                                      const CacheRecordsVisitor& alongside) {
     service::ChangeMerge merge(localRecords_, folder_, addedCameraLimit_);
     // Without the delta file every new camera of the download would be dropped while the service
     // counts them as delivered: fail before asking for them.
@@ -369,7 +370,7 @@ Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates,
     }
     // Changes the service has handed over must reach the cache; if it cannot be written the
     // synchronisation fails and the old cache stays.
-    if (!merge.Finish(localMirrorsFile_)) {
+    if (!merge.Finish(localMirrorsFile_, alongside)) {
         localMirrorsFile_ = false;  // the merge has marked records deleted in memory
         if (merge.over_limit()) {
             // A reply that would swell the cache past any real camera database is refused whole.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -83,8 +84,11 @@ bool WriteHeader(platform::AtomicFile& file, const std::vector<CellGroup>& cells
 // them out, so that the copying into the file overlaps the gathering.
 bool WriteCameras(platform::AtomicFile& file, const std::vector<CameraRecord>& cameras,
                   const std::vector<std::uint32_t>& order) {
-    BlockPipeline<CameraChunk> chunks(kChunksPerBlock, 1, [&file](CameraChunk* block, std::size_t count) {
-        return file.Write(block, count * sizeof(CameraChunk));
+    int error = 0;  // why the writing thread failed, for the caller's errno
+    BlockPipeline<CameraChunk> chunks(kChunksPerBlock, 1, [&file, &error](CameraChunk* block, std::size_t count) {
+        if (file.Write(block, count * sizeof(CameraChunk))) return true;
+        error = errno;
+        return false;
     });
     CameraChunk chunk{};
     chunk.prefix.type = kCameraChunkType;
@@ -95,7 +99,9 @@ bool WriteCameras(platform::AtomicFile& file, const std::vector<CameraRecord>& c
         chunk.camera = MakeDeviceRecord(cameras[order[k]]);
         if (!chunks.Append(chunk)) break;
     }
-    return chunks.Finish();
+    if (chunks.Finish()) return true;
+    errno = error;
+    return false;
 }
 
 }  // namespace
