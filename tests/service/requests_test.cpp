@@ -265,6 +265,48 @@ TEST_F(RequestsTest, ALongListEndingAnyWayIsStoredWholeOrNotAtAll) {
     }
 }
 
+// Both lists with one commit leave the cache and its seal as the two requests in a row do, and
+// hand the records on only when the whole cache is there; a failure keeps the earlier cache.
+TEST_F(RequestsTest, BothListsInOneCommitMatchTheTwoRequests) {
+    std::string official;
+    for (int i = 0; i < 3000; ++i) official += ListLine(i, i, i, "off", 1, 1, 1, "1");
+    const std::string personal = ListLine(7, 7, 7, "mine", -2, 1, 0, "0") + ListLine(8, 8, 8, "mine", 1, 1, 0, "0");
+    service_.Set("/POIDataBase/mut.php", "MUT:" + ListLine(90, 5, 5, "gone", 5, 5, 5, "DT") + "OK:");
+    service_.Set("/POIDataBase/off.php", "OFF:" + official + "OK:");
+    service_.Set("/POIDataBase/per.php", "PER:" + personal + "OK:");
+    LogOn();
+    ASSERT_EQ(client_.FetchMutationList(), 0);
+    ASSERT_EQ(client_.FetchOfficialList(), 0);
+    ASSERT_EQ(client_.FetchPersonalList(), 0);
+    const std::string cache = ReadWholeFile("local.cache");
+    const std::string seal = ReadWholeFile("local.cache.sum");
+    const struct {
+        const char* name;
+        long perResetAfter;
+        std::int32_t code;
+    } cases[] = {{"whole", -1, 0}, {"personal list cut", 30, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteWholeFile("local.cache", std::string(160, 'k'));
+        std::filesystem::remove("local.cache.sum");
+        service_.Set("/POIDataBase/per.php", "PER:" + personal + "OK:", c.perResetAfter);
+        ASSERT_EQ(client_.FetchMutationList(), 0);
+        std::size_t handed = 0;
+        EXPECT_EQ(client_.FetchOfficialAndPersonalLists([&](const auto& r) { handed = r.size(); }), c.code);
+        EXPECT_FALSE(FileExists("mut.cache"));
+        if (c.code == 0) {
+            EXPECT_TRUE(ReadWholeFile("local.cache") == cache);
+            EXPECT_EQ(ReadWholeFile("local.cache.sum"), seal);
+            EXPECT_EQ(handed * sizeof(service::CameraRecord), cache.size());
+            EXPECT_TRUE(client_.local_records_are_the_cache());
+        } else {
+            EXPECT_EQ(ReadWholeFile("local.cache"), std::string(160, 'k'));
+            EXPECT_EQ(handed, 0U);
+            LogOn();  // the reset took the session's connection down
+        }
+    }
+}
+
 TEST_F(RequestsTest, SessionRequestsNeedTheLogon) {
     std::int32_t a = 0, u = 0, d = 0;
     EXPECT_EQ(client_.ChangeDownload(a, u, d), 1);  // no connection at all
