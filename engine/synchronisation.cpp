@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/cached_camera_index.h"
@@ -212,17 +213,25 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
     platform::RemoveLeftoverTemporaries(folder_.root());
     const bool unfinishedBefore = folder_.SizeOf(platform::pcfile::kUnfinishedMarker) >= 0;
     // After an unfinished run everything is retrieved again: the old cache would only be dropped.
-    if (!unfinishedBefore) client_.LoadLocalCache();
+    // It is read and checked against its seal on a second thread while the marker is made
+    // lasting and the logon goes out, neither of which touches the records.
+    std::jthread loading;
+    if (!unfinishedBefore) loading = std::jthread([this] { client_.LoadLocalCache(); });
+    const auto loaded = [&loading] {
+        if (loading.joinable()) loading.join();
+    };
     progress_.Show();
     shown_ = true;
     progress_.SetTitle(texts_.Text(text::kRunningTitle));
     ShowStep(kLogon);
     if (!unfinishedBefore && !platform::WriteMarkerFile(folder_.Path(platform::pcfile::kUnfinishedMarker))) {
         client_.NoteFailureCause(FileProblem("cannot write ", platform::pcfile::kUnfinishedMarker));
+        loaded();
         return Fail(Result::kLocalCacheFailed);
     }
 
     const Result logon = client_.LogOn(who, version);
+    loaded();
     if (logon == Result::kFullRetrievalDemanded) {
         client_.ReleaseRecords();
     } else if (logon != Result::kOk) {

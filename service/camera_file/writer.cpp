@@ -149,12 +149,8 @@ CameraFileResult PreparedCameraFile::Prepare(const std::vector<CameraRecord>& lo
                                              CameraFileSummary* summary) {
     file_.Abort();
     prepared_ = false;
-    empty_ = local.empty();
     if (summary != nullptr) *summary = {};
-    if (local.empty()) {
-        prepared_ = true;
-        return CameraFileResult::kWritten;
-    }
+    if (local.empty()) return CameraFileResult::kWritten;  // nothing to replace the earlier file with
     if (CameraFileSize(local.size(), 0) > UINT32_MAX) return CameraFileResult::kTooLarge;
 
     const std::vector<std::int32_t> keys = CellKeysOf(local);
@@ -173,14 +169,13 @@ CameraFileResult PreparedCameraFile::Prepare(const std::vector<CameraRecord>& lo
 CameraFileResult PreparedCameraFile::Commit() {
     if (!prepared_) return CameraFileResult::kWriteFailed;
     prepared_ = false;
-    if (empty_) return CameraFileResult::kWritten;
     return file_.Commit() ? CameraFileResult::kWritten : CameraFileResult::kWriteFailed;
 }
 
 CameraFileResult BuildCameraFile(const std::vector<CameraRecord>& local, const std::string& outPath, CameraFileSummary* summary) {
     PreparedCameraFile file;
     const CameraFileResult prepared = file.Prepare(local, outPath, summary);
-    if (prepared != CameraFileResult::kWritten) return prepared;
+    if (prepared != CameraFileResult::kWritten || !file.prepared()) return prepared;
     const CameraFileResult committed = file.Commit();
     if (committed != CameraFileResult::kWritten && summary != nullptr) *summary = {};
     return committed;

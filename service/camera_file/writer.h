@@ -48,7 +48,8 @@ class PreparedCameraFile {
 public:
     CameraFileResult Prepare(const std::vector<CameraRecord>& local, const std::string& outPath,
                              CameraFileSummary* summary = nullptr);
-    // kWritten also when Prepare had nothing to write (no file is touched then).
+    // With no cameras Prepare gives kWritten but prepares nothing (prepared() stays false), and
+    // the earlier file is the caller's to keep or delete.
     CameraFileResult Commit();
     // Drops what Prepare wrote; the target stays as it was.
     void Drop() {
@@ -61,7 +62,6 @@ public:
 private:
     platform::AtomicFile file_;
     bool prepared_ = false;
-    bool empty_ = false;
 };
 
 // The same from a local cache file; a missing or empty cache writes nothing.
