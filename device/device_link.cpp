@@ -1,5 +1,6 @@
 #include "device/device_link.h"
 
+#include <chrono>
 #include <string>
 #include <utility>
 
@@ -61,52 +62,94 @@ std::string CDeviceLink::PcPath(const char* pcPath) const {
     return folder_.Path(text);
 }
 
-int CDeviceLink::Failed(const std::string& step, const std::string& why) {
-    failure_ = step + " (" + device::TransportName(transport) + "): " + why;
-    return 0;
+device::LinkResult CDeviceLink::Failed(device::LinkCode code, const std::string& step, const std::string& why) const {
+    std::string cause = step + " (" + device::TransportName(transport) + ")";
+    if (!why.empty()) cause += ": " + why;
+    return {code, cause};
 }
 
-int CDeviceLink::Initialize(int flags) { return transport_ ? transport_->Initialize(flags) : 0; }
+device::LinkResult CDeviceLink::Initialize(int flags) {
+    if (!transport_) return Failed(device::LinkCode::kNoModel, "preparing the connection", kNoModel);
+    if (transport_->Initialize(flags) != 0) return {};
+    return Failed(device::LinkCode::kNotConnected, "preparing the connection", transport_->LastFailure());
+}
 
-int CDeviceLink::Connect() {
-    failure_.clear();
-    if (!transport_) return Failed("connecting", kNoModel);
+device::LinkResult CDeviceLink::Connect() {
+    if (!transport_) return Failed(device::LinkCode::kNoModel, "connecting", kNoModel);
     std::string why;
-    const int result = transport_->Connect(why);
-    return result != 0 ? result : Failed("connecting", why);
+    if (transport_->Connect(why) == 1) return {};
+    return Failed(device::LinkCode::kNotConnected, "connecting", why);
 }
 
-int CDeviceLink::CopyToPc(const char* pcPath, const char* devicePath) {
-    failure_.clear();
+void CDeviceLink::SetTransferObserver(std::function<void(const Transfer&)> observer) { observer_ = std::move(observer); }
+
+void CDeviceLink::TellTransfer(const Transfer& transfer) const {
+    if (observer_) observer_(transfer);
+}
+
+device::LinkResult CDeviceLink::Copy(const char* pcPath, const char* devicePath, bool toDevice) {
     const std::string pc = PcPath(pcPath);
-    const std::string step = "copying " + Text(devicePath) + " from the device to " + pc;
-    if (!transport_) return Failed(step, kNoModel);
+    const std::string step = toDevice ? "copying " + pc + " to " + Text(devicePath) + " on the device"
+                                      : "copying " + Text(devicePath) + " from the device to " + pc;
+    if (!transport_) return Failed(device::LinkCode::kNoModel, step, kNoModel);
+    current_ = Transfer{};
+    current_.deviceFile = Text(devicePath);
+    current_.toDevice = toDevice;
+    const auto started = std::chrono::steady_clock::now();
+    const auto elapsed = [started] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    };
+    transport_->SetProgress([this, &elapsed](std::uint64_t done, std::uint64_t total) {
+        current_.bytes = done;
+        current_.total = total;
+        current_.seconds = elapsed();
+        TellTransfer(current_);
+    });
     std::string why;
-    return transport_->CopyToPc(pc, devicePath, why) == 1 ? 1 : Failed(step, why);
+    const int result = toDevice ? transport_->CopyToDevice(pc, devicePath, why) : transport_->CopyToPc(pc, devicePath, why);
+    transport_->SetProgress({});
+    current_.seconds = elapsed();
+    current_.finished = true;
+    TellTransfer(current_);
+    if (result == 1) return {};
+    return Failed(device::LinkCode::kCopyFailed, step, why);
 }
 
-int CDeviceLink::CopyToDevice(const char* pcPath, const char* devicePath) {
-    failure_.clear();
-    const std::string pc = PcPath(pcPath);
-    const std::string step = "copying " + pc + " to " + Text(devicePath) + " on the device";
-    if (!transport_) return Failed(step, kNoModel);
-    std::string why;
-    return transport_->CopyToDevice(pc, devicePath, why) == 1 ? 1 : Failed(step, why);
+device::LinkResult CDeviceLink::CopyToPc(const char* pcPath, const char* devicePath) {
+    return Copy(pcPath, devicePath, false);
 }
 
-int CDeviceLink::RunOnDevice(const char* program, const char* arguments) {
-    return transport_ ? transport_->RunOnDevice(program, arguments) : 0;
+device::LinkResult CDeviceLink::CopyToDevice(const char* pcPath, const char* devicePath) {
+    return Copy(pcPath, devicePath, true);
 }
 
-int CDeviceLink::DeleteOnDevice(const char* devicePath) {
-    return transport_ ? transport_->DeleteOnDevice(devicePath) : 0;
+device::LinkResult CDeviceLink::RunOnDevice(const char* program, const char* arguments) {
+    const std::string step = "starting " + Text(program) + " on the device";
+    if (!transport_) return Failed(device::LinkCode::kNoModel, step, kNoModel);
+    if (transport_->RunOnDevice(program, arguments) == 1) return {};
+    return Failed(device::LinkCode::kCommandFailed, step, transport_->LastFailure());
 }
 
-int CDeviceLink::FileMissingOnDevice(const char* devicePath) {
-    return transport_ ? transport_->FileMissingOnDevice(devicePath) : 0;
+device::LinkResult CDeviceLink::DeleteOnDevice(const char* devicePath) {
+    const std::string step = "deleting " + Text(devicePath) + " on the device";
+    if (!transport_) return Failed(device::LinkCode::kNoModel, step, kNoModel);
+    if (transport_->DeleteOnDevice(devicePath) == 1) return {};
+    return Failed(device::LinkCode::kCommandFailed, step, transport_->LastFailure());
 }
 
-int CDeviceLink::Disconnect() { return transport_ ? transport_->Disconnect() : 0; }
+bool CDeviceLink::FileMissingOnDevice(const char* devicePath) {
+    return Examine(devicePath).state == device::FileFacts::State::kMissing;
+}
+
+device::FileFacts CDeviceLink::Examine(const char* devicePath) {
+    return transport_ ? transport_->Examine(devicePath) : device::FileFacts{};
+}
+
+device::LinkResult CDeviceLink::Disconnect() {
+    if (!transport_) return Failed(device::LinkCode::kNoModel, "disconnecting", kNoModel);
+    if (transport_->Disconnect() == 1) return {};
+    return Failed(device::LinkCode::kDisconnectFailed, "disconnecting", "there was no connection to close");
+}
 
 void CDeviceLink::StopNavigator() {
     if (!transport_ || !transport_->StopsNavigator()) return;
@@ -120,10 +163,13 @@ void CDeviceLink::StartNavigator() {
     }
 }
 
-int CDeviceLink::ClearDeviceFile(const char* devicePath) {
+device::LinkResult CDeviceLink::ClearDeviceFile(const char* devicePath) {
     platform::AtomicFile empty;
-    if (!empty.Open(folder_.Path(kEmptyFile)) || !empty.Commit()) return 0;
-    const int copied = CopyToDevice(kEmptyFile, devicePath);
+    if (!empty.Open(folder_.Path(kEmptyFile)) || !empty.Commit()) {
+        return Failed(device::LinkCode::kCopyFailed, "emptying " + Text(devicePath) + " on the device",
+                      "cannot write " + folder_.Path(kEmptyFile));
+    }
+    device::LinkResult copied = CopyToDevice(kEmptyFile, devicePath);
     folder_.Delete(kEmptyFile);
     return copied;
 }

@@ -5,16 +5,17 @@
 #include <string>
 
 #include "device/device_profile.h"
+#include "device/link_result.h"
 #include "device/transport.h"
 #include "platform/pc_files.h"
 
 // The one device access object: its profile (a line of devices.ini) and the operations every page
 // uses whatever the transport. The transport is chosen when a profile loads and is the link's
 // own, with its own client, so links do not share a connection (the USB library and the remote
-// API excepted, which keep one per process). Results are 1 for success, 0 for failure
-// (Disconnect over RAPI excepted, as its library gives it). Every copy takes the PC file first
-// and the device file second, whichever way it goes. Device paths begin with "\"; PC paths of
-// the form ".\name" name files of the working folder, other PC paths are used as they stand.
+// API excepted, which keep one per process). Every operation gives a device::LinkResult: done,
+// or a fixed code with the cause. Every copy takes the PC file first and the device file
+// second, whichever way it goes. Device paths begin with "\"; PC paths of the form ".\name"
+// name files of the working folder, other PC paths are used as they stand.
 //
 // Unlike the transports it stands for, a link never reports a copy as done unless the whole
 // file arrived, and a PC file is replaced only by a complete one (the earlier file stays on any
@@ -43,30 +44,39 @@ public:
     int LoadProfile(std::uint32_t index);
     void SetProfile(const device::DeviceProfile& profile);
 
-    int Initialize(int flags);
-    int Connect();
+    device::LinkResult Initialize(int flags);
+    device::LinkResult Connect();
     // Both directions take (PC file, device file).
-    int CopyToPc(const char* pcPath, const char* devicePath);
-    int CopyToDevice(const char* pcPath, const char* devicePath);
-    int RunOnDevice(const char* program, const char* arguments);
-    int DeleteOnDevice(const char* devicePath);
-    int Disconnect();
+    device::LinkResult CopyToPc(const char* pcPath, const char* devicePath);
+    device::LinkResult CopyToDevice(const char* pcPath, const char* devicePath);
+    device::LinkResult RunOnDevice(const char* program, const char* arguments);
+    device::LinkResult DeleteOnDevice(const char* devicePath);
+    device::LinkResult Disconnect();
 
     // Ends the navigation program before its files are exchanged (not on mass storage).
     void StopNavigator();
     // Starts it again after the exchange, when the profile asks for it (flash-disk devices).
     void StartNavigator();
     // Leaves an empty file of that name on the device; gives the result of the copy.
-    int ClearDeviceFile(const char* devicePath);
-    // 1 when the transport can tell that the file does not exist on the device (a mounted
-    // card, or the agent answering "not found"); 0 when it exists or the transport cannot tell,
-    // as the USB library and the remote API cannot.
-    int FileMissingOnDevice(const char* devicePath);
+    device::LinkResult ClearDeviceFile(const char* devicePath);
+    // True when the transport can tell that the file does not exist on the device (a mounted
+    // card, or the agent answering "not found"); false when it exists or the transport cannot
+    // tell, as the USB library and the remote API cannot.
+    bool FileMissingOnDevice(const char* devicePath);
+    // Size and time of a device file where the transport can tell them without a copy.
+    device::FileFacts Examine(const char* devicePath);
 
-    // Why the last Connect, copy or deletion failed, for the user's "Cause:" line: the step, the
-    // files, the transport and its account, as far as the transport gives one; empty after a
-    // success.
-    const std::string& last_failure() const { return failure_; }
+    // Told how far each copy has come, on the copying thread: the device file, the direction,
+    // the bytes done and the size, and once more with `finished` when the copy ends.
+    struct Transfer {
+        std::string deviceFile;
+        bool toDevice = false;
+        std::uint64_t bytes = 0;
+        std::uint64_t total = 0;
+        double seconds = 0;
+        bool finished = false;
+    };
+    void SetTransferObserver(std::function<void(const Transfer&)> observer);
 
     // The loaded profile, set only by LoadProfile and SetProfile (the transport follows them).
     char cameraFilePath[256] = {};
@@ -76,11 +86,13 @@ public:
 
 private:
     std::string PcPath(const char* pcPath) const;
-    // Keeps the reason of a failed step and gives 0, the failure result.
-    int Failed(const std::string& step, const std::string& why);
+    device::LinkResult Failed(device::LinkCode code, const std::string& step, const std::string& why) const;
+    device::LinkResult Copy(const char* pcPath, const char* devicePath, bool toDevice);
+    void TellTransfer(const Transfer& transfer) const;
 
     platform::WorkFolder folder_;
-    std::string failure_;
+    std::function<void(const Transfer&)> observer_;
+    Transfer current_;  // the copy under way
     std::string address_;
     std::function<void(int milliseconds)> pause_;
     std::unique_ptr<device::Transport> transport_;  // null while no profile is loaded

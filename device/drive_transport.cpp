@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -20,13 +21,17 @@ constexpr std::size_t kCopyBlock = 1024;
 // Copies a whole file through the atomic writer: the target is replaced only by a complete copy.
 // A missing source is no failure, as on the device's storage a missing file means "nothing yet";
 // the target is then left as it is. On failure `why` names the file that failed and the reason.
-int CopyLocalFile(const std::string& source, const std::string& target, std::string& why) {
+int CopyLocalFile(const std::string& source, const std::string& target, const CopyProgress& progress,
+                  std::string& why) {
     const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         if (errno == ENOENT) return 1;
         why = "cannot read " + source + ": " + std::strerror(errno);
         return 0;
     }
+    struct stat info {};
+    const std::uint64_t total = ::fstat(in, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+    std::uint64_t done = 0;
     platform::AtomicFile out;
     bool ok = out.Open(target);
     int error = ok ? 0 : errno;
@@ -44,6 +49,8 @@ int CopyLocalFile(const std::string& source, const std::string& target, std::str
         }
         ok = out.Write(block, static_cast<std::size_t>(n));
         if (!ok) error = errno;
+        done += static_cast<std::uint64_t>(n);
+        if (ok && progress) progress(done, std::max(done, total));
     }
     ::close(in);
     if (ok && out.Commit()) return 1;
@@ -88,12 +95,12 @@ public:
 
     int CopyToPc(const std::string& pcPath, const char* devicePath, std::string& why) override {
         const std::string device = DrivePathForCopy(devicePath, why);
-        return !device.empty() && CopyLocalFile(device, pcPath, why) == 1 ? 1 : 0;
+        return !device.empty() && CopyLocalFile(device, pcPath, progress(), why) == 1 ? 1 : 0;
     }
 
     int CopyToDevice(const std::string& pcPath, const char* devicePath, std::string& why) override {
         const std::string device = DrivePathForCopy(devicePath, why);
-        return !device.empty() && CopyLocalFile(pcPath, device, why) == 1 ? 1 : 0;
+        return !device.empty() && CopyLocalFile(pcPath, device, progress(), why) == 1 ? 1 : 0;
     }
 
     // Nothing runs on mounted storage; the navigation program is not running while it is.
@@ -104,10 +111,20 @@ public:
         return !device.empty() && ::unlink(device.c_str()) == 0 ? 1 : 0;
     }
 
-    int FileMissingOnDevice(const char* devicePath) override {
+    FileFacts Examine(const char* devicePath) override {
+        FileFacts facts;
         const std::string device = DrivePath(devicePath);
         struct stat info {};
-        return !device.empty() && ::stat(device.c_str(), &info) != 0 && errno == ENOENT ? 1 : 0;
+        if (device.empty()) return facts;
+        if (::stat(device.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            facts.state = FileFacts::State::kPresent;
+            facts.size = static_cast<std::uint64_t>(info.st_size);
+            facts.modified = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000U +
+                             static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
+        } else if (errno == ENOENT) {
+            facts.state = FileFacts::State::kMissing;
+        }
+        return facts;
     }
 
     int Disconnect() override { return 1; }

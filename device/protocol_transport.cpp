@@ -13,8 +13,22 @@ namespace {
 // that is how a missing file is told from a failed transfer.
 class ToolKlxpClient : public klxp::CKlxpXClient {
 public:
+    explicit ToolKlxpClient(const CopyProgress& progress) : progress_(progress) {}
     std::uint32_t last_result() const { return m_dwResult; }
+    void OnSendData(const klxp::KlxpTransFile& file) override { Tell(file); }
+    void OnReceiveData(const klxp::KlxpTransFile& file) override { Tell(file); }
+
+private:
+    void Tell(const klxp::KlxpTransFile& file) const {
+        if (progress_) progress_(file.doneBytes, file.totalBytes);
+    }
+    const CopyProgress& progress_;
 };
+
+// FILETIME halves as one number.
+std::uint64_t Stamp(const klxp::FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32U) | time.dwLowDateTime;
+}
 
 constexpr int kTransferFlag = 1;
 
@@ -43,13 +57,21 @@ public:
         return client_.RemoteDeleteFile(devicePath) ? 1 : 0;
     }
 
-    int FileMissingOnDevice(const char* devicePath) override {
+    FileFacts Examine(const char* devicePath) override {
         client_.SetBlocking(true);
-        return !client_.RemoteGetFileAttributesEx(devicePath, nullptr) &&
-                       client_.last_result() == static_cast<std::uint32_t>(klxpwire::Status::kNotFound)
-                   ? 1
-                   : 0;
+        FileFacts facts;
+        klxp::WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (client_.RemoteGetFileAttributesEx(devicePath, &data)) {
+            facts.state = FileFacts::State::kPresent;
+            facts.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32U) | data.nFileSizeLow;
+            facts.modified = Stamp(data.ftLastWriteTime);
+        } else if (client_.last_result() == static_cast<std::uint32_t>(klxpwire::Status::kNotFound)) {
+            facts.state = FileFacts::State::kMissing;
+        }
+        return facts;
     }
+
+    std::string LastFailure() const override { return client_.GetFailureText(); }
 
     int Disconnect() override { return client_.Disconnect() ? 1 : 0; }
     bool RestartsNavigator() const override { return true; }
@@ -59,11 +81,11 @@ public:
 private:
     int Done(bool done, std::string& why) const {
         if (done) return 1;
-        why = client_.GetStringResult();
+        why = client_.GetFailureText();
         return 0;
     }
 
-    ToolKlxpClient client_;
+    ToolKlxpClient client_{progress()};
 };
 
 }  // namespace

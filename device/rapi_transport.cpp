@@ -154,6 +154,15 @@ bool PutBackLeftBackup(const char* devicePath, const char* backupPath, std::stri
     return false;
 }
 
+// The library's transfers report to the transport's observer for the length of one copy.
+class Reporting {
+public:
+    explicit Reporting(const CopyProgress& progress) { CeRapiSetProgress(progress); }
+    ~Reporting() { CeRapiSetProgress({}); }
+    Reporting(const Reporting&) = delete;
+    Reporting& operator=(const Reporting&) = delete;
+};
+
 class RapiTransport final : public Transport {
 public:
     int Initialize(int /*flags*/) override { return 1; }
@@ -162,7 +171,7 @@ public:
     int Connect(std::string& why) override {
         RAPIINIT init;
         if (CeRapiInitEx(&init) >= 0 && init.heRapiInit != nullptr && init.heRapiInit->Wait(kConnectWaitMs)) return 1;
-        why = "the connection did not come up within " + std::to_string(kConnectWaitMs) + " ms";
+        why = "the connection did not come up within " + std::to_string(kConnectWaitMs) + " ms: " + CeRapiLastFailure();
         return 0;
     }
 
@@ -171,6 +180,7 @@ public:
             why = kPathTooLong;
             return 0;
         }
+        const Reporting reporting(progress());
         // The device may still be busy with the file just after connecting, so the open is retried.
         CeHandle source = OpenForReading(devicePath);
         for (int attempt = 1; source == nullptr && attempt < kOpenTries; ++attempt) {
@@ -178,8 +188,7 @@ public:
             source = OpenForReading(devicePath);
         }
         if (source == nullptr) {
-            why = "the file could not be opened in " + std::to_string(kOpenTries) +
-                  " tries (missing, or the device did not answer)";
+            why = "the file could not be opened in " + std::to_string(kOpenTries) + " tries: " + CeRapiLastFailure();
             return 0;
         }
         // Success only with the whole file on the PC: a partial personal-updates file taken for a
@@ -216,6 +225,7 @@ public:
             return 0;
         }
         const bool backedUp = CeMoveFile(devicePath, backup.c_str()) != 0;
+        const Reporting reporting(progress());
         std::vector<char> pcChunk(kChunk);
         std::vector<char> deviceChunk(kChunk);
         for (int attempt = 0; attempt < kUploadAttempts; ++attempt) {
@@ -248,7 +258,9 @@ public:
         return PathFits(devicePath) && CeDeleteFile(devicePath) != 0 ? 1 : 0;
     }
 
-    int Disconnect() override { return CeRapiUninit(); }  // 0 (S_OK) when it went well
+    // The library gives S_OK (0) when it went well; here, as for every transport, that is 1.
+    int Disconnect() override { return CeRapiUninit() == S_OK ? 1 : 0; }
+    std::string LastFailure() const override { return CeRapiLastFailure(); }
 
     // The library keeps one connection per process, so only a named agent is passed on.
     void SetAddress(const std::string& address) override {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/cached_camera_index.h"
 #include "engine/change_record.h"
 #include "engine/csv_exchange.h"
 #include "engine/geojson_exchange.h"
@@ -81,6 +82,12 @@ bool Keeps(const ExportFilter& filter, const CameraRecord& r) {
 }
 
 }  // namespace
+
+std::string DegreesText(std::int32_t micro) {
+    std::string text;
+    exchange::AppendDegrees(text, micro);
+    return text;
+}
 
 bool ParseBoundingBox(std::string_view text, ExportFilter& filter, std::string& problem) {
     if (std::count(text.begin(), text.end(), ',') != 3) {
@@ -159,15 +166,71 @@ ExportResult ExportCameras(const std::string& cachePath, ExchangeFormat format, 
     return sink(out.data(), out.size()) ? ExportResult::kWritten : ExportResult::kWriteFailed;
 }
 
-ImportResult ImportReports(const std::string& reportsPath, const std::string& updatesPath, ImportSummary& summary) {
-    summary = {};
+namespace {
+
+// Which reader a reports file needs, told by its content: an XML document whose first element
+// is "kml" (any prefix) is KML, any other XML document GPX, JSON (an object or a list) GeoJSON, anything
+// else CSV.
+enum class ReportsFormat { kGpx, kKml, kGeoJson, kCsv };
+
+// The name of the document's first element, without a prefix; empty while none is whole in text.
+std::string_view RootName(std::string_view text) {
+    for (std::size_t at = text.find('<'); at != std::string_view::npos && at + 1 < text.size(); at = text.find('<', at + 1)) {
+        if (text.substr(at, 4) == "<!--") {  // what a comment holds is no element
+            at = text.find("-->", at);
+            if (at == std::string_view::npos) return {};
+            continue;
+        }
+        if (text[at + 1] == '?' || text[at + 1] == '!') continue;  // the declaration, the doctype
+        const std::size_t end = text.find_first_of(" \t\r\n/>", at + 1);
+        if (end == std::string_view::npos) return {};
+        std::string_view name = text.substr(at + 1, end - at - 1);
+        if (const std::size_t colon = name.find(':'); colon != std::string_view::npos) name.remove_prefix(colon + 1);
+        return name;
+    }
+    return {};
+}
+
+ReportsFormat Sniff(exchange::ChunkReader& reader, std::string& buffer) {
+    bool more = reader.More(buffer);
+    while (more && buffer.size() < 64) more = reader.More(buffer);
+    std::size_t first = buffer.rfind("\xef\xbb\xbf", 0) == 0 ? 3 : 0;
+    while (first < buffer.size() && std::string_view(" \t\r\n").find(buffer[first]) != std::string_view::npos) ++first;
+    if (first < buffer.size() && (buffer[first] == '{' || buffer[first] == '[')) return ReportsFormat::kGeoJson;
+    if (first >= buffer.size() || buffer[first] != '<') return ReportsFormat::kCsv;
+    while (more && RootName(buffer).empty() && buffer.size() < exchange::kLongestItem) more = reader.More(buffer);
+    return RootName(buffer) == "kml" ? ReportsFormat::kKml : ReportsFormat::kGpx;
+}
+
+// Reads the reports file whole, handing each report to add.
+ImportResult ReadReports(const std::string& reportsPath, const exchange::RecordSink& add, ImportSummary& summary) {
+    const int fd = ::open(reportsPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        summary.problem = std::strerror(errno);
+        return ImportResult::kUnreadable;
+    }
+    exchange::ChunkReader reader(fd);
+    std::string buffer;
+    ImportResult result = ImportResult::kAppended;
+    switch (Sniff(reader, buffer)) {
+    case ReportsFormat::kGpx: result = exchange::ReadGpx(reader, buffer, add, summary); break;
+    case ReportsFormat::kKml: result = exchange::ReadKml(reader, buffer, add, summary); break;
+    case ReportsFormat::kGeoJson: result = exchange::ReadGeoJson(reader, buffer, add, summary); break;
+    case ReportsFormat::kCsv: result = exchange::ReadCsv(reader, buffer, add, summary); break;
+    }
+    ::close(fd);
+    if (result == ImportResult::kUnreadable) summary.problem = std::strerror(reader.error());
+    return result;
+}
+
+// Records shifted off the globe mean the file lost or gained bytes: appending whole records
+// behind them would only bury the user's reports deeper in a file nothing can read.
+ImportResult CheckUpdatesFile(const std::string& updatesPath, ImportSummary& summary) {
     const long long existing = platform::FileSizeOf(updatesPath);
     if (existing > 0 && existing % static_cast<long long>(sizeof(ChangeRecord)) != 0) {
         summary.problem = updatesPath + " ends in a partial record";
         return ImportResult::kUpdatesDamaged;
     }
-    // Records shifted off the globe mean the file lost or gained bytes: appending whole records
-    // behind them would only bury the user's reports deeper in a file nothing can read.
     std::vector<ChangeRecord> pending;
     if (existing > 0 && ReadChangeRecords(updatesPath, pending)) {
         const std::size_t unreadable = SetAsideUnreadable(pending).size();
@@ -177,10 +240,15 @@ ImportResult ImportReports(const std::string& reportsPath, const std::string& up
             return ImportResult::kUpdatesDamaged;
         }
     }
-    const int fd = ::open(reportsPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        summary.problem = std::strerror(errno);
-        return ImportResult::kUnreadable;
+    return ImportResult::kAppended;
+}
+
+}  // namespace
+
+ImportResult ImportReports(const std::string& reportsPath, const std::string& updatesPath, ImportSummary& summary) {
+    summary = {};
+    if (const ImportResult checked = CheckUpdatesFile(updatesPath, summary); checked != ImportResult::kAppended) {
+        return checked;
     }
     // The whole new file is written beside the old one and replaces it only when every report
     // was good and written: a bad line, a full disk or a kill leaves the old file as it was.
@@ -188,25 +256,15 @@ ImportResult ImportReports(const std::string& reportsPath, const std::string& up
     int error = 0;
     if (!out.Open(updatesPath, 0644) || !CopyInto(updatesPath, out, error)) {
         if (error == 0) error = errno;
-        ::close(fd);
         summary.problem = std::strerror(error);
         return ImportResult::kWriteFailed;
     }
-    exchange::ChunkReader reader(fd);
-    std::string buffer;
-    bool more = reader.More(buffer);
-    while (more && buffer.size() < 64) more = reader.More(buffer);
-    std::size_t first = buffer.rfind("\xef\xbb\xbf", 0) == 0 ? 3 : 0;
-    while (first < buffer.size() && std::string_view(" \t\r\n").find(buffer[first]) != std::string_view::npos) ++first;
-    const bool gpx = first < buffer.size() && buffer[first] == '<';
     const exchange::RecordSink add = [&](const ChangeRecord& record) {
         if (!out.Write(&record, sizeof record)) return false;
         ++summary.appended;
         return true;
     };
-    ImportResult result = gpx ? exchange::ReadGpx(reader, buffer, add, summary) : exchange::ReadCsv(reader, buffer, add, summary);
-    ::close(fd);
-    if (result == ImportResult::kUnreadable) summary.problem = std::strerror(reader.error());
+    ImportResult result = ReadReports(reportsPath, add, summary);
     if (result == ImportResult::kAppended && summary.appended == 0) result = ImportResult::kNothingFound;
     if (result == ImportResult::kAppended && !out.Commit()) result = ImportResult::kWriteFailed;
     if (result == ImportResult::kWriteFailed) summary.problem = std::strerror(errno);
@@ -214,6 +272,28 @@ ImportResult ImportReports(const std::string& reportsPath, const std::string& up
         out.Abort();
         summary.appended = 0;
     }
+    return result;
+}
+
+ImportResult PreviewImport(const std::string& reportsPath, const std::string& updatesPath,
+                           const CachedCameraIndex& cache, const PreviewSink& each, ImportSummary& summary) {
+    summary = {};
+    if (const ImportResult checked = CheckUpdatesFile(updatesPath, summary); checked != ImportResult::kAppended) {
+        return checked;
+    }
+    // The first reading checks the whole file, so that nothing is listed from a file that would
+    // be refused; the second lists. Neither keeps more than one report.
+    std::size_t found = 0;
+    ImportResult result = ReadReports(reportsPath, [&](const ChangeRecord&) { return ++found > 0; }, summary);
+    if (result == ImportResult::kAppended && found == 0) result = ImportResult::kNothingFound;
+    if (result != ImportResult::kAppended) return result;
+    summary = {};
+    result = ReadReports(reportsPath, [&](const ChangeRecord& record) {
+        ++summary.appended;
+        each(ReportPreview{record, summary.line, IsNearExistingCamera(cache, record)});
+        return true;
+    }, summary);
+    if (result != ImportResult::kAppended) summary.appended = 0;
     return result;
 }
 

@@ -5,11 +5,14 @@
 
 #include "device/device_link.h"
 #include "engine/change_record.h"
+#include "engine/refresh.h"
 #include "engine/reports_on_device.h"
+#include "engine/osm_cameras.h"
 #include "engine/text_ids.h"
 #include "platform/atomic_file.h"
 #include "platform/string_table.h"
 #include "platform/version.h"
+#include "service/camera_file/writer.h"
 #include "service/service_client.h"
 
 namespace engine {
@@ -43,16 +46,27 @@ void EndOnDevice(CDeviceLink& link) {
 
 DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link, IProgressSink& progress,
                                        IMessageSink& messages, IInformationSink& information,
-                                       const platform::StringTable& texts, const platform::Registration& who) {
+                                       const platform::StringTable& texts, const platform::Registration& who,
+                                       const std::function<bool()>& stopRequested) {
     DeviceSyncResult result;
+    const auto stopHere = [&](const char* where) {
+        if (!stopRequested || !stopRequested()) return false;
+        result.stopped = true;
+        result.stoppedWhere = where;
+        return true;
+    };
     const platform::WorkFolder& folder = client.folder();
     link.Initialize(0);
-    if (link.Connect() != 1) {
-        result.cause = link.last_failure();
+    if (const device::LinkResult connected = link.Connect(); !connected.ok()) {
+        result.cause = connected.cause();
         return result;
     }
     result.connected = true;
     link.StopNavigator();
+    if (stopHere("before the device's reports were read")) {
+        EndOnDevice(link);
+        return result;
+    }
 
     // A report altered on its way would be sent as it arrived and then deleted on the device:
     // only bytes that two reads agree on go further.
@@ -66,6 +80,11 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
         return result;
     }
     result.reportsCopied = true;
+    // The reports are in ".\poiupdates.upd" and still on the device: the next run sends them.
+    if (stopHere("before the service was asked; the device's reports are kept")) {
+        EndOnDevice(link);
+        return result;
+    }
 
     SyncOptions options;
     options.updatesHeldOnlyHere = true;  // it may hold reports the device no longer has
@@ -87,11 +106,16 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
         result.keptBecause = !why.empty() ? why
                                           : std::string(link.personalUpdatesPath) +
                                                 " no longer reads as it did before the synchronisation";
-    } else if (link.ClearDeviceFile(link.personalUpdatesPath) != 1) {
+    } else if (const device::LinkResult cleared = link.ClearDeviceFile(link.personalUpdatesPath); !cleared.ok()) {
         result.reportsKeptOnDevice = true;
-        result.keptBecause = link.last_failure();
+        result.keptBecause = cleared.cause();
     }
 
+    if (stopHere("after the service took the reports, before the camera file was copied to the device")) {
+        folder.Delete(platform::pcfile::kCameraFile);
+        EndOnDevice(link);
+        return result;
+    }
     progress.Show();
     progress.SetTitle(texts.Text(text::kRunningTitle));
     progress.SetStep(texts.Text(text::kUploadingToDevice));
@@ -101,20 +125,24 @@ DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link
     // An empty cache leaves no camera file: nothing is copied then, and that is a failed copy.
     if (folder.SizeOf(platform::pcfile::kCameraFile) <= 0) {
         result.cameraFileCause = "the local cache holds no cameras, so no camera file was made";
-    } else if (link.CopyToDevice(platform::pcfile::kCameraFile, link.cameraFilePath) == 1) {
+    } else if (const device::LinkResult copied = link.CopyToDevice(platform::pcfile::kCameraFile, link.cameraFilePath);
+               copied.ok()) {
         result.cameraFileCopied = true;
+        RememberDeviceCameraFile(link, folder, service::CountCameraFileRecords(folder.Path(platform::pcfile::kCameraFile)));
     } else {
-        result.cameraFileCause = link.last_failure();
+        result.cameraFileCause = copied.cause();
     }
     progress.Close();
 
     const SyncCounts& c = result.counts;
     const long long changes = static_cast<long long>(c.changesAdded) + c.changesUpdated + c.changesDeleted;
+    const std::string osmLine = OsmCamerasLine(folder, texts);
     const std::string summary =
-        result.cameraFileCopied
+        (result.cameraFileCopied
             ? platform::FormatNumbers(texts.Text(text::kSummary),
                                       {changes, c.personalStored, c.personalAccepted, result.camerasInCache})
-            : platform::FormatNumbers(texts.Text(text::kUploadFailedSummary), {changes, c.personalStored, c.personalAccepted});
+            : platform::FormatNumbers(texts.Text(text::kUploadFailedSummary), {changes, c.personalStored, c.personalAccepted})) +
+        (osmLine.empty() ? std::string() : "\n\n" + osmLine);
     information.ShowInformation(texts.Text(text::kSummaryCaption), texts.Text(text::kOkButton), summary);
     if (c.reportsSetAside > 0) {
         messages.Show(platform::FormatNumbers(texts.Text(text::kReportsSetAside), {c.reportsSetAside}), "",

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/synchronisation.h"
@@ -31,6 +32,11 @@ struct DeviceSyncResult {
     std::string cameraFileCause;     // why it did not: the file, the transport step, the reason
     SyncCounts counts;
     std::uint32_t camerasInCache = 0;
+    // Stopped on request at a safe point (`stoppedWhere` says which): the device and the PC hold
+    // what they held before, or, after the service confirmed the reports, the device's reports
+    // are emptied and its camera file is the earlier one.
+    bool stopped = false;
+    std::string stoppedWhere;
 };
 
 // The device's reports are read until two reads agree (a transfer that altered a byte must not
@@ -39,8 +45,12 @@ struct DeviceSyncResult {
 // overwritten), and that file stays until the service has confirmed them. A failure after the
 // navigation program was stopped still starts it again. Records that are no readable reports
 // stay in ".\poiupdates.upd" while the device is emptied, and a message says how many.
+// `stopRequested` is asked at each safe point: before the reports are read, before the service
+// is asked, and before the camera file is copied out; when it says yes the navigation program
+// is started again, the link disconnected, and nothing more is done.
 DeviceSyncResult SynchroniseWithServer(CServiceClient& client, CDeviceLink& link, IProgressSink& progress,
                                        IMessageSink& messages, IInformationSink& information,
-                                       const platform::StringTable& texts, const platform::Registration& who);
+                                       const platform::StringTable& texts, const platform::Registration& who,
+                                       const std::function<bool()>& stopRequested = {});
 
 }  // namespace engine

@@ -24,6 +24,7 @@ enum class PcFailure : std::int32_t {
     kDeviceFiles = 20008,       // a file could not be copied from or to the device
     kFileUnreadable = 20009,    // an input file could not be read, or is not what it should be
     kFileUnwritable = 20010,    // an output file could not be written; any earlier one is unchanged
+    kStopped = 20011,           // stopped on request at a safe point; nothing was lost
 };
 
 class Outcome {

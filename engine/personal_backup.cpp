@@ -32,7 +32,7 @@ constexpr mode_t kPrivateFile = 0600;
 bool Connected(CDeviceLink* link) {
     if (link == nullptr) return false;
     link->Initialize(0);
-    return link->Connect() == 1;
+    return link->Connect().ok();
 }
 
 // The reports are the user's own and name places they drove: the folder is the user's alone.
@@ -84,7 +84,7 @@ PersonalResult BackUpConnected(CDeviceLink& link, const platform::WorkFolder& fo
         return PersonalResult::kFailed;
     }
     link.DeleteOnDevice(link.personalUpdatesPath);
-    return link.ClearDeviceFile(link.personalUpdatesPath) == 1 ? PersonalResult::kDone : PersonalResult::kFailed;
+    return link.ClearDeviceFile(link.personalUpdatesPath).ok() ? PersonalResult::kDone : PersonalResult::kFailed;
 }
 
 // The file the device is to get: the back-up itself, or the merge when the device holds
@@ -95,7 +95,7 @@ std::string RestoreFile(CDeviceLink& link, const platform::WorkFolder& folder) {
     const std::string deviceCopy = folder.Path(kDeviceCopy);
     // Without the device's reports in hand, writing over them could lose them; a reset device
     // without the file has none, and that is when a restore is needed most.
-    const bool read = CopyReportsFromDevice(link, folder, kDeviceCopy) && ReadChangeRecords(deviceCopy, onDevice) &&
+    const bool read = CopyReportsFromDevice(link, folder, kDeviceCopy).ok() && ReadChangeRecords(deviceCopy, onDevice) &&
                       ReadChangeRecords(folder.Path(kStoredPersonalUpdates), kept);
     folder.Delete(kDeviceCopy);
     if (!read) return "";
@@ -113,7 +113,7 @@ std::string RestoreFile(CDeviceLink& link, const platform::WorkFolder& folder) {
 PersonalResult RestoreConnected(CDeviceLink& link, const platform::WorkFolder& folder) {
     if (folder.SizeOf(kStoredPersonalUpdates) <= 0) return PersonalResult::kFailed;
     const std::string upload = RestoreFile(link, folder);
-    const bool copied = !upload.empty() && link.CopyToDevice(upload.c_str(), link.personalUpdatesPath) == 1;
+    const bool copied = !upload.empty() && link.CopyToDevice(upload.c_str(), link.personalUpdatesPath).ok();
     folder.Delete(kMerged);
     if (!copied) return PersonalResult::kFailed;
     // The device has the reports now; a back-up that failed to go would only be merged again.
@@ -124,7 +124,7 @@ PersonalResult RestoreConnected(CDeviceLink& link, const platform::WorkFolder& f
 bool DeviceFileIsEmpty(CDeviceLink& link, const platform::WorkFolder& folder) {
     const std::string check = folder.Path(kDeleteCheck);
     folder.Delete(kDeleteCheck);
-    const bool empty = link.CopyToPc(check.c_str(), link.personalUpdatesPath) == 1 && folder.SizeOf(kDeleteCheck) == 0;
+    const bool empty = link.CopyToPc(check.c_str(), link.personalUpdatesPath).ok() && folder.SizeOf(kDeleteCheck) == 0;
     folder.Delete(kDeleteCheck);
     return empty;
 }
@@ -161,7 +161,7 @@ PersonalResult DeleteAllPersonalUpdates(CDeviceLink* link, const platform::WorkF
         link->DeleteOnDevice(link->personalUpdatesPath);
         // The link's result alone says only that a copy was sent; the user is told the reports
         // are gone only when the device shows an empty file.
-        const bool cleared = link->ClearDeviceFile(link->personalUpdatesPath) == 1 && DeviceFileIsEmpty(*link, folder);
+        const bool cleared = link->ClearDeviceFile(link->personalUpdatesPath).ok() && DeviceFileIsEmpty(*link, folder);
         result = cleared ? PersonalResult::kDone : PersonalResult::kFailed;
     }
     link->Disconnect();

@@ -30,24 +30,28 @@ bool ReadWhole(const std::string& path, std::string& bytes, std::string& cause) 
 
 }  // namespace
 
-bool CopyReportsFromDevice(CDeviceLink& link, const platform::WorkFolder& folder, const char* pcName) {
+device::LinkResult CopyReportsFromDevice(CDeviceLink& link, const platform::WorkFolder& folder, const char* pcName) {
     const std::string pc = folder.Path(pcName);
     folder.Delete(pcName);
-    if (link.CopyToPc(pc.c_str(), link.personalUpdatesPath) == 1 && folder.SizeOf(pcName) >= 0) return true;
+    device::LinkResult copied = link.CopyToPc(pc.c_str(), link.personalUpdatesPath);
+    if (copied.ok() && folder.SizeOf(pcName) >= 0) return copied;
     // Some transports copy nothing and report success for a missing file; others fail.
-    if (folder.SizeOf(pcName) < 0 && link.FileMissingOnDevice(link.personalUpdatesPath) == 1) {
+    if (folder.SizeOf(pcName) < 0 && link.FileMissingOnDevice(link.personalUpdatesPath)) {
         platform::AtomicFile empty;
-        if (empty.Open(pc) && empty.Commit()) return true;
+        if (empty.Open(pc) && empty.Commit()) return {};
     }
     folder.Delete(pcName);
-    return false;
+    if (copied.ok()) {
+        copied = {device::LinkCode::kCopyFailed, std::string("copying ") + link.personalUpdatesPath +
+                                                     " from the device: the transport delivered no file"};
+    }
+    return copied;
 }
 
 bool ReadReportsOnce(CDeviceLink& link, const platform::WorkFolder& folder, const char* pcName, std::string& bytes,
                      std::string& cause) {
-    if (!CopyReportsFromDevice(link, folder, pcName)) {
-        cause = link.last_failure().empty() ? std::string("the personal updates could not be copied from the device")
-                                            : link.last_failure();
+    if (const device::LinkResult copied = CopyReportsFromDevice(link, folder, pcName); !copied.ok()) {
+        cause = copied.cause();
         return false;
     }
     if (ReadWhole(folder.Path(pcName), bytes, cause)) return true;

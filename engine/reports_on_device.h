@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "device/link_result.h"
+
 class CDeviceLink;
 namespace platform {
 class WorkFolder;
@@ -14,9 +16,9 @@ namespace engine {
 
 // Copies the device's personal-updates file to `pcName` (a name of the working folder). A
 // device without the file, where the transport can tell (a reset device), gives an empty copy:
-// nothing is pending. False when the copy failed: `pcName` is then removed, and the link's
-// last_failure() says why. The device is never changed.
-bool CopyReportsFromDevice(CDeviceLink& link, const platform::WorkFolder& folder, const char* pcName);
+// nothing is pending. When the copy failed `pcName` is removed, and the result says why. The
+// device is never changed.
+device::LinkResult CopyReportsFromDevice(CDeviceLink& link, const platform::WorkFolder& folder, const char* pcName);
 
 // Reads the file until two reads in a row agree byte for byte, at most kReportReads times, and
 // leaves the agreed bytes in `bytes` and in `pcName`. False with `cause` (and no `pcName`) when a

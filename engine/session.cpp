@@ -6,11 +6,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "device/device_link.h"
+#include "engine/cached_camera_index.h"
+#include "engine/osm_cameras.h"
 #include "engine/text_ids.h"
 #include "engine/transfer_feedback.h"
 #include "platform/folder_lock.h"
@@ -24,6 +27,7 @@
 #include "service/cache_file.h"
 #include "service/camera_file/reader.h"
 #include "service/service_client.h"
+#include "osm/camera_reader.h"
 
 namespace engine {
 
@@ -207,16 +211,21 @@ Outcome Session::FindDevice(const std::string& given, std::uint32_t& index, std:
     return Refused(error);
 }
 
-Outcome Session::SaveSettings(const SettingsChange& change, std::string& warning) {
+Outcome Session::CheckServiceFolder(const std::string& label, const std::string& folder) {
+    SettingsChange change;
+    change.url = {label.c_str(), true, folder};
+    return CheckTexts(change);
+}
+
+Outcome Session::CheckTexts(const SettingsChange& change) {
     const struct {
         const SettingValue& value;
-        const char* name;
         std::size_t field;  // the width it is read into, terminator included
-    } texts[] = {{change.registrar, platform::settings::kRegistrar.name, platform::kSettingsTextSize},
-                 {change.serial, platform::settings::kSerial.name, platform::kSettingsTextSize},
-                 {change.email, platform::settings::kEmail.name, platform::kSettingsTextSize},
-                 {change.url, platform::settings::kUrl.name, platform::kSettingsTextSize},
-                 {change.language, platform::settings::kLanguage.name, platform::kLanguageCodeSize}};
+    } texts[] = {{change.registrar, platform::kSettingsTextSize},
+                 {change.serial, platform::kSettingsTextSize},
+                 {change.email, platform::kSettingsTextSize},
+                 {change.url, platform::kSettingsTextSize},
+                 {change.language, platform::kLanguageCodeSize}};
     for (const auto& t : texts) {
         if (!t.value.given) continue;
         if (t.value.text.size() >= t.field) {
@@ -237,6 +246,19 @@ Outcome Session::SaveSettings(const SettingsChange& change, std::string& warning
             return Refused(std::string(change.language.label) + " " + change.language.text + ": " + problem);
         }
     }
+    return {};
+}
+
+Outcome Session::SaveSettings(const SettingsChange& change, std::string& warning) {
+    const struct {
+        const SettingValue& value;
+        const char* name;
+    } texts[] = {{change.registrar, platform::settings::kRegistrar.name},
+                 {change.serial, platform::settings::kSerial.name},
+                 {change.email, platform::settings::kEmail.name},
+                 {change.url, platform::settings::kUrl.name},
+                 {change.language, platform::settings::kLanguage.name}};
+    if (Outcome refused = CheckTexts(change); !refused.ok()) return refused;
     std::uint32_t device = 0;
     if (change.device.given) {
         if (Outcome found = FindDevice(change.device.text, device, warning); !found.ok()) return found;
@@ -284,19 +306,24 @@ CServiceClient& Session::Client() {
     return *client_;
 }
 
-void Session::ResolveServiceAddress() {
+std::string Session::ResolveFrom(const platform::StoredSettings& stored, std::string& notice) {
     CServiceClient& client = Client();
     client.NoteFailureCause({});  // only what the fetch below says counts for the notice
-    serviceAddress_ = ResolveServiceBaseUrl(client, settings_);
-    addressNotice_.clear();
-    if (settings_.keyExists && serviceAddress_ == kDefaultServiceBaseUrl && !client.failure_cause().empty()) {
-        addressNotice_ = "the server-address file could not be fetched (" + client.failure_cause() + "); asking " +
-                         serviceAddress_ + " instead";
+    std::string address = ResolveServiceBaseUrl(client, stored);
+    notice.clear();
+    if (stored.keyExists && address == kDefaultServiceBaseUrl && !client.failure_cause().empty()) {
+        notice = "the server-address file could not be fetched (" + client.failure_cause() + "); asking " + address +
+                 " instead";
     }
     // What failed here is told by the notice; the requests that follow start afresh.
     client.CloseHandles();
     client.NoteFailureCause({});
-    client.SetBaseUrl(serviceAddress_.c_str());
+    return address;
+}
+
+void Session::ResolveServiceAddress() {
+    serviceAddress_ = ResolveFrom(settings_, addressNotice_);
+    Client().SetBaseUrl(serviceAddress_.c_str());
 }
 
 void Session::UseServiceAddress(const std::string& address) {
@@ -382,6 +409,43 @@ Outcome Session::TestLogon(const platform::Registration& who) {
             client.failure_cause()};
 }
 
+Outcome Session::TestLogon(const platform::Registration& who, const std::string& folder) {
+    if (folder.empty()) return TestLogon(who);
+    if (Outcome refused = CheckServiceFolder("the service address", folder); !refused.ok()) return refused;
+    // Where a start with this "Url" would look: the address is tested as it would be used.
+    platform::StoredSettings where = settings_;
+    where.keyExists = true;
+    std::snprintf(where.url, sizeof where.url, "%s", folder.c_str());
+    std::string notice;
+    const std::string address = ResolveFrom(where, notice);
+    const std::string previous = serviceAddress_;
+    const std::string previousNotice = addressNotice_;
+    UseServiceAddress(address);
+    Outcome logon = TestLogon(who);
+    if (logon.ok()) {
+        addressNotice_ = notice;
+        return logon;
+    }
+    UseServiceAddress(previous);
+    addressNotice_ = previousNotice;
+    if (notice.empty()) return logon;
+    return {logon.code(), logon.message(), notice + (logon.cause().empty() ? "" : "; " + logon.cause())};
+}
+
+Outcome Session::StoreServiceFolder(const std::string& folder) {
+    Outcome stored;
+    if (!folder.empty()) {
+        SettingsChange change;
+        change.url = {"the service address", true, folder};
+        std::string warning;  // only a device model warns
+        stored = SaveSettings(change, warning);
+    } else if (settings_.url[0] != '\0') {
+        stored = ClearSetting(Setting::kUrl);
+    }
+    TakeSettingsSnapshot();
+    return stored;
+}
+
 // ---- the device ------------------------------------------------------------------------------
 
 Outcome Session::DeviceModels(std::vector<device::DeviceModel>& models) {
@@ -401,14 +465,17 @@ Outcome Session::LoadDeviceProfile() {
     return {};
 }
 
-DeviceSummary Session::QueryDeviceSummary() {
+DeviceSummary Session::QueryDeviceSummary(IProgressSink* progress) {
     if (link_->transport == device::TransportKind::kNone) {
         // Without a profile every device operation would do nothing and report success.
         DeviceSummary summary;
         summary.text = texts_.Text(text::kDeviceNotConnected);
         return summary;
     }
-    return engine::QueryDeviceSummary(*link_, folder_, texts_);
+    engine::ReportTransfers(*link_, progress);
+    DeviceSummary summary = engine::QueryDeviceSummary(*link_, folder_, texts_);
+    engine::ReportTransfers(*link_, nullptr);
+    return summary;
 }
 
 std::string Session::FolderWriteProblem() const {
@@ -438,9 +505,13 @@ Outcome Session::Synchronise(IProgressSink& progress, IMessageSink& messages, II
     if (Outcome loaded = LoadDeviceProfile(); !loaded.ok()) return loaded;
     CServiceClient& client = Client();
     engine::ReportTransfers(client, &progress);
-    result = SynchroniseWithServer(client, *link_, progress, messages, information, texts_, settings_.registration);
+    engine::ReportTransfers(*link_, &progress);
+    result = SynchroniseWithServer(client, *link_, progress, messages, information, texts_, settings_.registration,
+                                   stopRequested_);
+    engine::ReportTransfers(*link_, nullptr);
     engine::ReportTransfers(client, nullptr);
     if (!result.connected) return {PcFailure::kDeviceNotConnected, texts_.Text(text::kDeviceNotConnected), result.cause};
+    if (result.stopped) return {PcFailure::kStopped, "stopped " + result.stoppedWhere + "; nothing was lost"};
     if (!result.reportsCopied) {
         return {PcFailure::kDeviceFiles, "the personal updates could not be copied from the device; nothing was changed",
                 result.cause};
@@ -454,6 +525,7 @@ Outcome Session::Synchronise(IProgressSink& progress, IMessageSink& messages, II
 
 Outcome Session::SynchroniseOnPc(IProgressSink& progress, IMessageSink& messages, SyncCounts& counts) {
     if (!registrationComplete_) return {PcFailure::kNoRegistration, "the registration data is incomplete"};
+    if (StopRequested()) return {PcFailure::kStopped, "stopped before the service was asked; nothing was lost"};
     CServiceClient& client = Client();
     engine::ReportTransfers(client, &progress);
     SyncOptions options;
@@ -477,15 +549,26 @@ StoredBackup Session::ExamineBackup() const { return ExamineStoredBackup(folder_
 // ---- the PC files ----------------------------------------------------------------------------
 
 Outcome Session::BuildCameraFile(const std::string& cachePath, const std::string& outPath,
-                                 service::CameraFileSummary& summary) {
+                                 service::CameraFileSummary& summary, const std::string& osmCachePath) {
     summary = {};
-    std::vector<service::CameraRecord> cameras;
-    const service::CacheRead read = service::ReadSealedCache(cachePath, cameras);
-    if (read != service::CacheRead::kRead) {
+    std::vector<service::CameraRecord> osm;
+    if (!osmCachePath.empty()) {
+        const service::CacheRead read = service::ReadSealedCache(osmCachePath, osm);
+        if (read != service::CacheRead::kRead && read != service::CacheRead::kMissing) {
+            const int error = errno;
+            return {PcFailure::kFileUnreadable, "cannot read the OpenStreetMap cameras " + osmCachePath,
+                    service::CacheReadProblem(osmCachePath, read, error) + "; import the OpenStreetMap files again"};
+        }
+    }
+    std::vector<service::CameraRecord> local;
+    const service::CacheRead read = service::ReadSealedCache(cachePath, local);
+    // Without a service account the OpenStreetMap cameras alone make the camera file.
+    if (read != service::CacheRead::kRead && !(read == service::CacheRead::kMissing && !osm.empty())) {
         const int error = errno;
         return {PcFailure::kFileUnreadable, "cannot read the camera cache " + cachePath,
                 service::CacheReadProblem(cachePath, read, error)};
     }
+    const std::vector<service::CameraRecord> cameras = osm.empty() ? std::move(local) : MergeOsmCameras(local, osm);
     if (cameras.empty()) return {};
     const service::CameraFileResult result = service::BuildCameraFile(cameras, outPath, &summary);
     const int error = errno;
@@ -499,6 +582,43 @@ Outcome Session::BuildCameraFile(const std::string& cachePath, const std::string
                 "cannot write " + outPath + ": " + std::strerror(error) + "; any earlier file is unchanged"};
     }
 }
+
+Outcome Session::ImportOsm(const std::vector<std::string>& files, OsmImportSummary& summary) {
+    summary = {};
+    std::vector<service::CameraRecord> cameras;
+    osm::ReadFailure failure;
+    osm::ReadCounts counts;
+    if (!osm::ReadCameras(files, cameras, failure, &counts)) {
+        return {PcFailure::kFileUnreadable, "cannot read " + failure.file,
+                failure.cause + "; " + OsmCachePath() + " is unchanged"};
+    }
+    service::CacheFileWriter writer;
+    if (!writer.Open(OsmCachePath(), service::Sealing::kSealed) || !writer.AddAll(cameras.data(), cameras.size()) ||
+        !writer.Commit()) {
+        const int error = errno;
+        const std::string problem = FolderWriteProblem();
+        return {PcFailure::kFileUnwritable, "cannot write " + OsmCachePath(),
+                (problem.empty() ? std::string(std::strerror(error)) : problem) + "; the earlier one is unchanged"};
+    }
+    summary.cameras = cameras.size();
+    summary.cameraNodes = counts.cameraNodes;
+    summary.relations = counts.relations;
+    summary.relationCameras = counts.relationCameras;
+    return {};
+}
+
+Outcome Session::ClearOsm(bool& removed) {
+    removed = folder_.SizeOf(platform::pcfile::kOsmCache) >= 0;
+    const std::string path = OsmCachePath();
+    // The seal goes after its cache: a seal left alone seals nothing, and the next import renews it.
+    if (!folder_.Delete(platform::pcfile::kOsmCache) ||
+        (::unlink(service::SealPathOf(path).c_str()) != 0 && errno != ENOENT)) {
+        return {PcFailure::kFileUnwritable, "cannot remove " + path, std::strerror(errno)};
+    }
+    return {};
+}
+
+std::string Session::OsmCamerasLine() const { return engine::OsmCamerasLine(folder_, texts_); }
 
 Outcome Session::CountCameraFile(const std::string& path, int& count) {
     count = 0;
@@ -540,8 +660,28 @@ Outcome Session::ExportCameras(const std::string& cachePath, ExchangeFormat form
 }
 
 Outcome Session::ImportReports(const std::string& reportsPath, ImportSummary& summary) {
-    const std::string updates = folder_.Path(platform::pcfile::kPersonalUpdates);
-    switch (engine::ImportReports(reportsPath, updates, summary)) {
+    return ImportOutcome(engine::ImportReports(reportsPath, ReportsFilePath(), summary), reportsPath, summary);
+}
+
+Outcome Session::PreviewImport(const std::string& reportsPath, const PreviewSink& each, ImportSummary& summary,
+                               std::size_t& cachedCameras) {
+    std::vector<service::CameraRecord> cameras;
+    const std::string cachePath = LocalCachePath();
+    const service::CacheRead read = service::ReadSealedCache(cachePath, cameras);
+    if (read != service::CacheRead::kRead && read != service::CacheRead::kMissing) {
+        const int error = errno;
+        return {PcFailure::kFileUnreadable, "cannot read the camera cache " + cachePath,
+                service::CacheReadProblem(cachePath, read, error)};
+    }
+    cachedCameras = cameras.size();
+    const CachedCameraIndex cache(cameras);
+    cameras = {};
+    return ImportOutcome(engine::PreviewImport(reportsPath, ReportsFilePath(), cache, each, summary), reportsPath,
+                         summary);
+}
+
+Outcome Session::ImportOutcome(ImportResult result, const std::string& reportsPath, const ImportSummary& summary) const {
+    switch (result) {
     case ImportResult::kAppended:
         return {};
     case ImportResult::kUnreadable:
@@ -552,10 +692,12 @@ Outcome Session::ImportReports(const std::string& reportsPath, ImportSummary& su
     case ImportResult::kUpdatesDamaged:
         return {PcFailure::kFileUnreadable, summary.problem + "; nothing was appended"};
     case ImportResult::kNothingFound:
-        return {PcFailure::kFileUnreadable,
-                reportsPath + " holds no camera: no GPX waypoint, no CSV row under a header; nothing was appended"};
+        return {PcFailure::kFileUnreadable, reportsPath +
+                                                " holds no camera: no GPX waypoint, no CSV row under a header, no KML "
+                                                "Placemark or GeoJSON feature with a Point; nothing was appended"};
     case ImportResult::kWriteFailed:
-        return {PcFailure::kFileUnwritable, "cannot write " + updates + ": " + summary.problem + "; nothing was appended"};
+        return {PcFailure::kFileUnwritable,
+                "cannot write " + ReportsFilePath() + ": " + summary.problem + "; nothing was appended"};
     }
     return {};
 }

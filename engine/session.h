@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -63,6 +64,14 @@ struct InformationMessage {
     bool atLast = true;
 };
 
+// What an import of OpenStreetMap files found.
+struct OsmImportSummary {
+    std::size_t cameras = 0;          // records in ".\osm.cache" now
+    std::size_t cameraNodes = 0;      // nodes tagged highway=speed_camera
+    std::size_t relations = 0;        // enforcement relations
+    std::size_t relationCameras = 0;  // cameras that only a relation made
+};
+
 // Where an export goes: a file (replaced only once whole; a link's target replaced, a device
 // or FIFO written in place, a folder refused: platform::OutputFile), or, when file is empty,
 // the sink, with finish called once everything is in it.
@@ -93,6 +102,7 @@ public:
     std::string LocalCachePath() const { return folder_.Path(platform::pcfile::kLocalCache); }
     std::string CameraFilePath() const { return folder_.Path(platform::pcfile::kCameraFile); }
     std::string ReportsFilePath() const { return folder_.Path(platform::pcfile::kPersonalUpdates); }
+    std::string OsmCachePath() const { return folder_.Path(platform::pcfile::kOsmCache); }
 
     // ---- the stored settings -----------------------------------------------------------------
     // Takes the snapshot of the store and loads the texts of its language (English when there
@@ -128,6 +138,13 @@ public:
     // `warning` tells of a model whose transport code devices.ini does not know. The snapshot is
     // not changed: LoadSettings again to see the values stored.
     Outcome SaveSettings(const SettingsChange& change, std::string& warning);
+    // The check SaveSettings makes of a service folder ("Url"): kSettingsRefused, its message
+    // naming the label and the reason, for a text longer than the store takes, more than one
+    // line, or no plain-HTTP web folder on port 80 ending in "/". Nothing is stored.
+    static Outcome CheckServiceFolder(const std::string& label, const std::string& folder);
+    // Stores the service folder through SaveSettings, or clears "Url" when folder is empty, and
+    // takes the snapshot again; the address in use stays until the next resolution or test.
+    Outcome StoreServiceFolder(const std::string& folder);
     // Removes one value; a value or key already missing is no failure.
     Outcome ClearSetting(Setting setting);
     // Stores the registration, language and device model as the settings dialogs give them, and
@@ -182,6 +199,12 @@ public:
     // gives the text of its result code, so that only an unknown user is told so; a code without
     // a text of its own says the test failed.
     Outcome TestLogon(const platform::Registration& who);
+    // The same at the service that the server-address file of folder names, resolved as a start
+    // with that "Url" would (folder empty: at the address in use). A folder CheckServiceFolder
+    // refuses is refused before anything is asked. The address that answered becomes the one in
+    // use; after a failure the session keeps its own, and the cause tells when the folder's file
+    // could not be used.
+    Outcome TestLogon(const platform::Registration& who, const std::string& folder);
 
     // ---- the device --------------------------------------------------------------------------
     // The models of devices.ini, in its order; kFileUnreadable when it cannot be read.
@@ -189,8 +212,9 @@ public:
     // Loads the profile of the snapshot's "Device": kNoDeviceChosen, kDevicesIniMissing or
     // kDeviceModelUnknown when there is none to load.
     Outcome LoadDeviceProfile();
-    // The device's counts, through the profile loaded (not connected without one).
-    DeviceSummary QueryDeviceSummary();
+    // The device's counts, through the profile loaded (not connected without one); the copies
+    // it makes are shown in `progress` when given.
+    DeviceSummary QueryDeviceSummary(IProgressSink* progress = nullptr);
     // The whole synchronisation with the device of the loaded profile. The synchronisation's own
     // failure has been shown through messages when the outcome's message is empty.
     Outcome Synchronise(IProgressSink& progress, IMessageSink& messages, IInformationSink& information,
@@ -202,20 +226,43 @@ public:
     PersonalResult RestoreReports();
     PersonalResult DeleteReports(const std::function<bool()>& confirm);
     StoredBackup ExamineBackup() const;
+    // Asked at the safe points of the device's operations and before and after each long step of
+    // the others; once it says yes they stop there with nothing lost and give kStopped.
+    void SetStopRequest(std::function<bool()> requested) { stopRequested_ = std::move(requested); }
+    bool StopRequested() const { return stopRequested_ && stopRequested_(); }
     // The link itself, for a front end's tests that point it at an emulated device.
     CDeviceLink& device_link() { return *link_; }
 
     // ---- the PC files ------------------------------------------------------------------------
-    // The camera file from a camera cache; with no cameras nothing is written and the summary
-    // counts none. kFileUnreadable / kFileUnwritable otherwise; an earlier file stays then.
-    Outcome BuildCameraFile(const std::string& cachePath, const std::string& outPath, service::CameraFileSummary& summary);
+    // The camera file from a camera cache, joined by the OpenStreetMap cameras of osmCachePath
+    // (none when empty or missing) that duplicate none of the cache's; a missing cache then
+    // counts as empty. With no cameras nothing is written and the summary counts none.
+    // kFileUnreadable / kFileUnwritable otherwise; an earlier file stays then.
+    Outcome BuildCameraFile(const std::string& cachePath, const std::string& outPath, service::CameraFileSummary& summary,
+                            const std::string& osmCachePath = {});
     // The cameras of a camera file; kFileUnreadable when it is missing or no camera file.
     Outcome CountCameraFile(const std::string& path, int& count);
     Outcome ExportCameras(const std::string& cachePath, ExchangeFormat format, const ExportFilter& filter,
                           const ExportTarget& target, ExportSummary& summary);
-    // Appends the reports of a GPX or CSV file to the working folder's ".\poiupdates.upd";
-    // nothing is appended on failure.
+    // Appends the reports of a GPX, CSV, KML or GeoJSON file to the working folder's
+    // ".\poiupdates.upd"; nothing is appended on failure.
     Outcome ImportReports(const std::string& reportsPath, ImportSummary& summary);
+    // What ImportReports would do, writing nothing: each report of the file to each with the
+    // duplicate test's verdict against ".\local.cache" (none is a duplicate without one), and
+    // the cameras that cache holds. Fails as ImportReports would, and with kFileUnreadable for a
+    // local.cache that cannot be read or does not match its seal; nothing is listed then.
+    Outcome PreviewImport(const std::string& reportsPath, const PreviewSink& each, ImportSummary& summary,
+                          std::size_t& cachedCameras);
+
+    // Replaces ".\osm.cache" of the open working folder with the cameras of all the
+    // OpenStreetMap files together (osm/camera_reader.h says which and how). kFileUnreadable
+    // naming the file and its cause when one cannot be read, kFileUnwritable when the cache
+    // cannot be written: ".\osm.cache" is then exactly as it was.
+    Outcome ImportOsm(const std::vector<std::string>& files, OsmImportSummary& summary);
+    // Removes ".\osm.cache" (and its seal); removed says whether there was one.
+    Outcome ClearOsm(bool& removed);
+    // Text 190 filled, or "" without ".\osm.cache".
+    std::string OsmCamerasLine() const;
 
     // Why writing the PC files failed when nothing else said: the folder refusing writes, a full disk.
     std::string FolderWriteProblem() const;
@@ -224,6 +271,9 @@ private:
     CServiceClient& Client();
     Outcome FindDevice(const std::string& given, std::uint32_t& index, std::string& warning);
     std::string SyncFailureCause(std::uint32_t code) const;
+    static Outcome CheckTexts(const SettingsChange& change);
+    std::string ResolveFrom(const platform::StoredSettings& stored, std::string& notice);
+    Outcome ImportOutcome(ImportResult result, const std::string& reportsPath, const ImportSummary& summary) const;
 
     platform::WorkFolder folder_;
     bool folderOpen_ = false;
@@ -236,6 +286,7 @@ private:
     std::string addressNotice_;
     std::unique_ptr<CServiceClient> client_;
     std::unique_ptr<CDeviceLink> link_;
+    std::function<bool()> stopRequested_;
 };
 
 }  // namespace engine

@@ -9,6 +9,7 @@
 #include "engine/cached_camera_index.h"
 #include "engine/change_list.h"
 #include "engine/change_record.h"
+#include "engine/osm_cameras.h"
 #include "engine/text_ids.h"
 #include "platform/atomic_file.h"
 #include "platform/pc_files.h"
@@ -45,7 +46,7 @@ private:
     Result Upload(const std::string& changeList);
     Result SendReports(std::vector<ChangeRecord>& changes);
     Result WriteCameraFile();
-    service::CameraFileResult PrepareCameraFile(const std::vector<service::CameraRecord>& cache);
+    void PrepareCameraFile(const std::vector<service::CameraRecord>& cache);
     bool ReportsWaiting() const;
     std::uint32_t Fail(Result code);
     void ReloadLocalCache();
@@ -163,11 +164,14 @@ bool Synchronisation::ReportsWaiting() const {
     return folder_.SizeOf(platform::pcfile::kPersonalUpdates) >= static_cast<long long>(sizeof(ChangeRecord));
 }
 
-// The one place the camera file's cameras come from: the records of ".\local.cache" as this run
-// leaves them. The file is written beside the earlier one and made lasting, but replaces it
-// only in WriteCameraFile.
-service::CameraFileResult Synchronisation::PrepareCameraFile(const std::vector<service::CameraRecord>& cache) {
-    return cameraFile_.Prepare(cache, folder_.Path(platform::pcfile::kCameraFile));
+// The camera file is written beside the earlier one and made lasting, but replaces it only in
+// WriteCameraFile. Its cameras come from CamerasForCameraFile alone; whatever goes wrong here is
+// met again, and told, when the file is written.
+void Synchronisation::PrepareCameraFile(const std::vector<service::CameraRecord>& cache) {
+    std::vector<service::CameraRecord> merged;
+    std::string problem;
+    const auto* cameras = CamerasForCameraFile(folder_, cache, merged, problem);
+    if (cameras != nullptr) cameraFile_.Prepare(*cameras, folder_.Path(platform::pcfile::kCameraFile));
 }
 
 // The camera file must say what the cache holds now. It is built beside the earlier one and
@@ -187,13 +191,19 @@ Result Synchronisation::WriteCameraFile() {
             }
         }
         const auto& local = client_.local_records_are_the_cache() ? client_.local_records() : read;
-        if (local.empty()) {
+        std::vector<service::CameraRecord> merged;
+        std::string osmProblem;
+        const auto* cameras = CamerasForCameraFile(folder_, local, merged, osmProblem);
+        if (cameras == nullptr) {
+            client_.NoteFailureCause(osmProblem);
+            return Result::kCameraFileFailed;
+        }
+        if (cameras->empty()) {
             if (folder_.Delete(platform::pcfile::kCameraFile)) return Result::kOk;
             client_.NoteFailureCause(FileProblem("cannot delete the earlier ", platform::pcfile::kCameraFile));
             return Result::kCameraFileFailed;
         }
-        const auto prepared = PrepareCameraFile(local);
-        if (prepared == service::CameraFileResult::kTooLarge) {
+        if (cameraFile_.Prepare(*cameras, out) == service::CameraFileResult::kTooLarge) {
             client_.NoteFailureCause("too many cameras for one camera file " + out + "; the earlier one is kept");
             return Result::kCameraFileFailed;
         }

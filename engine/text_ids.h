@@ -65,6 +65,8 @@ inline constexpr unsigned kNoButton = 185;
 inline constexpr unsigned kExitButton = 186;
 inline constexpr unsigned kReportsSetAside = 187;  // personal updates kept back as unreadable
 inline constexpr unsigned kSettingsNotSaved = 188;
+inline constexpr unsigned kServiceAddressLabel = 189;  // the web folder of the server-address file
+inline constexpr unsigned kOsmCamerasOnPc = 190;  // shown only when ".\osm.cache" exists
 
 static_assert(kSendRequestFailed == kFirstError + 12, "error 10012 is the failed send");
 static_assert(kUploadingToDevice == kFirstStep + 7, "the last step is the upload");

@@ -1,5 +1,6 @@
 #include "engine/transfer_feedback.h"
 
+#include "device/device_link.h"
 #include "service/service_client.h"
 
 namespace engine {
@@ -18,6 +19,8 @@ constexpr NamedRequest kRequests[] = {
     {"upl0ad.php", "upload of your reports", false}, {"LoGon.php", "logon", false},
     {"Updates.php", "update count", false},   {"Information.php", "information messages", false},
 };
+
+constexpr std::uint64_t kLargeCopy = 100000;
 
 std::string FileOf(const std::string& path) {
     const std::string noQuery = path.substr(0, path.find('?'));
@@ -54,6 +57,26 @@ void ReportTransfers(CServiceClient& client, IProgressSink* progress) {
         transfer.expected = state.expected;
         transfer.seconds = state.seconds;
         transfer.finished = state.finished;
+        progress->SetTransfer(transfer);
+    });
+}
+
+void ReportTransfers(CDeviceLink& link, IProgressSink* progress) {
+    if (progress == nullptr) {
+        link.SetTransferObserver({});
+        return;
+    }
+    link.SetTransferObserver([progress](const CDeviceLink::Transfer& copy) {
+        TransferProgress transfer;
+        const std::size_t slash = copy.deviceFile.rfind('\\');
+        transfer.what = (slash == std::string::npos ? copy.deviceFile : copy.deviceFile.substr(slash + 1)) +
+                        (copy.toDevice ? " to the device" : " from the device");
+        // A camera file is worth a line of its own; the stop program and the reports are not.
+        transfer.list = copy.total >= kLargeCopy;
+        transfer.bytes = copy.bytes;
+        transfer.expected = copy.total;
+        transfer.seconds = copy.seconds;
+        transfer.finished = copy.finished;
         progress->SetTransfer(transfer);
     });
 }

@@ -3,6 +3,7 @@
 
 #include "engine/user_feedback.h"
 
+class CDeviceLink;
 class CServiceClient;
 
 namespace engine {
@@ -11,6 +12,9 @@ namespace engine {
 // (SetTransfer), named for the user; ReportTransfers(client, nullptr) stops it. The sink must
 // outlive the reports.
 void ReportTransfers(CServiceClient& client, IProgressSink* progress);
+
+// The same for the copies of the device link: "zarniks.mtc to the device".
+void ReportTransfers(CDeviceLink& link, IProgressSink* progress);
 
 // The name of a request for the user: "POIDataBase/off.php" is the "official list"; a path
 // that is none of the service's lists keeps its file name.

@@ -16,6 +16,8 @@ inline constexpr const char* kErrorLog = ".\\HttpError.txt";
 inline constexpr const char* kOldConfig = ".\\config.dat";  // written by older versions, read by none
 // Present while a synchronisation has downloads the cache may not hold.
 inline constexpr const char* kUnfinishedMarker = ".\\sync.unfinished";
+// The cameras of OpenStreetMap extracts, imported by the user; joined into the camera file.
+inline constexpr const char* kOsmCache = ".\\osm.cache";
 }  // namespace pcfile
 
 // Windows file names ignore letter case, so every spelling of a PC file maps to one canonical

@@ -8,7 +8,7 @@
 namespace platform {
 
 inline constexpr unsigned kFirstStringId = 101;
-inline constexpr unsigned kLastStringId = 188;
+inline constexpr unsigned kLastStringId = 190;
 inline constexpr const char* kEnglishLocale = "1033";
 
 // The string table of one language: every text the user sees, by id. A pack is a UTF-8 text

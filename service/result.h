@@ -29,8 +29,6 @@ enum class Result : std::int32_t {
 };
 
 constexpr std::int32_t Code(Result result) { return static_cast<std::int32_t>(result); }
-// The codes are compared with the numbers callers and messages know them by.
-constexpr bool operator==(Result result, std::int32_t code) { return Code(result) == code; }
 std::ostream& operator<<(std::ostream& out, Result result);
 
 }  // namespace service

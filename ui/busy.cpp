@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
+#include <algorithm>
 #include <memory>
 
 #include "ui/sync_status.h"
@@ -48,6 +49,16 @@ ProgressBeside::ProgressBeside(CSyncStatus& window) {
     connect(this, &ProgressBeside::stepAsked, &window, &CSyncStatus::SetStep, Qt::QueuedConnection);
     connect(this, &ProgressBeside::repaintAsked, &window, &CSyncStatus::Repaint, Qt::QueuedConnection);
     connect(this, &ProgressBeside::closeAsked, &window, &CSyncStatus::Close, Qt::QueuedConnection);
+    connect(this, &ProgressBeside::transferAsked, &window, &CSyncStatus::ShowTransfer, Qt::QueuedConnection);
+}
+
+void ProgressBeside::SetTransfer(const engine::TransferProgress& transfer) {
+    if (transfer.expected == 0 && !transfer.finished) return;  // nothing to measure against
+    const int percent =
+        transfer.expected == 0 ? 100 : static_cast<int>(std::min<std::uint64_t>(100, transfer.bytes * 100 / transfer.expected));
+    if (percent == lastPercent_ && !transfer.finished) return;
+    lastPercent_ = transfer.finished ? -1 : percent;
+    emit transferAsked(percent, transfer.finished);
 }
 
 void RunOnWindowThread(const std::function<void()>& call) {

@@ -37,8 +37,8 @@ auto OnWindowThread(Call call) -> decltype(call()) {
 
 // The progress window, told from the worker: each change is queued to the window's thread in
 // order and never waited for, so the work does not slow for painting. Changes still queued when
-// the progress window goes are dropped with it. Transfer reports are not passed on: the window
-// shows the steps only.
+// the progress window goes are dropped with it. Transfer reports are passed on only when the
+// whole percent changes or the transfer ends, so a fast transfer does not flood the window.
 class ProgressBeside : public QObject, public engine::IProgressSink {
     Q_OBJECT
 public:
@@ -48,6 +48,7 @@ public:
     void SetStep(const std::string& text) override { emit stepAsked(text); }
     void Repaint() override { emit repaintAsked(); }
     void Close() override { emit closeAsked(); }
+    void SetTransfer(const engine::TransferProgress& transfer) override;
 
 signals:
     void showAsked();
@@ -55,6 +56,10 @@ signals:
     void stepAsked(const std::string& text);
     void repaintAsked();
     void closeAsked();
+    void transferAsked(int percent, bool finished);
+
+private:
+    int lastPercent_ = -1;
 };
 
 // Messages and questions from the worker: shown by `window` on the window's thread, the worker

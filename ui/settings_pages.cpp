@@ -54,6 +54,8 @@ enum Slot : std::size_t {
     kLanguageList,
     kDeviceLabel,
     kDeviceList,
+    kAddressLabel,
+    kAddressEdit,
     kOkOrTest,  // OK in the first-run dialog, Test connection on the page
     kExit,      // first-run dialog only
     kHelp,      // first-run dialog only: the invisible hotspot over the picture's badge
@@ -77,7 +79,9 @@ constexpr LayoutRow kLayout[] = {
     {kLanguageList, {135, 138, 220, 14}, {145, 136, 230, 14}},
     {kDeviceLabel, {20, 158, 110, 14}, {20, 156, 120, 14}},
     {kDeviceList, {135, 158, 220, 14}, {145, 156, 230, 14}},
-    {kOkOrTest, {290, 196, 60, 20}, {145, 182, 100, 20}},
+    {kAddressLabel, {20, 178, 110, 14}, {20, 176, 120, 14}},
+    {kAddressEdit, {135, 178, 220, 14}, {145, 176, 230, 14}},
+    {kOkOrTest, {290, 196, 60, 20}, {145, 198, 100, 20}},
     {kExit, {365, 196, 60, 20}, {0, 0, 0, 0}},
     {kHelp, {358, 10, 73, 28}, {0, 0, 0, 0}},
 };
@@ -153,10 +157,15 @@ void LimitToStoredBytes(QLineEdit* edit) {
 std::string Utf8Of(const QLineEdit* edit) { return edit->text().toUtf8().toStdString(); }
 
 // Beside the window: an unreachable service takes the connection's whole timeout.
-engine::Outcome CheckLogon(engine::Session& session, const platform::Registration& who) {
+engine::Outcome CheckLogon(engine::Session& session, const platform::Registration& who, const std::string& folder) {
     engine::Outcome logon;
-    ui::RunBeside([&] { logon = session.TestLogon(who); });
+    ui::RunBeside([&] { logon = session.TestLogon(who, folder); });
     return logon;
+}
+
+// The message, and under it what went wrong underneath when that is known.
+std::string WithCause(const engine::Outcome& outcome) {
+    return outcome.cause().empty() ? outcome.message() : outcome.message() + "\n" + outcome.cause();
 }
 
 CTransparentStatic* Label(QWidget* owner, Window window, Slot slot, const std::string& text) {
@@ -181,7 +190,7 @@ void SetSettingsListPause(int milliseconds) { listPause = milliseconds; }
 struct SettingsForm {
     // The texts beside the fields, in the dialog's language.
     struct Texts {
-        std::string title, notice, name, serial, email, language, device;
+        std::string title, notice, name, serial, email, language, device, address;
     };
 
     SettingsForm(QWidget* owner, Window window, const Texts& texts, engine::Session& work);
@@ -193,6 +202,10 @@ struct SettingsForm {
     std::string ChosenLocale() const;
     // The chosen model, or 0 when the list is empty (never "no model": that loads no profile).
     std::uint32_t ChosenDevice() const;
+    // The service folder as typed, without blanks around it; empty: the built-in address.
+    std::string Folder() const;
+    // False, after telling the user why, for a service folder the store would refuse.
+    bool CheckFolder() const;
     // Stores the values; false, after telling the user, when the store refused them.
     bool Store(const platform::Registration& who) const;
 
@@ -207,6 +220,7 @@ struct SettingsForm {
     QLineEdit* email;
     QComboBox* language;
     QComboBox* device;
+    QLineEdit* address;
     std::vector<CTransparentStatic*> labels;
     std::string storedLanguage = platform::kEnglishLocale;
     bool filled = false;
@@ -220,21 +234,24 @@ SettingsForm::SettingsForm(QWidget* owner, Window window, const Texts& texts, en
       serial(new QLineEdit(owner)),
       email(new QLineEdit(owner)),
       language(new QComboBox(owner)),
-      device(new QComboBox(owner)) {
+      device(new QComboBox(owner)),
+      address(new QLineEdit(owner)) {
     title->setFont(TitleFont());
-    const std::array<std::pair<Slot, const std::string*>, 5> beside{{
+    const std::array<std::pair<Slot, const std::string*>, 6> beside{{
         {kNameLabel, &texts.name},
         {kSerialLabel, &texts.serial},
         {kEmailLabel, &texts.email},
         {kLanguageLabel, &texts.language},
         {kDeviceLabel, &texts.device},
+        {kAddressLabel, &texts.address},
     }};
     for (const auto& [slot, text] : beside) {
         CTransparentStatic* label = Label(owner, window, slot, *text);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         labels.push_back(label);
     }
-    const std::array<std::pair<QLineEdit*, Slot>, 3> edits{{{name, kNameEdit}, {serial, kSerialEdit}, {email, kEmailEdit}}};
+    const std::array<std::pair<QLineEdit*, Slot>, 4> edits{
+        {{name, kNameEdit}, {serial, kSerialEdit}, {email, kEmailEdit}, {address, kAddressEdit}}};
     for (const auto& [edit, slot] : edits) {
         edit->setGeometry(Where(window, slot));
         edit->setFont(TemplateFont());
@@ -252,8 +269,21 @@ SettingsForm::SettingsForm(QWidget* owner, Window window, const Texts& texts, en
         name->setText(FromOutside(stored.registration.registrar));
         serial->setText(FromOutside(stored.registration.serial));
         email->setText(FromOutside(stored.registration.email));
+        address->setText(QString::fromUtf8(stored.url));
         storedLanguage = stored.language;
     }
+    // Empty asks the built-in folder: it is shown, greyed, as what an empty field means.
+    address->setPlaceholderText(QString::fromUtf8(engine::kDefaultServerAddressFolder));
+}
+
+std::string SettingsForm::Folder() const { return address->text().trimmed().toUtf8().toStdString(); }
+
+bool SettingsForm::CheckFolder() const {
+    const engine::Outcome refused = engine::Session::CheckServiceFolder("the service address", Folder());
+    if (Folder().empty() || refused.ok()) return true;
+    TranslatedMessageBox(nullptr, platform::FormatText(Text(text::kSettingsNotSaved), {refused.message()}, {}),
+                         Text(text::kErrorCaption), kMbOk);
+    return false;
 }
 
 bool SettingsForm::Take(platform::Registration& who) const {
@@ -276,10 +306,12 @@ std::uint32_t SettingsForm::ChosenDevice() const {
 }
 
 bool SettingsForm::Store(const platform::Registration& who) const {
-    const engine::Outcome stored = session.StoreRegistration(who, ChosenLocale(), ChosenDevice());
+    engine::Outcome stored = session.StoreRegistration(who, ChosenLocale(), ChosenDevice());
+    if (stored.ok()) stored = session.StoreServiceFolder(Folder());
     if (stored.ok()) return true;
     // The sentence is the user's language; the cause underneath is the store's own account.
-    TranslatedMessageBox(nullptr, platform::FormatText(Text(text::kSettingsNotSaved), {stored.cause()}, {}),
+    const std::string& cause = stored.cause().empty() ? stored.message() : stored.cause();
+    TranslatedMessageBox(nullptr, platform::FormatText(Text(text::kSettingsNotSaved), {cause}, {}),
                          Text(text::kErrorCaption), kMbOk);
     return false;
 }
@@ -326,7 +358,8 @@ ISettings::ISettings(engine::Session& session)
       form_(std::make_unique<ui::SettingsForm>(
           this, Window::kFirstRun,
           ui::SettingsForm::Texts{"Settings", ui::EnglishTexts().Text(text::kRegistrationNotice), "Registration name :",
-                                  "Device serial :", "Email Address :", "Select language gui:", "Select device:"},
+                                  "Device serial :", "Email Address :", "Select language gui:", "Select device:",
+                                  ui::EnglishTexts().Text(text::kServiceAddressLabel)},
           session)),
       ok_(Button(this, Window::kFirstRun, kOkOrTest, "OK")),
       exit_(Button(this, Window::kFirstRun, kExit, "Exit")),
@@ -357,6 +390,7 @@ QLineEdit* ISettings::serialEdit() const { return form_->serial; }
 QLineEdit* ISettings::emailEdit() const { return form_->email; }
 QComboBox* ISettings::languageList() const { return form_->language; }
 QComboBox* ISettings::deviceList() const { return form_->device; }
+QLineEdit* ISettings::addressEdit() const { return form_->address; }
 bool ISettings::listsFilled() const { return form_->filled; }
 
 void ISettings::OnOk() {
@@ -368,10 +402,11 @@ void ISettings::OnOk() {
         TranslatedMessageBox(nullptr, ui::Text(text::kRegistrationIncomplete), ui::Text(text::kErrorCaption), kMbOk);
         return;
     }
-    // Nothing is stored unless the service knows these data.
-    const engine::Outcome logon = CheckLogon(session_, who);
+    if (!form_->CheckFolder()) return;
+    // Nothing is stored unless the service knows these data, at the address typed.
+    const engine::Outcome logon = CheckLogon(session_, who, form_->Folder());
     if (!logon.ok()) {
-        TranslatedMessageBox(nullptr, logon.message(), "", kMbOk);
+        TranslatedMessageBox(nullptr, WithCause(logon), "", kMbOk);
         return;
     }
     if (!form_->Store(who)) return;
@@ -397,7 +432,7 @@ CSettings::CSettings(QWidget* parent, engine::Session& session)
           ui::SettingsForm::Texts{ui::Text(text::kSettings), ui::Text(text::kRegistrationNotice),
                                   ui::Text(text::kNameLabel), ui::Text(text::kSerialLabel),
                                   ui::Text(text::kEmailLabel), ui::Text(text::kLanguageLabel),
-                                  ui::Text(text::kDeviceLabel)},
+                                  ui::Text(text::kDeviceLabel), ui::Text(text::kServiceAddressLabel)},
           session)),
       test_(Button(this, Window::kPage, kOkOrTest, ui::Text(text::kTestConnectionButton))) {
     // Only the user's typing counts: filling the fields is no change of user.
@@ -418,6 +453,7 @@ QLineEdit* CSettings::serialEdit() const { return form_->serial; }
 QLineEdit* CSettings::emailEdit() const { return form_->email; }
 QComboBox* CSettings::languageList() const { return form_->language; }
 QComboBox* CSettings::deviceList() const { return form_->device; }
+QLineEdit* CSettings::addressEdit() const { return form_->address; }
 bool CSettings::listsFilled() const { return form_->filled; }
 
 void CSettings::OnListChosen() { TranslatedMessageBox(nullptr, ui::Text(text::kRestartNeeded), "", kMbOk); }
@@ -432,7 +468,11 @@ bool CSettings::Save() {
         TranslatedMessageBox(nullptr, ui::Text(text::kRegistrationIncomplete), ui::Text(text::kErrorCaption), kMbOk);
         return false;
     }
+    if (!form_->CheckFolder()) return false;
+    const std::string folderBefore = session_.settings().url;
     if (!form_->Store(who)) return false;
+    // Another service folder counts from now on, not from the next start.
+    if (session_.settings().url != folderBefore) ui::RunBeside([this] { session_.ResolveServiceAddress(); });
     // A model devices.ini does not name leaves the device unconnected; the Synchronise page says so.
     if (const engine::Outcome profile = session_.LoadDeviceProfile(); profile.Is(engine::PcFailure::kDevicesIniMissing)) {
         TranslatedMessageBox(nullptr, profile.message(), "Error", kMbOk);
@@ -444,6 +484,6 @@ void CSettings::OnTestConnection() {
     if (ui::IsBusy()) return;
     // Testing the old values after a failed save would report on data the user no longer sees.
     if (!Save()) return;
-    const engine::Outcome logon = CheckLogon(session_, session_.registration());
-    TranslatedMessageBox(nullptr, logon.ok() ? ui::Text(text::kConnectionTestDone) : logon.message(), "", kMbOk);
+    const engine::Outcome logon = CheckLogon(session_, session_.registration(), form_->Folder());
+    TranslatedMessageBox(nullptr, logon.ok() ? ui::Text(text::kConnectionTestDone) : WithCause(logon), "", kMbOk);
 }

@@ -24,14 +24,18 @@ void SetSettingsListPause(int milliseconds);
 
 }  // namespace ui
 
-// The first-run settings dialog: registration data, language and device, stored with OK after
-// the service accepted a logon with them. Its texts are the English ones of the program, never
-// translated: it runs before any language is loaded.
+// The first-run settings dialog: registration data, language, device and the service address
+// (the web folder of the server-address file; empty: the built-in one), stored with OK after the
+// service at that address accepted a logon with them; the session then uses that address. Its
+// texts are the English ones of the program, never translated: it runs before any language is
+// loaded.
 //
 // Run() answers 1 when the data were checked and stored, 2 after Exit (nothing written).
-// OK keeps the dialog open, with a message and the store (and the session) untouched, when a field
-// is empty (181), when the service refused the logon or could not be reached (the result
-// code's text: 132 only for an unknown user), and when the store refused the values.
+// OK keeps the dialog open, with everything typed, a message and the store (and the session)
+// untouched, when a field is empty (181), when the address is no web folder the store takes
+// (188 with the reason), when the service refused the logon or could not be reached (the result
+// code's text: 132 only for an unknown user; the cause under it), and when the store refused
+// the values.
 class ISettings : public CDialogSK {
     Q_OBJECT
 public:
@@ -47,6 +51,7 @@ public:
     QLineEdit* emailEdit() const;
     QComboBox* languageList() const;
     QComboBox* deviceList() const;
+    QLineEdit* addressEdit() const;
     QPushButton* okButton() const { return ok_; }
     QPushButton* exitButton() const { return exit_; }
     CClickableStatic* helpHotspot() const { return help_; }
@@ -76,13 +81,15 @@ public:
     CSettings(const CSettings&) = delete;
     CSettings& operator=(const CSettings&) = delete;
 
-    // Stores the five values through the session and loads the device profile of the chosen
-    // model, without a logon. A field left empty shows 181 and stores nothing; a store that
-    // refuses the values says so and the session keeps what it had. Never refuses to let the
-    // page go.
+    // Stores the six values through the session and loads the device profile of the chosen
+    // model, without a logon; another service address is resolved at once. A field left empty
+    // shows 181 and stores nothing, so does an address the store refuses (188 with the reason);
+    // a store that refuses the values says so and the session keeps what it had. Never refuses
+    // to let the page go.
     void SaveFields();
-    // Saves, then tries a logon with the saved data: 161 on success, else the result code's
-    // text (132 only for an unknown user). Nothing is tried when the save stored nothing.
+    // Saves, then tries a logon with the saved data at the saved address: 161 on success, else
+    // the result code's text (132 only for an unknown user) with the cause under it. Nothing is
+    // tried when the save stored nothing.
     void OnTestConnection();
 
     QLineEdit* nameEdit() const;
@@ -90,6 +97,7 @@ public:
     QLineEdit* emailEdit() const;
     QComboBox* languageList() const;
     QComboBox* deviceList() const;
+    QLineEdit* addressEdit() const;
     QPushButton* testButton() const { return test_; }
     bool listsFilled() const;
 

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QProgressBar>
 #include <QScreen>
 
 #include "ui/dialog_units.h"
@@ -25,7 +26,11 @@ QLabel* Line(QWidget* parent, QRect where) {
 CSyncStatus::CSyncStatus()
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       title_(Line(this, ui::DluRect(59, 7, 221, 24))),
-      step_(Line(this, ui::DluRect(14, 46, 311, 25))) {
+      step_(Line(this, ui::DluRect(14, 46, 311, 25))),
+      bar_(new QProgressBar(this)) {
+    bar_->setGeometry(ui::DluRect(14, 76, 311, 12));
+    bar_->setRange(0, 100);
+    bar_->hide();
     setFixedSize(ui::DluSize(339, 97));
     setAttribute(Qt::WA_ShowWithoutActivating, false);
     setWindowTitle(QStringLiteral("Zarnik"));
@@ -59,7 +64,18 @@ void CSyncStatus::Repaint() {
     if (isVisible()) repaint();
 }
 
-void CSyncStatus::Close() { hide(); }
+void CSyncStatus::Close() {
+    bar_->hide();
+    hide();
+}
+
+void CSyncStatus::ShowTransfer(int percent, bool finished) {
+    bar_->setVisible(!finished);
+    bar_->setValue(percent);
+    Repaint();
+}
+
+int CSyncStatus::transferPercent() const { return bar_->isHidden() ? -1 : bar_->value(); }
 
 QString CSyncStatus::titleText() const { return title_->text(); }
 QString CSyncStatus::stepText() const { return step_->text(); }

@@ -4,6 +4,7 @@
 #include "engine/user_feedback.h"
 
 class QLabel;
+class QProgressBar;
 
 // The progress window of long operations: a title line and a step line, centred, in the title
 // font; no buttons, no owner, no input. It lives on the window's thread (the work beside it
@@ -23,8 +24,13 @@ public:
     void SetStep(const std::string& text) override;
     void Repaint() override;
     void Close() override;
+    // The bar under the step line: how far the transfer under way has come; it goes when the
+    // transfer ends.
+    void ShowTransfer(int percent, bool finished);
 
     QString titleText() const;
+    // -1 while no bar is shown.
+    int transferPercent() const;
     QString stepText() const;
     int paintCount() const { return paints_; }
 
@@ -34,5 +40,6 @@ protected:
 private:
     QLabel* title_;
     QLabel* step_;
+    QProgressBar* bar_;
     int paints_ = 0;
 };

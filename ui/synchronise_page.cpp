@@ -78,8 +78,9 @@ void CSynchronise::RefreshDeviceAndServerInfo(bool initial) {
     engine::DeviceSummary device;
     bool registered = false;
     engine::ServiceSummary service;
+    ui::ProgressBeside beside(progress);  // the copies' bar; the lines are set above
     ui::RunBeside([&] {
-        device = session_.QueryDeviceSummary();
+        device = session_.QueryDeviceSummary(&beside);
         if (!device.connected) return;
         registered = session_.registration_complete();
         // A service that did not answer says so in the summary's texts.

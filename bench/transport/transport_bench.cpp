@@ -38,7 +38,7 @@ int main() {
     CServiceClient client{platform::WorkFolder(folder.path())};
     client.SetBaseUrl(server.BaseUrl().c_str());
     const auto start = std::chrono::steady_clock::now();
-    if (client.OpenStandaloneRequest(nullptr, "POIDataBase/off.php", nullptr) != 0) return 1;
+    if (client.OpenStandaloneRequest(nullptr, "POIDataBase/off.php", nullptr) != service::Result::kOk) return 1;
     std::size_t total = 0, pieces = 0;
     const bool ok = client.ReadEachPiece([&](const service::ReplyPiece& p) {
         total += p.length;

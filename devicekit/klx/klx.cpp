@@ -10,6 +10,9 @@ namespace {
 struct KlxState {
     klxpwire::ClientSession session;
     std::string address;
+    std::string failure;
+    KLXProgress progress = nullptr;
+    void* context = nullptr;
 };
 
 KlxState& State() {
@@ -27,7 +30,19 @@ std::string LocalPath(const char* path) {
     return text.find('\\') != std::string::npos ? platform::CanonicalPcName(text) : text;
 }
 
-int Result(klxpwire::Status status) { return status == klxpwire::Status::kOk ? 1 : 0; }
+int Result(klxpwire::Status status) {
+    KlxState& state = State();
+    state.failure = state.session.FailureText(status);
+    return status == klxpwire::Status::kOk ? 1 : 0;
+}
+
+klxpwire::TransferProgress Progress() {
+    const KlxState& state = State();
+    if (state.progress == nullptr) return {};
+    return [progress = state.progress, context = state.context](std::uint64_t done, std::uint64_t total) {
+        progress(context, done, total);
+    };
+}
 
 }  // namespace
 
@@ -45,12 +60,12 @@ int KLXConnectDevice(void) {
 
 int KLXCopyFileFromDevice(const char* devicePath, const char* pcPath) {
     if (devicePath == nullptr || pcPath == nullptr) return 0;
-    return Result(State().session.Download(devicePath, LocalPath(pcPath)));
+    return Result(State().session.Download(devicePath, LocalPath(pcPath), Progress()));
 }
 
 int KLXCopyFileToDevice(const char* pcPath, const char* devicePath) {
     if (devicePath == nullptr || pcPath == nullptr) return 0;
-    return Result(State().session.Upload(LocalPath(pcPath), devicePath));
+    return Result(State().session.Upload(LocalPath(pcPath), devicePath, Progress()));
 }
 
 int KLXCreateProcess(const char* program, const char* arguments) {
@@ -64,5 +79,12 @@ int KLXDeleteFile(const char* devicePath) {
 }
 
 void KLXSetDeviceAddress(const char* address) { State().address = address != nullptr ? address : ""; }
+
+const char* KLXLastFailure(void) { return State().failure.c_str(); }
+
+void KLXSetProgress(KLXProgress progress, void* context) {
+    State().progress = progress;
+    State().context = context;
+}
 
 }  // extern "C"

@@ -20,6 +20,13 @@ int KLXDeleteFile(const char* devicePath);
 
 // Not the maker's: the agent's address for tests; null or empty goes back to ZARNIK_DEVICE.
 void KLXSetDeviceAddress(const char* address);
+// Not the maker's: what the last failed call met, for a person ("connection refused at ...");
+// empty after a success. Valid until the next call.
+const char* KLXLastFailure(void);
+// Not the maker's: called after each piece of a copy with the bytes done and the file's size;
+// null stops it.
+typedef void (*KLXProgress)(void* context, unsigned long long done, unsigned long long total);
+void KLXSetProgress(KLXProgress progress, void* context);
 
 #ifdef __cplusplus
 }

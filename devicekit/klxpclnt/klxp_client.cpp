@@ -61,6 +61,10 @@ const char* CKlxpClient::GetStringResult(unsigned long code) {
     return klxpwire::StatusText(static_cast<std::uint32_t>(std::min<unsigned long>(code, 0xFFFFFFFFUL)));
 }
 
+std::string CKlxpClient::GetFailureText() const {
+    return m_pConnection->FailureText(static_cast<klxpwire::Status>(m_dwResult));
+}
+
 void CKlxpClient::SetAddress(const char* address) {
     const std::string text = (address != nullptr && *address != '\0') ? std::string(address)
                                                                          : klxpwire::DeviceAddressFromEnvironment();

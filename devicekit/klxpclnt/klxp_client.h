@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "devicekit/klxpcc/klxp_object.h"
 
@@ -36,6 +37,9 @@ public:
     std::uint32_t GetResult() const { return m_dwResult; }
     const char* GetStringResult() const { return GetStringResult(m_dwResult); }
     static const char* GetStringResult(unsigned long code);
+    // Not the maker's: what the last failed call met, for a person: the result's text, or more
+    // where the connection knows it (refused at which address and why, no answer within how long).
+    std::string GetFailureText() const;
     // Blocking calls wait up to two minutes for the agent's answer (a large commit or delete);
     // others give up after the timeout.
     void SetBlocking(bool blocking) { m_bBlocking = blocking; }

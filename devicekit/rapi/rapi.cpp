@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "devicekit/wire/client_session.h"
@@ -26,11 +27,21 @@ struct RapiState {
     klxpwire::ClientSession session;
     std::string address;
     CeRapiEvent event;
+    std::string failure;
+    klxpwire::TransferProgress progress;
 };
+
 
 RapiState& State() {
     static RapiState state;
     return state;
+}
+
+// Keeps what a session call met and tells whether it went well.
+bool Went(klxpwire::Status status) {
+    RapiState& state = State();
+    state.failure = state.session.FailureText(status);
+    return status == klxpwire::Status::kOk;
 }
 
 std::string Address() {
@@ -95,7 +106,9 @@ private:
 
 bool Upload(const std::string& path, const std::vector<char>& data) {
     ScratchFile scratch;
-    return scratch.ok() && scratch.Fill(data) && State().session.Upload(scratch.path(), path) == klxpwire::Status::kOk;
+    const klxpwire::TransferProgress none;
+    return scratch.ok() && scratch.Fill(data) &&
+           Went(State().session.Upload(scratch.path(), path, data.empty() ? none : State().progress));
 }
 
 }  // namespace
@@ -109,7 +122,7 @@ HRESULT CeRapiInitEx(RAPIINIT* init) {
     if (init == nullptr || init->cbSize < 12) return E_FAIL;
     RapiState& state = State();
     state.session.Close();
-    const bool up = state.session.Open(Address(), "RAPI") == klxpwire::Status::kOk;
+    const bool up = Went(state.session.Open(Address(), "RAPI"));
     state.event.signalled_ = up;
     state.event.settled_ = true;
     init->heRapiInit = &state.event;
@@ -138,7 +151,7 @@ CeHandle CeCreateFile(const char* path, std::uint32_t access, std::uint32_t /*sh
     }
     if (access == GENERIC_READ && creation == OPEN_EXISTING) {
         ScratchFile scratch;
-        if (!scratch.ok() || State().session.Download(file->path, scratch.path()) != klxpwire::Status::kOk ||
+        if (!scratch.ok() || !Went(State().session.Download(file->path, scratch.path(), State().progress)) ||
             !scratch.Load(file->data)) {
             return nullptr;
         }
@@ -196,3 +209,9 @@ int CeCreateProcess(const char* program, const char* arguments, void* /*processS
 }
 
 void CeRapiSetDeviceAddress(const char* address) { State().address = address != nullptr ? address : ""; }
+
+const char* CeRapiLastFailure() { return State().failure.c_str(); }
+
+void CeRapiSetProgress(std::function<void(std::uint64_t done, std::uint64_t total)> progress) {
+    State().progress = std::move(progress);
+}

@@ -8,6 +8,7 @@
 // its data is uploaded when the handle is closed; a file opened for reading is downloaded
 // once, at the open, and its reads are served from that copy.
 #include <cstdint>
+#include <functional>
 
 using HRESULT = std::int32_t;
 
@@ -74,3 +75,9 @@ int CeCreateProcess(const char* program, const char* arguments, void* processSec
 
 // Not the remote API's: the agent's address for tests; null or empty goes back to ZARNIK_DEVICE.
 void CeRapiSetDeviceAddress(const char* address);
+// Not the remote API's: what the last failed call met, for a person ("connection refused at
+// ..."); empty after a success.
+const char* CeRapiLastFailure();
+// Not the remote API's: called after each piece of a whole-file transfer (at an open for
+// reading, at the close of a written file) with the bytes done and the file's size.
+void CeRapiSetProgress(std::function<void(std::uint64_t done, std::uint64_t total)> progress);

@@ -169,27 +169,51 @@ bool ParseLoopbackAddress(const std::string& text, std::string& host, std::uint1
 }
 
 Status ConnectTcp(const std::string& address, int timeout_ms, int& fd) {
+    std::string why;
+    return ConnectTcp(address, timeout_ms, fd, why);
+}
+
+Status ConnectTcp(const std::string& address, int timeout_ms, int& fd, std::string& why) {
     fd = -1;
     sockaddr_in sa{};
-    if (!ToSockaddr(address, sa) || sa.sin_port == 0) return Status::kBadRequest;
+    if (!ToSockaddr(address, sa) || sa.sin_port == 0) {
+        why = "\"" + address + "\" is no loopback address with a port";
+        return Status::kBadRequest;
+    }
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (s < 0) return Status::kNotConnected;
+    if (s < 0) {
+        why = std::string("no socket: ") + std::strerror(errno);
+        return Status::kNotConnected;
+    }
     TuneSocket(s);
+    const auto failed = [&](int error) {
+        why = error == ECONNREFUSED ? "connection refused at " + address + " (no device agent listening there)"
+                                    : "cannot connect to " + address + ": " + std::strerror(error);
+        ::close(s);
+        return Status::kNotConnected;
+    };
     if (::connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
-        if (errno != EINPROGRESS) {
-            ::close(s);
-            return Status::kNotConnected;
-        }
+        if (errno != EINPROGRESS) return failed(errno);
         pollfd p{s, POLLOUT, 0};
         int error = 0;
         socklen_t len = sizeof error;
-        if (::poll(&p, 1, timeout_ms) != 1 || getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) {
+        int ready = ::poll(&p, 1, timeout_ms);
+        while (ready < 0 && errno == EINTR) ready = ::poll(&p, 1, timeout_ms);  // a signal is no failure
+        if (ready == 0) {
+            why = "no answer from " + address + " within " + MillisecondsText(timeout_ms);
             ::close(s);
             return Status::kNotConnected;
         }
+        if (ready < 0 || getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &len) != 0) return failed(errno);
+        if (error != 0) return failed(error);
     }
     fd = s;
     return Status::kOk;
+}
+
+std::string MillisecondsText(int milliseconds) {
+    if (milliseconds % 1000 == 0) return std::to_string(milliseconds / 1000) + " s";
+    return std::to_string(milliseconds) + " ms";
 }
 
 int ListenTcp(const std::string& address, std::uint16_t& bound_port, std::string& error) {

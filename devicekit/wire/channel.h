@@ -69,6 +69,11 @@ bool ParseLoopbackAddress(const std::string& text, std::string& host, std::uint1
 
 // Connects with a bounded wait; gives the socket in fd.
 Status ConnectTcp(const std::string& address, int timeout_ms, int& fd);
+// The same, telling in `why` what a failed connection met: refused at the address, no answer
+// within the time, or the system's reason.
+Status ConnectTcp(const std::string& address, int timeout_ms, int& fd, std::string& why);
+// "15 s", "750 ms": a time limit as the user reads it.
+std::string MillisecondsText(int milliseconds);
 
 // Binds and listens; port 0 picks a free port. Gives the socket or -1, and the bound port.
 int ListenTcp(const std::string& address, std::uint16_t& bound_port, std::string& error);

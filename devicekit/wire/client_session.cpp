@@ -19,8 +19,27 @@ std::string DeviceAddressFromEnvironment() {
 }
 
 Status ClientSession::Fail(Status status) {
-    if (IsTransportFailure(status)) channel_.Abort();
+    if (!IsTransportFailure(status)) return status;
+    if (channel_.is_open()) {
+        if (status == Status::kTimeout) {
+            failure_ = Peer() + " did not answer within " + MillisecondsText(timeout_ms_);
+        } else if (status == Status::kConnectionLost) {
+            failure_ = Peer() + " closed the connection";
+        } else if (status == Status::kProtocolError) {
+            failure_ = Peer() + " sent a message that is not of this protocol";
+        }
+    }
+    channel_.Abort();
     return status;
+}
+
+std::string ClientSession::Peer() const { return "the device at " + address_; }
+
+std::string ClientSession::FailureText(Status status) const {
+    if (status == Status::kOk) return {};
+    if (!failure_.empty()) return failure_;
+    if (status == Status::kNotConnected) return "not connected to " + Peer();
+    return StatusText(status);
 }
 
 void ClientSession::set_receive_limit(std::uint32_t limit) {
@@ -39,8 +58,10 @@ Status ClientSession::Receive(Frame& frame) {
 
 Status ClientSession::Open(const std::string& address, const std::string& client_name) {
     Close();
+    address_ = address;
+    failure_.clear();
     int fd = -1;
-    const Status connected = ConnectTcp(address, timeout_ms_, fd);
+    const Status connected = ConnectTcp(address, timeout_ms_, fd, failure_);
     if (connected != Status::kOk) return connected;
     channel_.Adopt(fd);
     channel_.set_receive_limit(receive_limit_);
@@ -53,8 +74,11 @@ Status ClientSession::Open(const std::string& address, const std::string& client
     PayloadReader r(frame.payload);
     if (frame.type == MessageType::kRefused) {
         std::uint32_t code = 0;
+        std::string reason;
         channel_.Close();
-        return r.U32(code) && code != 0 ? static_cast<Status>(code) : Status::kProtocolError;
+        const bool coded = r.U32(code) && code != 0;
+        failure_ = Peer() + " refused the connection" + (coded && r.Text(reason) && !reason.empty() ? ": " + reason : "");
+        return coded ? static_cast<Status>(code) : Status::kProtocolError;
     }
     std::uint16_t version = 0;
     std::uint32_t limit = 0;
@@ -90,6 +114,7 @@ Status ClientSession::ReadReply(std::vector<std::uint8_t>& data) {
 Status ClientSession::Exchange(MessageType type, const std::vector<std::uint8_t>& payload,
                                std::vector<std::uint8_t>& data) {
     data.clear();
+    failure_.clear();
     const Status s = Send(type, payload);
     return s == Status::kOk ? ReadReply(data) : s;
 }

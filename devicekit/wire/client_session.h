@@ -41,6 +41,10 @@ public:
     void set_receive_limit(std::uint32_t limit);
     int timeout_ms() const { return timeout_ms_; }
     const std::string& device_model() const { return device_model_; }
+    // What the last failed call met, for a person: the status's own text, or more where the
+    // session knows it (refused at which address, the agent's reason for refusing, no answer
+    // within how long).
+    std::string FailureText(Status status) const;
 
     // Paths are device paths in the device's 8-bit code page.
     Status Stat(const std::string& path, std::uint64_t& size, std::uint32_t& attributes);
@@ -63,6 +67,7 @@ private:
     Status Exchange(MessageType type, const std::vector<std::uint8_t>& payload, std::vector<std::uint8_t>& data);
     Status ReadReply(std::vector<std::uint8_t>& data);
     Status Fail(Status status);
+    std::string Peer() const;
     Status ReceiveFileData(std::uint64_t size, const std::string& local, const TransferProgress& progress);
     Status SendFileData(int fd, std::uint64_t size, const TransferProgress& progress);
 
@@ -70,6 +75,8 @@ private:
     int timeout_ms_ = kDefaultTimeoutMs;
     std::uint32_t receive_limit_ = kMaxPayload;
     std::string device_model_;
+    std::string address_;
+    std::string failure_;  // more than the status says, for the call under way; empty when nothing
 };
 
 }  // namespace klxpwire

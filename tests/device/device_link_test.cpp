@@ -23,12 +23,12 @@ using testsupport::WriteWholeFile;
 
 TEST(DeviceLink, WithoutAProfileNothingIsConnected) {
     CDeviceLink link;
-    EXPECT_EQ(link.Initialize(0), 0);
-    EXPECT_EQ(link.Connect(), 0);
-    EXPECT_EQ(link.CopyToPc(".\\a", "\\a"), 0);
-    EXPECT_EQ(link.CopyToDevice(".\\a", "\\a"), 0);
-    EXPECT_EQ(link.DeleteOnDevice("\\a"), 0);
-    EXPECT_EQ(link.Disconnect(), 0);
+    EXPECT_FALSE(link.Initialize(0).ok());
+    EXPECT_FALSE(link.Connect().ok());
+    EXPECT_FALSE(link.CopyToPc(".\\a", "\\a").ok());
+    EXPECT_FALSE(link.CopyToDevice(".\\a", "\\a").ok());
+    EXPECT_FALSE(link.DeleteOnDevice("\\a").ok());
+    EXPECT_FALSE(link.Disconnect().ok());
 }
 
 TEST(DeviceLink, MassStorageCopiesWholeFilesWhateverTheLetterCase) {
@@ -39,31 +39,31 @@ TEST(DeviceLink, MassStorageCopiesWholeFilesWhateverTheLetterCase) {
     CDeviceLink link;
     link.SetWorkFolder(platform::WorkFolder(pc.path()));
     link.SetProfile(device::ProfileForCode("MA", "ST"));
-    ASSERT_EQ(link.Connect(), 1);
+    ASSERT_TRUE(link.Connect().ok());
     EXPECT_EQ(device::deviceDrive, drive.path());
 
     WriteWholeFile(pc.file("zarniks.mtc"), "camera file");
-    ASSERT_EQ(link.CopyToDevice(".\\zarniks.mtc", link.cameraFilePath), 1);
+    ASSERT_TRUE(link.CopyToDevice(".\\zarniks.mtc", link.cameraFilePath).ok());
     EXPECT_EQ(ReadWholeFile(drive.file("vyomap/VyoMap/VYOTC/pois/zarniks.mtc")), "camera file");
 
     // No updates file yet on the device: nothing to copy, and the PC's stays as it was.
     WriteWholeFile(pc.file("poiupdates.upd"), "kept");
-    EXPECT_EQ(link.CopyToPc(".\\poiupdates.upd", link.personalUpdatesPath), 1);
+    EXPECT_TRUE(link.CopyToPc(".\\poiupdates.upd", link.personalUpdatesPath).ok());
     EXPECT_EQ(ReadWholeFile(pc.file("poiupdates.upd")), "kept");
     WriteWholeFile(drive.file("vyomap/VyoMap/VYOTC/pois/POIUPDATES.UPD"), std::string(160, 'r'));
-    ASSERT_EQ(link.CopyToPc(".\\poiupdates.upd", link.personalUpdatesPath), 1);
+    ASSERT_TRUE(link.CopyToPc(".\\poiupdates.upd", link.personalUpdatesPath).ok());
     EXPECT_EQ(ReadWholeFile(pc.file("poiupdates.upd")), std::string(160, 'r'));
 
-    ASSERT_EQ(link.ClearDeviceFile(link.personalUpdatesPath), 1);
+    ASSERT_TRUE(link.ClearDeviceFile(link.personalUpdatesPath).ok());
     EXPECT_EQ(ReadWholeFile(drive.file("vyomap/VyoMap/VYOTC/pois/POIUPDATES.UPD")), "");
     EXPECT_FALSE(FileExists(pc.file("temp.dat")));
-    EXPECT_EQ(link.DeleteOnDevice(link.cameraFilePath), 1);
+    EXPECT_TRUE(link.DeleteOnDevice(link.cameraFilePath).ok());
     EXPECT_FALSE(FileExists(drive.file("vyomap/VyoMap/VYOTC/pois/zarniks.mtc")));
-    EXPECT_EQ(link.CopyToDevice(".\\zarniks.mtc", "\\No Such Folder\\zarniks.mtc"), 0);
-    EXPECT_EQ(link.Disconnect(), 1);
+    EXPECT_FALSE(link.CopyToDevice(".\\zarniks.mtc", "\\No Such Folder\\zarniks.mtc").ok());
+    EXPECT_TRUE(link.Disconnect().ok());
 
     setenv("ZARNIK_DRIVES", pc.path().c_str(), 1);  // no navigator data there
-    EXPECT_EQ(link.Connect(), 0);
+    EXPECT_FALSE(link.Connect().ok());
     unsetenv("ZARNIK_DRIVES");
 }
 
@@ -75,26 +75,26 @@ TEST(DeviceLink, TransferProtocolStopsCopiesAndRestartsTheNavigator) {
     link.SetDeviceAddress(agent.address());
     link.SetWorkFolder(platform::WorkFolder(pc.path()));
     link.SetProfile(device::ProfileForCode("M2", "ST"));
-    ASSERT_EQ(link.Initialize(0), 1);
-    ASSERT_EQ(link.Connect(), 1);
+    ASSERT_TRUE(link.Initialize(0).ok());
+    ASSERT_TRUE(link.Connect().ok());
 
     link.StopNavigator();  // the stop program comes from the installed data
     EXPECT_FALSE(agent.device().navigator_running);
     WriteWholeFile(pc.file("zarniks.mtc"), std::string(300000, 'c'));
-    ASSERT_EQ(link.CopyToDevice(".\\zarniks.mtc", link.cameraFilePath), 1);
+    ASSERT_TRUE(link.CopyToDevice(".\\zarniks.mtc", link.cameraFilePath).ok());
     EXPECT_EQ(ReadWholeFile(agent.file(std::string(testsupport::kPoisFolder) + "/zarniks.mtc")),
               std::string(300000, 'c'));
     WriteWholeFile(agent.file(std::string(testsupport::kPoisFolder) + "/poiupdates.upd"), std::string(80, 'u'));
-    ASSERT_EQ(link.CopyToPc(".\\poiupdates.upd", link.personalUpdatesPath), 1);
+    ASSERT_TRUE(link.CopyToPc(".\\poiupdates.upd", link.personalUpdatesPath).ok());
     EXPECT_EQ(ReadWholeFile(pc.file("poiupdates.upd")), std::string(80, 'u'));
-    EXPECT_EQ(link.CopyToPc(".\\missing.upd", "\\My Flash Disk\\missing.upd"), 0);
+    EXPECT_FALSE(link.CopyToPc(".\\missing.upd", "\\My Flash Disk\\missing.upd").ok());
     EXPECT_FALSE(FileExists(pc.file("missing.upd")));
-    ASSERT_EQ(link.ClearDeviceFile(link.personalUpdatesPath), 1);
+    ASSERT_TRUE(link.ClearDeviceFile(link.personalUpdatesPath).ok());
     EXPECT_EQ(ReadWholeFile(agent.file(std::string(testsupport::kPoisFolder) + "/poiupdates.upd")), "");
 
     link.StartNavigator();
     EXPECT_TRUE(agent.device().navigator_running);
-    EXPECT_EQ(link.Disconnect(), 1);
+    EXPECT_TRUE(link.Disconnect().ok());
 }
 
 // The transports of the maker's library and of the remote API, each linked to its own agent.
@@ -129,31 +129,31 @@ TEST(DeviceLink, LibraryAndRemoteApiCopyWholeFilesBothWays) {
         SCOPED_TRACE(code);
         LinkedAgent t(code);
         ASSERT_TRUE(t.agent.started());
-        ASSERT_EQ(t.link.Initialize(0), 1);
-        ASSERT_EQ(t.link.Connect(), 1);
+        ASSERT_TRUE(t.link.Initialize(0).ok());
+        ASSERT_TRUE(t.link.Connect().ok());
 
         WriteWholeFile(t.pc.file("zarniks.mtc"), std::string(250000, 'c'));
-        ASSERT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath), 1);
+        ASSERT_TRUE(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath).ok());
         EXPECT_EQ(ReadWholeFile(t.CameraFile()), std::string(250000, 'c'));
         // Over an existing file too; the remote API's backup goes once the copy is verified.
         WriteWholeFile(t.pc.file("zarniks.mtc"), "newer");
-        ASSERT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath), 1);
+        ASSERT_TRUE(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath).ok());
         EXPECT_EQ(ReadWholeFile(t.CameraFile()), "newer");
         EXPECT_FALSE(FileExists(t.DeviceFile("zarniks.mtc.bak")));
 
         WriteWholeFile(t.DeviceFile("poiupdates.upd"), std::string(230000, 'u') + "end");
-        ASSERT_EQ(t.link.CopyToPc(".\\poiupdates.upd", t.link.personalUpdatesPath), 1);
+        ASSERT_TRUE(t.link.CopyToPc(".\\poiupdates.upd", t.link.personalUpdatesPath).ok());
         EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), std::string(230000, 'u') + "end");
         EXPECT_TRUE(t.pauses.empty());
 
-        ASSERT_EQ(t.link.ClearDeviceFile(t.link.personalUpdatesPath), 1);
+        ASSERT_TRUE(t.link.ClearDeviceFile(t.link.personalUpdatesPath).ok());
         EXPECT_EQ(ReadWholeFile(t.DeviceFile("poiupdates.upd")), "");
         EXPECT_FALSE(FileExists(t.pc.file("temp.dat")));
-        EXPECT_EQ(t.link.DeleteOnDevice(t.link.cameraFilePath), 1);
+        EXPECT_TRUE(t.link.DeleteOnDevice(t.link.cameraFilePath).ok());
         EXPECT_FALSE(FileExists(t.CameraFile()));
-        EXPECT_EQ(t.link.DeleteOnDevice(t.link.cameraFilePath), 0);
+        EXPECT_FALSE(t.link.DeleteOnDevice(t.link.cameraFilePath).ok());
         // The remote API gives its own result: 0 when the connection was closed.
-        EXPECT_EQ(t.link.Disconnect(), t.link.transport == device::TransportKind::kRapi ? 0 : 1);
+        EXPECT_TRUE(t.link.Disconnect().ok());
     }
 }
 
@@ -167,7 +167,7 @@ TEST(DeviceLink, LibraryConnectsOnTheSixthTryAtTheLatest) {
         LinkedAgent t("M1");
         ASSERT_TRUE(t.agent.started());
         t.agent.faults().RefuseConnections(c.refusals);
-        EXPECT_EQ(t.link.Connect(), c.connected);
+        EXPECT_EQ(t.link.Connect().ok(), c.connected == 1);
     }
 }
 
@@ -186,15 +186,15 @@ TEST(DeviceLink, LibraryCopiesAreRetriedAfterFiveReconnections) {
         SCOPED_TRACE(testing::Message() << static_cast<int>(c.step) << " " << c.failures);
         LinkedAgent t("M1");
         ASSERT_TRUE(t.agent.started());
-        ASSERT_EQ(t.link.Connect(), 1);
+        ASSERT_TRUE(t.link.Connect().ok());
         WriteWholeFile(t.pc.file("zarniks.mtc"), "pc");
         WriteWholeFile(t.CameraFile(), "device");
         t.agent.faults().Arm(c.step, devagent::FaultKind::kFail, 1, c.failures);
         if (c.step == devagent::Step::kUpload) {
-            EXPECT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath), c.result);
+            EXPECT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath).ok(), c.result == 1);
             EXPECT_EQ(ReadWholeFile(t.CameraFile()), c.result == 1 ? "pc" : "device");
         } else {
-            EXPECT_EQ(t.link.CopyToPc(".\\zarniks.mtc", t.link.cameraFilePath), c.result);
+            EXPECT_EQ(t.link.CopyToPc(".\\zarniks.mtc", t.link.cameraFilePath).ok(), c.result == 1);
             EXPECT_EQ(ReadWholeFile(t.pc.file("zarniks.mtc")), c.result == 1 ? "device" : "pc");
         }
     }
@@ -230,35 +230,36 @@ TEST(DeviceLink, RemoteApiKeepsTheDeviceFileWhenAnUploadCannotBeTrusted) {
         SCOPED_TRACE(c.what);
         LinkedAgent t("RA");
         ASSERT_TRUE(t.agent.started());
-        ASSERT_EQ(t.link.Connect(), 1);
+        ASSERT_TRUE(t.link.Connect().ok());
         WriteWholeFile(t.CameraFile(), "earlier cameras");
         if (c.leftBak != nullptr) WriteWholeFile(t.DeviceFile("zarniks.mtc.bak"), c.leftBak);
         t.agent.device().refuse_writes = c.writeProtected;
         WriteWholeFile(t.pc.file("zarniks.mtc"), std::string(120000, 'n'));
         if (c.brokenFirst) {
             t.agent.device().drop_after_bytes = 5000;  // past the probe, within the copy
-            ASSERT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath), 0);
+            ASSERT_FALSE(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath).ok());
             ASSERT_EQ(ReadWholeFile(t.DeviceFile("zarniks.mtc.bak")), "earlier cameras");
-            ASSERT_EQ(t.link.Connect(), 1);
+            ASSERT_TRUE(t.link.Connect().ok());
         }
         if (c.times > 0) t.agent.faults().Arm(c.step, c.fault, c.nth, c.times, 10);
-        EXPECT_EQ(t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath), 0);
+        const device::LinkResult copied = t.link.CopyToDevice(".\\zarniks.mtc", t.link.cameraFilePath);
+        EXPECT_EQ(copied.code(), device::LinkCode::kCopyFailed);
         EXPECT_EQ(ReadWholeFile(t.CameraFile()), "earlier cameras");
         EXPECT_EQ(FileExists(t.DeviceFile("zarniks.mtc.bak")), c.leftBak != nullptr);
         EXPECT_EQ(ReadWholeFile(t.DeviceFile("zarniks.mtc.bak")), c.leftBak != nullptr ? c.leftBak : "");
-        EXPECT_NE(t.link.last_failure().find("zarniks.mtc on the device (remote API): "), std::string::npos) << t.link.last_failure();
-        EXPECT_NE(t.link.last_failure().find(c.because), std::string::npos) << t.link.last_failure();
+        EXPECT_NE(copied.cause().find("zarniks.mtc on the device (remote API): "), std::string::npos) << copied.cause();
+        EXPECT_NE(copied.cause().find(c.because), std::string::npos) << copied.cause();
     }
 }
 
 TEST(DeviceLink, RemoteApiDownloadsOnlyWholeFiles) {
     LinkedAgent t("RA");
     ASSERT_TRUE(t.agent.started());
-    ASSERT_EQ(t.link.Connect(), 1);
+    ASSERT_TRUE(t.link.Connect().ok());
     WriteWholeFile(t.pc.file("poiupdates.upd"), "reports of the PC");
 
     // A missing file is opened eleven times, with a pause of 700 ms before each retry.
-    EXPECT_EQ(t.link.CopyToPc(".\\poiupdates.upd", t.link.personalUpdatesPath), 0);
+    EXPECT_FALSE(t.link.CopyToPc(".\\poiupdates.upd", t.link.personalUpdatesPath).ok());
     EXPECT_EQ(t.pauses, std::vector<int>(10, 700));
     EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), "reports of the PC");
 
@@ -266,7 +267,7 @@ TEST(DeviceLink, RemoteApiDownloadsOnlyWholeFiles) {
     t.pauses.clear();
     WriteWholeFile(t.DeviceFile("poiupdates.upd"), "reports of the device");
     t.agent.faults().Arm(devagent::Step::kDownload, devagent::FaultKind::kFail, 1, 2);
-    EXPECT_EQ(t.link.CopyToPc(".\\poiupdates.upd", t.link.personalUpdatesPath), 1);
+    EXPECT_TRUE(t.link.CopyToPc(".\\poiupdates.upd", t.link.personalUpdatesPath).ok());
     EXPECT_EQ(t.pauses, std::vector<int>(2, 700));
     EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), "reports of the device");
 
@@ -274,13 +275,13 @@ TEST(DeviceLink, RemoteApiDownloadsOnlyWholeFiles) {
     t.pauses.clear();
     WriteWholeFile(t.pc.file("poiupdates.upd"), "reports of the PC");
     t.agent.faults().Arm(devagent::Step::kDownload, devagent::FaultKind::kFailMidway, 1, 11, 5);
-    EXPECT_EQ(t.link.CopyToPc(".\\poiupdates.upd", t.link.personalUpdatesPath), 0);
+    EXPECT_FALSE(t.link.CopyToPc(".\\poiupdates.upd", t.link.personalUpdatesPath).ok());
     EXPECT_EQ(t.pauses.size(), 10U);
     EXPECT_EQ(ReadWholeFile(t.pc.file("poiupdates.upd")), "reports of the PC");
 
     // The PC file cannot be created: a failure, not a success with nothing copied.
     std::filesystem::create_directories(t.pc.file("folder.upd"));
-    EXPECT_EQ(t.link.CopyToPc(".\\folder.upd", t.link.personalUpdatesPath), 0);
+    EXPECT_FALSE(t.link.CopyToPc(".\\folder.upd", t.link.personalUpdatesPath).ok());
     EXPECT_TRUE(std::filesystem::is_directory(t.pc.file("folder.upd")));
 }
 
@@ -294,7 +295,7 @@ TEST(DeviceLink, TheNavigatorIsStoppedAndStartedAgainOnlyOnFlashDisks) {
         LinkedAgent t(c.code);
         ASSERT_TRUE(t.agent.started());
         t.agent.device().navigator_running = true;
-        ASSERT_EQ(t.link.Connect(), 1);
+        ASSERT_TRUE(t.link.Connect().ok());
         t.link.StopNavigator();
         EXPECT_FALSE(t.agent.device().navigator_running);
         EXPECT_TRUE(FileExists(t.agent.file("shutdown.exe")));
@@ -330,18 +331,19 @@ TEST(DeviceLink, LinksReachTheirOwnDevicesAtTheSameTime) {
         links.back()->SetWorkFolder(platform::WorkFolder(pc.path()));
         if (row.agent != nullptr) links.back()->SetDeviceAddress(row.agent->address());
         links.back()->SetProfile(device::ProfileForCode(row.code, ""));
-        ASSERT_EQ(links.back()->Connect(), 1) << links.back()->last_failure();
+        const device::LinkResult connected = links.back()->Connect();
+        ASSERT_TRUE(connected.ok()) << connected.cause();
     }
     for (std::size_t i = 0; i < links.size(); ++i) {
         SCOPED_TRACE(i);
-        ASSERT_EQ(links[i]->CopyToDevice(".\\zarniks.mtc", links[i]->cameraFilePath), 1);
+        ASSERT_TRUE(links[i]->CopyToDevice(".\\zarniks.mtc", links[i]->cameraFilePath).ok());
         EXPECT_EQ(ReadWholeFile(rows[i].cameraFile), "cameras");
     }
     links[0]->SetProfile(device::ProfileForCode("MA", ""));
-    EXPECT_EQ(links[1]->DeleteOnDevice(links[1]->cameraFilePath), 1);
+    EXPECT_TRUE(links[1]->DeleteOnDevice(links[1]->cameraFilePath).ok());
     EXPECT_FALSE(FileExists(rows[1].cameraFile));
     EXPECT_TRUE(FileExists(rows[0].cameraFile));
-    for (const auto& link : links) EXPECT_EQ(link->Disconnect(), 1);
+    for (const auto& link : links) EXPECT_TRUE(link->Disconnect().ok());
     unsetenv("ZARNIK_DRIVES");
 }
 

@@ -1,5 +1,7 @@
-// Any bytes as a GPX or CSV reports file: the import either appends whole "add" records after
-// the records already there, or leaves the personal-updates file byte for byte as it was.
+// Any bytes as a reports file: the import either appends whole "add" records after the records
+// already there, or leaves the personal-updates file byte for byte as it was. Built once for
+// every format, the content sniffed, and once for each reader with ZARNIK_FUZZ_PREFIX put
+// before the input so that every input reaches that reader.
 #include <unistd.h>
 
 #include <cstdint>
@@ -12,11 +14,15 @@
 #include "device_reports.h"
 #include "temp_dir.h"
 
+#ifndef ZARNIK_FUZZ_PREFIX
+#define ZARNIK_FUZZ_PREFIX ""
+#endif
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const testsupport::TempDir folder;
     const std::string reports = folder.file("reports");
     const std::string updates = folder.file("poiupdates.upd");
-    testsupport::WriteWholeFile(reports, std::string(reinterpret_cast<const char*>(data), size));
+    testsupport::WriteWholeFile(reports, ZARNIK_FUZZ_PREFIX + std::string(reinterpret_cast<const char*>(data), size));
     const std::string before = testsupport::DeviceReports(7).substr(0, 80);  // as the navigation software writes
     testsupport::WriteWholeFile(updates, before);
 

@@ -66,7 +66,7 @@ TEST_F(RequestsTest, LogOnReplies) {
         SCOPED_TRACE(c.reply);
         std::remove("httperror.txt");
         service_.Set("/POIDataBase/LoGon.php", c.reply);
-        EXPECT_EQ(client_.LogOn(testsupport::Who("Ann Smith", "S-1", "ann@example.com"), "2.0"), c.code);
+        EXPECT_EQ(service::Code(client_.LogOn(testsupport::Who("Ann Smith", "S-1", "ann@example.com"), "2.0")), c.code);
         EXPECT_TRUE(client_.has_session());  // left open for the requests that follow
         client_.CloseHandles();
         const std::string log = ErrorLog();
@@ -77,7 +77,7 @@ TEST_F(RequestsTest, LogOnReplies) {
     }
     EXPECT_EQ(service_.server().requests().back().body, "Ann Smith,S-1,ann@example.com,2.0");
     service_.Set("/POIDataBase/LoGon.php", "OK:");
-    EXPECT_EQ(client_.TestLogon(testsupport::Who("Ann", "S", "E")), 0);
+    EXPECT_EQ(service::Code(client_.TestLogon(testsupport::Who("Ann", "S", "E"))), 0);
     EXPECT_FALSE(client_.has_session());
     EXPECT_EQ(service_.server().requests().back().body, "Ann,S,E,V2.0");
 }
@@ -107,7 +107,7 @@ TEST_F(RequestsTest, QueryUpdatesReplies) {
         service_.Set("/POIDataBase/Updates.php", c.reply);
         std::int32_t count = 99;
         std::string date = "as before";
-        EXPECT_EQ(client_.QueryUpdates(testsupport::Who("A", "S", "E"), "V2.0", count, date), c.code);
+        EXPECT_EQ(service::Code(client_.QueryUpdates(testsupport::Who("A", "S", "E"), "V2.0", count, date)), c.code);
         EXPECT_EQ(count, c.code == 0 ? c.count : 99);
         EXPECT_EQ(date, c.date);
         EXPECT_FALSE(client_.has_session());
@@ -122,9 +122,9 @@ TEST_F(RequestsTest, FullRetrievalFiltersOfficialCamerasThroughMutations) {
                                              ListLine(2, 2, 2, "Main St", 10, 30000, 7, "1") +
                                              ListLine(3, 3, 3, "New\nline\rkept", -1, 2, 3, "4"));
     service_.Set("/POIDataBase/per.php", "PER:" + ListLine(4, 4, 4, "mine", -2, 1, 0, "0") + "OK:");
-    ASSERT_EQ(client_.FetchMutationList(), 0);
-    ASSERT_EQ(client_.FetchOfficialList(), 0);
-    ASSERT_EQ(client_.FetchPersonalList(), 0);
+    ASSERT_EQ(service::Code(client_.FetchMutationList()), 0);
+    ASSERT_EQ(service::Code(client_.FetchOfficialList()), 0);
+    ASSERT_EQ(service::Code(client_.FetchPersonalList()), 0);
 
     const auto mutations = Cache("mut.cache");
     ASSERT_EQ(mutations.size(), 2U);
@@ -177,7 +177,7 @@ TEST_F(RequestsTest, RecordsSplitAtEveryPositionAcrossPiecesAreStoredWhole) {
     for (std::size_t shift = 0; shift < 520; ++shift) {
         // Leading blanks of a number are skipped, so they move every later byte along.
         service_.Set("/POIDataBase/off.php", "OFF:" + std::string(shift, ' ') + "1|2|3|a|4|5|6|1#" + tail + "OK:");
-        ASSERT_EQ(client_.FetchOfficialList(), 0) << shift;
+        ASSERT_EQ(service::Code(client_.FetchOfficialList()), 0) << shift;
         const auto local = Cache("local.cache");
         ASSERT_EQ(local.size(), 3U) << shift;
         EXPECT_EQ(local[1].latitude, -52123456);
@@ -205,14 +205,14 @@ TEST_F(RequestsTest, AListFailingMidwayKeepsTheEarlierCacheAndGivesTheFailure) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         service_.Set("/POIDataBase/off.php", c.reply, c.resetAfter);
-        EXPECT_EQ(client_.FetchOfficialList(), c.code);
+        EXPECT_EQ(service::Code(client_.FetchOfficialList()), c.code);
         EXPECT_EQ(ReadWholeFile("local.cache"), std::string(160, 'k'));
         if (c.resetAfter >= 0) {
             LogOn();  // the reset took the session's connection down
         }
     }
     service_.Set("/POIDataBase/mut.php", "MUT:" + records, 300);
-    EXPECT_EQ(client_.FetchMutationList(), 1);
+    EXPECT_EQ(service::Code(client_.FetchMutationList()), 1);
     EXPECT_EQ(ReadWholeFile("mut.cache"), std::string(80, 'm'));
 }
 
@@ -248,7 +248,7 @@ TEST_F(RequestsTest, ALongListEndingAnyWayIsStoredWholeOrNotAtAll) {
         std::filesystem::remove("local.cache.sum");
         service_.Set(c.path, c.reply, c.resetAfter);
         const bool official = std::strstr(c.path, "off") != nullptr;
-        EXPECT_EQ(official ? client_.FetchOfficialList() : client_.FetchPersonalList(), c.code);
+        EXPECT_EQ(service::Code(official ? client_.FetchOfficialList() : client_.FetchPersonalList()), c.code);
         if (c.stored < 0) {
             EXPECT_TRUE(ReadWholeFile("local.cache") == earlier);
         } else {
@@ -275,9 +275,9 @@ TEST_F(RequestsTest, BothListsInOneCommitMatchTheTwoRequests) {
     service_.Set("/POIDataBase/off.php", "OFF:" + official + "OK:");
     service_.Set("/POIDataBase/per.php", "PER:" + personal + "OK:");
     LogOn();
-    ASSERT_EQ(client_.FetchMutationList(), 0);
-    ASSERT_EQ(client_.FetchOfficialList(), 0);
-    ASSERT_EQ(client_.FetchPersonalList(), 0);
+    ASSERT_EQ(service::Code(client_.FetchMutationList()), 0);
+    ASSERT_EQ(service::Code(client_.FetchOfficialList()), 0);
+    ASSERT_EQ(service::Code(client_.FetchPersonalList()), 0);
     const std::string cache = ReadWholeFile("local.cache");
     const std::string seal = ReadWholeFile("local.cache.sum");
     const struct {
@@ -290,9 +290,10 @@ TEST_F(RequestsTest, BothListsInOneCommitMatchTheTwoRequests) {
         WriteWholeFile("local.cache", std::string(160, 'k'));
         std::filesystem::remove("local.cache.sum");
         service_.Set("/POIDataBase/per.php", "PER:" + personal + "OK:", c.perResetAfter);
-        ASSERT_EQ(client_.FetchMutationList(), 0);
+        ASSERT_EQ(service::Code(client_.FetchMutationList()), 0);
         std::size_t handed = 0;
-        EXPECT_EQ(client_.FetchOfficialAndPersonalLists([&](const auto& r) { handed = r.size(); }), c.code);
+        EXPECT_EQ(service::Code(client_.FetchOfficialAndPersonalLists([&](const auto& r) { handed = r.size(); })),
+                  c.code);
         EXPECT_FALSE(FileExists("mut.cache"));
         if (c.code == 0) {
             EXPECT_TRUE(ReadWholeFile("local.cache") == cache);
@@ -309,12 +310,12 @@ TEST_F(RequestsTest, BothListsInOneCommitMatchTheTwoRequests) {
 
 TEST_F(RequestsTest, SessionRequestsNeedTheLogon) {
     std::int32_t a = 0, u = 0, d = 0;
-    EXPECT_EQ(client_.ChangeDownload(a, u, d), 1);  // no connection at all
+    EXPECT_EQ(service::Code(client_.ChangeDownload(a, u, d)), 1);  // no connection at all
     service_.Set("/POIDataBase/LoGon.php", "OK:");
-    ASSERT_EQ(client_.LogOn(testsupport::Who("A", "S", "E"), "2.0"), 0);
+    ASSERT_EQ(service::Code(client_.LogOn(testsupport::Who("A", "S", "E"), "2.0")), 0);
     CServiceClient stranger{platform::WorkFolder(dir_.path())};
     stranger.SetBaseUrl(service_.BaseUrl().c_str());
-    ASSERT_EQ(stranger.OpenStandaloneRequest(nullptr, "POIDataBase/mut.php", nullptr), 0);
+    ASSERT_EQ(service::Code(stranger.OpenStandaloneRequest(nullptr, "POIDataBase/mut.php", nullptr)), 0);
     service::ReplyPiece piece;
     ASSERT_TRUE(stranger.ReadLastPiece(piece));
     EXPECT_STREQ(piece.text, "ERROR:Not_Logged_In!");
@@ -336,7 +337,7 @@ TEST_F(RequestsTest, UploadReplies) {
         SCOPED_TRACE(c.reply);
         service_.Set("/POIDataBase/upl0ad.php", c.reply);
         std::int32_t first = -7, second = -7;
-        EXPECT_EQ(client_.UploadChanges(kThreeLines, first, second), c.code);
+        EXPECT_EQ(service::Code(client_.UploadChanges(kThreeLines, first, second)), c.code);
         EXPECT_EQ(first, c.first);
         EXPECT_EQ(second, c.second);
     }
@@ -353,9 +354,9 @@ TEST_F(RequestsTest, TheErrorLogStaysBounded) {
     WriteWholeFile("httperror.txt", old);
     LogOn();
     service_.Set("/POIDataBase/mut.php", std::string(300 * 1024, 'g'));
-    EXPECT_EQ(client_.FetchMutationList(), 10006);
+    EXPECT_EQ(service::Code(client_.FetchMutationList()), 10006);
     service_.Set("/POIDataBase/mut.php", "Fatal error");
-    EXPECT_EQ(client_.FetchMutationList(), 10006);  // the session outlives a reply left unread
+    EXPECT_EQ(service::Code(client_.FetchMutationList()), 10006);  // the session outlives a reply left unread
 
     const std::string log = ErrorLog();
     EXPECT_LT(log.size(), 1024U * 1024U);
@@ -375,7 +376,7 @@ TEST_F(RequestsTest, ChangeDownloadCountsAndMerges) {
                      ListLine(4, 40, 40, "odd action", 1, 1, 1, "X|1") + "5|50|50|unfinished|1|1|1|A|");
     client_.LoadLocalCache();
     std::int32_t adds = -1, updates = -1, deletes = -1;
-    ASSERT_EQ(client_.ChangeDownload(adds, updates, deletes), 0);
+    ASSERT_EQ(service::Code(client_.ChangeDownload(adds, updates, deletes)), 0);
     EXPECT_EQ(adds, 2);  // field 7 of the unfinished record was read, so it counts
     EXPECT_EQ(updates, 1);
     EXPECT_EQ(deletes, 1);
@@ -391,7 +392,7 @@ TEST_F(RequestsTest, ChangeDownloadCountsAndMerges) {
     const std::string before = ReadWholeFile("local.cache");
     client_.LoadLocalCache();
     adds = updates = deletes = -1;
-    EXPECT_EQ(client_.ChangeDownload(adds, updates, deletes), 10002);
+    EXPECT_EQ(service::Code(client_.ChangeDownload(adds, updates, deletes)), 10002);
     EXPECT_EQ(adds, -1);
     EXPECT_EQ(ReadWholeFile("local.cache"), before);
     EXPECT_TRUE(FileExists("newconfig.dat"));
@@ -400,7 +401,7 @@ TEST_F(RequestsTest, ChangeDownloadCountsAndMerges) {
     std::filesystem::remove("newconfig.dat");
     std::filesystem::create_directory("newconfig.dat");
     const std::size_t requests = service_.server().requests().size();
-    EXPECT_EQ(client_.ChangeDownload(adds, updates, deletes), 10001);
+    EXPECT_EQ(service::Code(client_.ChangeDownload(adds, updates, deletes)), 10001);
     EXPECT_EQ(service_.server().requests().size(), requests);
     EXPECT_EQ(ReadWholeFile("local.cache"), before);
 }
@@ -426,7 +427,7 @@ TEST_F(RequestsTest, AChangeDownloadAddingMoreCamerasThanTheLimitIsRefused) {
         client_.SetAddedCameraLimit(3);
         std::int32_t adds = -1, updates = -1, deletes = -1;
         const service::Result code = client_.ChangeDownload(adds, updates, deletes);
-        EXPECT_EQ(code, c.refused ? 10006 : 0);
+        EXPECT_EQ(service::Code(code), c.refused ? 10006 : 0);
         if (c.refused) {
             EXPECT_NE(client_.failure_cause().find("would add more than 3 cameras"), std::string::npos);
             EXPECT_EQ(ReadWholeFile("local.cache"), before);
@@ -454,7 +455,7 @@ TEST_F(RequestsTest, StartUpRequests) {
         service_.Set("/POIDataBase/vyosync.txt", u.file);
         std::string base = "stale";
         const std::string folder = service_.BaseUrl() + "POIDataBase/";
-        EXPECT_EQ(client_.FetchServerUrl(folder.c_str(), base), 0);
+        EXPECT_EQ(service::Code(client_.FetchServerUrl(folder.c_str(), base)), 0);
         EXPECT_EQ(base, u.expected) << u.file;
     }
     EXPECT_EQ(service_.server().requests().back().method, "GET");
@@ -463,7 +464,7 @@ TEST_F(RequestsTest, StartUpRequests) {
     for (const auto& [reply, code] : std::vector<std::pair<std::string, std::int32_t>>{
              {"IMTHERE:", 0}, {"IMTHERE:up since 9", 0}, {"<h1>500 Internal Server Error</h1>", 1000}, {"", 1000}}) {
         service_.Set("/POIDataBase/ServerUp.php", reply);
-        EXPECT_EQ(client_.PingServer(), code) << reply;
+        EXPECT_EQ(service::Code(client_.PingServer()), code) << reply;
         client_.CloseHandles();
     }
     EXPECT_EQ(service_.server().requests().back().body, "ServerUpFake");
@@ -484,7 +485,7 @@ TEST_F(RequestsTest, StartUpRequests) {
         service_.Set("/POIDataBase/Alerts.php", a.reply);
         std::string text = "old";
         std::int32_t id = 99;
-        EXPECT_EQ(client_.FetchAlert("-1;20081207;1033", text, 300, id), 0);
+        EXPECT_EQ(service::Code(client_.FetchAlert("-1;20081207;1033", text, 300, id)), 0);
         EXPECT_EQ(id, a.id) << a.reply;
         EXPECT_EQ(text, a.text) << a.reply;
     }
@@ -502,7 +503,7 @@ TEST_F(RequestsTest, StartUpRequests) {
     for (const auto& v : versions) {
         service_.Set("/POIDataBase/CheckVersion.php", v.reply);
         std::string address = "x", message = "y";
-        EXPECT_EQ(client_.CheckVersion("209", address, message), 0);
+        EXPECT_EQ(service::Code(client_.CheckVersion("209", address, message)), 0);
         EXPECT_EQ(address, v.address) << v.reply;
         EXPECT_EQ(message, v.message) << v.reply;
     }
@@ -512,7 +513,7 @@ TEST_F(RequestsTest, StartUpRequests) {
 TEST_F(RequestsTest, InformationMessagesAreAppendedInReplyOrder) {
     service_.Set("/POIDataBase/Information.php",
                  "3|first|4|second\nline|5|" + std::string(1500, 'w') + "|6|unfinished");
-    ASSERT_EQ(client_.FetchInformation("1033"), 0);
+    ASSERT_EQ(service::Code(client_.FetchInformation("1033")), 0);
     EXPECT_EQ(service_.server().requests().back().body, "-1;1033");
     std::int32_t id = 0;
     char text[1024];
@@ -528,7 +529,7 @@ TEST_F(RequestsTest, InformationMessagesAreAppendedInReplyOrder) {
     client_.CloseInfoCache();
 
     service_.Set("/POIDataBase/Information.php", "NONE:");
-    ASSERT_EQ(client_.FetchInformation("1031"), 0);
+    ASSERT_EQ(service::Code(client_.FetchInformation("1031")), 0);
     EXPECT_EQ(service_.server().requests().back().body, "5;1031");
 
     // Identifiers a true service cannot give, or more messages than it sends: nothing is stored.
@@ -536,7 +537,7 @@ TEST_F(RequestsTest, InformationMessagesAreAppendedInReplyOrder) {
     for (int i = 1; i <= 1001; ++i) many += std::to_string(i) + "|m|";
     for (const std::string& reply : {std::string("7|a|4294967296|b|"), std::string("7|a|-1|b|"), many}) {
         service_.Set("/POIDataBase/Information.php", reply);
-        ASSERT_EQ(client_.FetchInformation("1033"), 0);
+        ASSERT_EQ(service::Code(client_.FetchInformation("1033")), 0);
         EXPECT_EQ(client_.LastInfoId(), 5);
     }
 }

@@ -68,17 +68,24 @@ private slots:
             testsupport::TempDir work;
             const auto session = uitest::SessionOn(work.path());
             CTabDialog window(*session);
+            ISettings firstRun(*session);  // English, whatever the language
             QCoreApplication::processEvents();
             // Hidden pages are measured too: their controls have their places all the same.
             for (const QString& p : Overflows(window)) problems << locale + ": " + p;
+            for (const QString& p : Overflows(firstRun)) problems << locale + " first run: " + p;
             // The texts with numbers, filled as large as they come, in the boxes that show them.
             CSynchronise* sync = window.synchronisePage();
             sync->deviceBox()->SetText(platform::FormatText(texts.Text(170), {}, {1234567, 123456}));
-            sync->pcBox()->SetText(platform::FormatText(texts.Text(171), {"2026-12-07"}, {1234567, 123456, 123456}));
-            for (const QString& p : Overflows(*sync)) problems << locale + " boxes: " + p;
+            // With ".\osm.cache" the PC box ends with the OpenStreetMap line (text 190).
+            for (const bool withOsm : {false, true}) {
+                sync->pcBox()->SetText(platform::FormatText(texts.Text(171), {"2026-12-07"}, {1234567, 123456, 123456}) +
+                                       (withOsm ? platform::FormatNumbers(texts.Text(190), {1234567}) : std::string()));
+                for (const QString& p : Overflows(*sync)) problems << locale + " boxes: " + p;
+            }
             for (unsigned summary : {155U, 156U, 175U}) {
                 CVyoInfo info;
-                info.textLabel()->SetText(platform::FormatText(texts.Text(summary), {}, {1234567, 123456, 123456, 1234567}));
+                info.textLabel()->SetText(platform::FormatText(texts.Text(summary), {}, {1234567, 123456, 123456, 1234567}) +
+                                          "\n\n" + platform::FormatNumbers(texts.Text(190), {1234567}));
                 info.titleLabel()->SetText(texts.Text(180));
                 info.button()->setText(QString::fromStdString(texts.Text(128)));
                 for (const QString& p : Overflows(info)) problems << locale + " info " + QString::number(summary) + ": " + p;

@@ -143,6 +143,23 @@ void Type(QWidget* widget, const QString& text) {
 
 QString Repeat(const char* text, int times) { return QString::fromUtf8(text).repeated(times); }
 
+// Each box as expected, where "%cause" in an expected text stands for a line of the transport's
+// account (and the words after it must be in it).
+void ExpectBoxes(const BoxRecorder& boxes, const QStringList& expected, const char* what) {
+    QVERIFY2(static_cast<qsizetype>(boxes.boxes.size()) == expected.size(), what);
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const QString& text = boxes.boxes[static_cast<std::size_t>(i)].text;
+        const qsizetype cause = expected[i].indexOf("%cause");
+        if (cause < 0) {
+            QCOMPARE(text, expected[i]);
+            continue;
+        }
+        QCOMPARE(text.left(cause), expected[i].left(cause));
+        QVERIFY2(text.size() > cause + 10, qPrintable(text));
+        QVERIFY2(text.mid(cause).contains(expected[i].mid(cause + 7)), qPrintable(text));
+    }
+}
+
 }  // namespace
 
 class SettingsTest : public QObject {
@@ -333,32 +350,46 @@ private slots:
         }
     }
 
+    // The boxes' texts are compared line by line: "%cause" stands for a second line that tells
+    // what went wrong underneath, "%unused" for the loopback address nobody serves.
     void FirstRunDialogStoresOnlyWhatTheServiceAccepts() {
         struct Case {
             const char* what;
             std::string serial, email;
-            bool serviceUp;
+            bool serviceUp;  // at the address the session uses
+            const char* address;  // typed; "%service" and "%unused" are replaced
             bool pressOk;
             QStringList boxes;
             int result;
         };
+        const std::string unused = testsupport::UnusedLoopbackAddress();
         const Case cases[] = {
-            {"Exit", kSerial, kEmail, true, false, {}, 2},
-            {"empty e-mail", kSerial, "", true, true, {"Registration information incomplete !"}, 2},
-            {"unknown user", "0000-0000", kEmail, true, true, {"User not found in database !"}, 2},
-            {"service down", kSerial, kEmail, false, true, {"Failed to send request !"}, 2},
-            {"known user", kSerial, kEmail, true, true, {}, 1},
+            {"Exit", kSerial, kEmail, true, "", false, {}, 2},
+            {"empty e-mail", kSerial, "", true, "", true, {"Registration information incomplete !"}, 2},
+            {"unknown user", "0000-0000", kEmail, true, "", true, {"User not found in database !"}, 2},
+            {"service down", kSerial, kEmail, false, "", true, {"Failed to send request !\n%cause"}, 2},
+            {"known user", kSerial, kEmail, true, "", true, {}, 1},
+            {"at the address typed", kSerial, kEmail, false, "%service", true, {}, 1},
+            {"a folder the store refuses", kSerial, kEmail, true, "ftp://x/", true,
+             {"The settings could not be saved.\nCause: the service address ftp://x/: the address must begin with "
+              "http:// (the service speaks plain HTTP)"}, 2},
+            {"nobody at the address typed", kSerial, kEmail, true, "http://%unused/POIDataBase/", true,
+             {"Failed to send request !\n%cause the server-address file could not be fetched"}, 2},
         };
         for (const Case& c : cases) {
             init();
-            if (!c.serviceUp)
-                session_->UseServiceAddress("http://" + testsupport::UnusedLoopbackAddress() + "/");
+            if (!c.serviceUp) session_->UseServiceAddress("http://" + unused + "/");
+            QString address = Q(c.address);
+            address.replace("%service", QString::fromStdString(service_.url() + "POIDataBase/"))
+                .replace("%unused", QString::fromStdString(unused));
             ISettings dialog(*session_);
             BoxRecorder boxes;
             bool stayedOpen = false;
+            QStringList kept;
             QTimer::singleShot(0, &dialog, [&] {
                 QTRY_VERIFY(dialog.listsFilled());
                 SetFields(dialog.nameEdit(), dialog.serialEdit(), dialog.emailEdit(), kName, c.serial, c.email);
+                dialog.addressEdit()->setText(address);
                 dialog.deviceList()->setCurrentIndex(1);
                 if (c.pressOk) dialog.okButton()->click();
                 // Posted now, this runs only when the dialog is still running after OK: an
@@ -367,25 +398,33 @@ private slots:
                     &dialog,
                     [&] {
                         stayedOpen = true;
+                        kept = {dialog.nameEdit()->text(), dialog.serialEdit()->text(), dialog.emailEdit()->text(),
+                                dialog.addressEdit()->text()};
                         dialog.exitButton()->click();
                     },
                     Qt::QueuedConnection);
             });
             QCOMPARE(dialog.Run(), c.result);
-            QVERIFY2(boxes.texts() == c.boxes, c.what);
-            for (const auto& box : boxes.boxes)
-                QCOMPARE(box.caption, c.email.empty() ? QStringLiteral("Error") : QString());
+            ExpectBoxes(boxes, c.boxes, c.what);
+            for (const auto& box : boxes.boxes) {
+                const bool error = c.email.empty() || box.text.startsWith("The settings");
+                QCOMPARE(box.caption, error ? QStringLiteral("Error") : QString());
+            }
             QCOMPARE(stayedOpen, c.result == 2);
             if (c.result == 2) {
+                if (c.pressOk) QCOMPARE(kept, (QStringList{Q(kName.c_str()), Q(c.serial.c_str()), Q(c.email.c_str()), address}));
                 QCOMPARE(StoreBytes(), QStringLiteral("<no store>"));
                 QCOMPARE(session_->registration().registrar[0], '\0');
                 continue;
             }
             const platform::StoredSettings stored = platform::ReadStoredSettings();
             QCOMPARE(Q(stored.registration.serial), Q(kSerial.c_str()));
+            QCOMPARE(Q(stored.url), address);
             QCOMPARE(stored.device, 1U);
             QCOMPARE(Q(session_->registration().serial), Q(kSerial.c_str()));
             QCOMPARE(session_->settings().device, 1U);
+            // The run goes on at the address that answered.
+            if (!address.isEmpty()) QCOMPARE(QString::fromStdString(session_->service_address()), QString::fromStdString(service_.url()));
         }
     }
 
@@ -393,14 +432,22 @@ private slots:
         struct Case {
             std::string serial, email;
             bool serviceUp;
+            const char* address;
             QStringList boxes;
+            const char* storedUrl;
         };
         const Case cases[] = {
-            {kSerial, kEmail, true, {"Connection test completed succcesfull !"}},
-            {"0000-0000", kEmail, true, {"User not found in database !"}},
-            {kSerial, kEmail, false, {"Failed to send request !"}},
+            {kSerial, kEmail, true, "", {"Connection test completed succcesfull !"}, ""},
+            {"0000-0000", kEmail, true, "", {"User not found in database !"}, ""},
+            {kSerial, kEmail, false, "", {"Failed to send request !\n%cause"}, ""},
             // Nothing stored, so nothing is tested: the old, stored values would pass.
-            {kSerial, "", true, {"Registration information incomplete !"}},
+            {kSerial, "", true, "", {"Registration information incomplete !"}, ""},
+            {kSerial, kEmail, true, " http:x", {"The settings could not be saved.\nCause: the service address http:x: "
+                                                "the address must begin with http:// (the service speaks plain HTTP)"}, ""},
+            {kSerial, kEmail, true, "http://127.0.0.1:8080/", {"The settings could not be saved.\nCause: the service "
+                                                               "address http://127.0.0.1:8080/: the service is always "
+                                                               "reached on port 80; an address naming port 8080 would "
+                                                               "not be used as written"}, ""},
         };
         for (const Case& c : cases) {
             init();
@@ -410,10 +457,45 @@ private slots:
             CSettings page(nullptr, *session_);
             QTRY_VERIFY(page.listsFilled());
             SetFields(page.nameEdit(), page.serialEdit(), page.emailEdit(), kName, c.serial, c.email);
+            page.addressEdit()->setText(Q(c.address));
             BoxRecorder boxes;
             page.testButton()->click();
-            QCOMPARE(boxes.texts(), c.boxes);
-            if (!c.email.empty()) QCOMPARE(Q(platform::ReadStoredSettings().registration.serial), Q(c.serial.c_str()));
+            ExpectBoxes(boxes, c.boxes, c.address);
+            QCOMPARE(page.addressEdit()->text(), Q(c.address));
+            QCOMPARE(Q(platform::ReadStoredSettings().url), Q(c.storedUrl));
+            if (!c.email.empty() && c.boxes.front().startsWith("The settings")) {
+                QCOMPARE(Q(platform::ReadStoredSettings().registration.serial), Q(kSerial.c_str()));
+            } else if (!c.email.empty()) {
+                QCOMPARE(Q(platform::ReadStoredSettings().registration.serial), Q(c.serial.c_str()));
+            }
+        }
+    }
+
+    // The page's address is stored as typed, used from then on, and cleared when emptied; each
+    // row starts where the one before left the store.
+    void TheAddressLeftOnThePageIsStoredAndUsedAtOnce() {
+        struct Case {
+            const char* typed;  // "%service": the reference service's folder
+            const char* stored;
+            bool atService;     // the session then asks the reference service
+        };
+        const Case cases[] = {
+            {"%service", "%service", true},
+            {"%service", "%service", true},
+            {"", "", false},  // cleared: the built-in folder, where nobody answers here
+        };
+        StoreRegistration(kName, kSerial, kEmail);
+        session_->UseServiceAddress("http://" + testsupport::UnusedLoopbackAddress() + "/");
+        const QString folder = QString::fromStdString(service_.url() + "POIDataBase/");
+        for (const Case& c : cases) {
+            CSettings page(nullptr, *session_);
+            QTRY_VERIFY(page.listsFilled());
+            page.addressEdit()->setText(Q(c.typed).replace("%service", folder));
+            BoxRecorder boxes;
+            page.SaveFields();
+            QVERIFY(boxes.boxes.empty());
+            QCOMPARE(Q(platform::ReadStoredSettings().url), Q(c.stored).replace("%service", folder));
+            QCOMPARE(session_->service_address() == service_.url(), c.atService);
         }
     }
 

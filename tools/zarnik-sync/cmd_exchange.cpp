@@ -41,7 +41,43 @@ int RunExport(const ExportOptions& options, const Verbosity& verbosity) {
     return kExitOk;
 }
 
-int RunImportReports(const std::string& file, const Verbosity& verbosity) {
+namespace {
+
+// One line per point, "append" or "drop", then where it came from; the summary goes to stderr.
+int PreviewImport(const std::string& file, const Verbosity& verbosity) {
+    engine::Session session;
+    if (const engine::Outcome named = session.OpenWorkingFolder(engine::Session::FolderUse::kName); !named.ok()) {
+        return Fail(kExitFailed, named);
+    }
+    std::size_t dropped = 0;
+    std::size_t cached = 0;
+    engine::ImportSummary summary;
+    const engine::Outcome previewed = session.PreviewImport(
+        file,
+        [&](const engine::ReportPreview& report) {
+            dropped += report.duplicate ? 1 : 0;
+            const std::string place = engine::DegreesText(report.record.latitude) + "," +
+                                      engine::DegreesText(report.record.longitude);
+            std::printf("%s %s line %zu direction %d category %d%s\n", report.duplicate ? "drop  " : "append",
+                        place.c_str(), report.line, report.record.direction, report.record.category,
+                        report.duplicate ? " (near a camera of local.cache)" : "");
+        },
+        summary, cached);
+    if (!previewed.ok()) return Fail(kExitFailed, previewed);
+    if (!verbosity.quiet) {
+        std::fprintf(stderr,
+                     "dry run: %zu reports would be appended to %s; the duplicate test would drop %zu of them "
+                     "against the %zu cameras of %s; nothing was written\n",
+                     summary.appended, session.ReportsFilePath().c_str(), dropped, cached,
+                     session.LocalCachePath().c_str());
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunImportReports(const std::string& file, bool dryRun, const Verbosity& verbosity) {
+    if (dryRun) return PreviewImport(file, verbosity);
     engine::Session session;  // holds the folder's lock: a synchronisation reads and deletes the same file
     if (const engine::Outcome opened = session.OpenWorkingFolder(engine::Session::FolderUse::kCreateAndLock);
         !opened.ok()) {

@@ -10,15 +10,16 @@ int RunBuildMtc(const BuildMtcOptions& options, const Verbosity& verbosity) {
     engine::Session session;
     std::string cache = options.cache;
     std::string out = options.out;
+    // The working folder's OpenStreetMap cameras join whatever cache is read.
+    const engine::Outcome named = session.OpenWorkingFolder(engine::Session::FolderUse::kName);
     if (cache.empty() || out.empty()) {
-        if (const engine::Outcome named = session.OpenWorkingFolder(engine::Session::FolderUse::kName); !named.ok()) {
-            return Fail(kExitFailed, named);
-        }
+        if (!named.ok()) return Fail(kExitFailed, named);
         if (cache.empty()) cache = session.LocalCachePath();
         if (out.empty()) out = session.CameraFilePath();
     }
+    const std::string osm = named.ok() ? session.OsmCachePath() : std::string();
     service::CameraFileSummary summary;
-    if (const engine::Outcome built = session.BuildCameraFile(cache, out, summary); !built.ok()) {
+    if (const engine::Outcome built = session.BuildCameraFile(cache, out, summary, osm); !built.ok()) {
         return Fail(kExitFailed, built);
     }
     if (verbosity.quiet) return kExitOk;

@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "engine/session.h"
 #include "engine/text_ids.h"
+#include "interrupt.h"
 #include "terminal_messages.h"
 #include "terminal_progress.h"
 
@@ -14,7 +15,8 @@ namespace {
 
 // The Synchronise page's summary (text 156) ends with the cameras copied to the device; here no
 // device is involved and the camera file stays in the working folder, so the summary says so.
-void PrintSummary(const std::string& cameraFile, const engine::SyncCounts& counts, int cameras) {
+void PrintSummary(const std::string& cameraFile, const engine::SyncCounts& counts, int cameras,
+                  const std::string& osmLine) {
     std::printf("Synchronisation has been completed successfully.\n\n");
     if (counts.fullRetrieval) {
         std::printf("Full retrieval: the local cache holds %d cameras.\n", counts.changesAdded);
@@ -31,6 +33,7 @@ void PrintSummary(const std::string& cameraFile, const engine::SyncCounts& count
     } else {
         std::printf("No zarniks in the local cache: no camera file was written.\n");
     }
+    if (!osmLine.empty()) std::printf("%s\n", osmLine.c_str());
 }
 
 // What the user can do about a failure the command line can mend.
@@ -52,6 +55,7 @@ int SyncWithDevice(engine::Session& session, const Verbosity& verbosity) {
     TerminalInformation information(stdout);
     engine::DeviceSyncResult result;
     const engine::Outcome synchronised = session.Synchronise(progress, messages, information, result);
+    if (synchronised.Is(engine::PcFailure::kStopped)) return Fail(kExitInterrupted, synchronised);
     if (result.reportsCopied && result.code == 0 && result.reportsKeptOnDevice) {
         // The synchronisation itself went well: a warning, not a failure.
         Fail(kExitFailed, engine::Outcome(engine::PcFailure::kDeviceFiles,
@@ -60,7 +64,9 @@ int SyncWithDevice(engine::Session& session, const Verbosity& verbosity) {
                                           "again next time",
                                           result.keptBecause));
     }
-    return synchronised.ok() ? kExitOk : Fail(kExitFailed, WithHint(synchronised));
+    if (!synchronised.ok()) return Fail(kExitFailed, WithHint(synchronised));
+    // Interrupted during the last step: everything is done, but the user asked to stop.
+    return Interrupted() ? Fail(kExitInterrupted, "stopped after the last step; nothing was lost") : kExitOk;
 }
 
 }  // namespace
@@ -68,6 +74,8 @@ int SyncWithDevice(engine::Session& session, const Verbosity& verbosity) {
 int RunSync(const SyncCommandOptions& options, const Verbosity& verbosity) {
     if (options.timeoutSeconds > 0) engine::Session::SetServiceTimeouts(options.timeoutSeconds);
     engine::Session session;
+    StopAtSafePointOnInterrupt();
+    session.SetStopRequest(Interrupted);
     if (const engine::Outcome opened = session.OpenForService(); !opened.ok()) return Fail(kExitFailed, opened);
     if (!session.address_notice().empty() && !verbosity.quiet) {
         std::fprintf(stderr, "zarnik-sync: %s\n", session.address_notice().c_str());
@@ -85,13 +93,15 @@ int RunSync(const SyncCommandOptions& options, const Verbosity& verbosity) {
     TerminalMessages messages(stderr, stdin);
     engine::SyncCounts counts;
     if (const engine::Outcome synchronised = session.SynchroniseOnPc(progress, messages, counts); !synchronised.ok()) {
-        return Fail(kExitFailed, synchronised);  // its message has been shown
+        // Its message has been shown, unless it was stopped before.
+        return Fail(synchronised.Is(engine::PcFailure::kStopped) ? kExitInterrupted : kExitFailed, synchronised);
     }
+    if (Interrupted()) return Fail(kExitInterrupted, "stopped after the synchronisation; nothing was lost");
     const std::string cameraFile = session.CameraFilePath();
     if (!verbosity.quiet) {
         int cameras = 0;
         session.CountCameraFile(cameraFile, cameras);
-        PrintSummary(cameraFile, counts, cameras);
+        PrintSummary(cameraFile, counts, cameras, session.OsmCamerasLine());
     }
     if (counts.reportsSetAside > 0) {  // reports not sent are told even to a quiet run
         messages.Show(session.Text(engine::text::kReportsSetAside, {counts.reportsSetAside}),

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "engine/outcome.h"
 #include "tools/cli/program_cli.h"
@@ -44,6 +45,14 @@ struct ExportOptions {
     std::string cache;   // empty: the working folder's local.cache
 };
 
+struct ImportOsmOptions {
+    std::vector<std::string> files;
+    bool clear = false;
+};
+
+// Shown wherever OpenStreetMap data is used, as its licence asks.
+inline constexpr const char* kOsmAttribution = "© OpenStreetMap contributors, ODbL";
+
 // One group per file (cmd_<group>.cpp); main.cpp builds the command line and calls them.
 int RunBuildMtc(const BuildMtcOptions& options, const Verbosity& verbosity);
 int RunCountMtc(const std::string& file, const Verbosity& verbosity);
@@ -53,7 +62,8 @@ int RunSettingsShow(const Verbosity& verbosity);
 int RunSettingsSet(const SettingsSetOptions& options, const Verbosity& verbosity);
 int RunSettingsUnset(const std::string& name, const Verbosity& verbosity);
 int RunExport(const ExportOptions& options, const Verbosity& verbosity);
-int RunImportReports(const std::string& file, const Verbosity& verbosity);
+int RunImportReports(const std::string& file, bool dryRun, const Verbosity& verbosity);
+int RunImportOsm(const ImportOsmOptions& options, const Verbosity& verbosity);
 
 // Prints "zarnik-sync: <message>" on stderr and gives the status to exit with.
 int Fail(int status, const std::string& message);

@@ -192,12 +192,28 @@ int Run(int argc, char** argv) {
     });
 
     std::string reportsFile;
+    bool dryRun = false;
     CLI::App* import = AddCommand(app, "import-reports",
-                                  "add your own new cameras from a GPX or CSV file to the working folder's "
-                                  "poiupdates.upd; the next synchronisation sends them",
+                                  "add your own new cameras from a GPX, CSV, KML or GeoJSON file to the working "
+                                  "folder's poiupdates.upd; the next synchronisation sends them",
                                   verbosity);
-    import->add_option("FILE", reportsFile, "a .gpx or .csv file (as export writes them)")->required();
-    import->callback([&] { run = [&] { return RunImportReports(reportsFile, verbosity); }; });
+    import->add_option("FILE", reportsFile, "a .gpx, .csv, .kml or .geojson file (as export writes them)")->required();
+    import->add_flag("--dry-run", dryRun,
+                     "write nothing: list each point that would be appended, and whether the duplicate test "
+                     "would drop it against local.cache");
+    import->callback([&] { run = [&] { return RunImportReports(reportsFile, dryRun, verbosity); }; });
+
+    ImportOsmOptions osmOptions;
+    const std::string importOsmHelp =
+        std::string("replace the working folder's osm.cache with the speed cameras of OpenStreetMap files (PBF "
+                    ".osm.pbf, XML .osm, .osm.gz, .osm.bz2): nodes tagged highway=speed_camera and the devices of "
+                    "type=enforcement relations; every camera file built from then on holds those that duplicate "
+                    "none of the service's. Data: ") +
+            kOsmAttribution;
+    CLI::App* importOsm = AddCommand(app, "import-osm", importOsmHelp.c_str(), verbosity);
+    importOsm->add_option("FILE", osmOptions.files, "OpenStreetMap files, read together")->type_name("FILE...");
+    importOsm->add_flag("--clear", osmOptions.clear, "remove osm.cache instead");
+    importOsm->callback([&] { run = [&] { return RunImportOsm(osmOptions, verbosity); }; });
 
     app.callback([&] { ApplyGlobalOptions(global, verbosity, {{syncCommand, &sync.timeoutSeconds}, {status, &statusTimeout}}); });
 

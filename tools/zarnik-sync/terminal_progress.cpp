@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace zsync {
 
 TerminalProgress::TerminalProgress(std::FILE* out, Verbosity verbosity)
@@ -51,7 +53,10 @@ void TerminalProgress::SetTransfer(const engine::TransferProgress& transfer) {
     const double seconds = transfer.seconds > 0 ? transfer.seconds : 0;
     const double rate = seconds > 0.05 ? static_cast<double>(transfer.bytes) / seconds : 0;
     std::string line = transfer.what + ": " + Bytes(static_cast<double>(transfer.bytes));
-    if (transfer.expected > 0 && !transfer.finished) line += " of " + Bytes(static_cast<double>(transfer.expected));
+    if (transfer.expected > 0 && !transfer.finished) {
+        line += " of " + Bytes(static_cast<double>(transfer.expected)) + " (" +
+                std::to_string(std::min<std::uint64_t>(100, transfer.bytes * 100 / transfer.expected)) + "%)";
+    }
     char tail[64];
     if (rate > 0) {
         std::snprintf(tail, sizeof tail, " at %s/s, %.1f s", Bytes(rate).c_str(), seconds);

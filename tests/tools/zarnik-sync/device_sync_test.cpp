@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -177,6 +178,39 @@ TEST_F(DeviceSync, ReportsKeptOnThePcAndOnTheDeviceAreSentOnce) {
     EXPECT_NE(run.err.find("1 personal updates could not be read"), std::string::npos) << run.err;
     EXPECT_EQ(ReadWholeFile(work_.file("home/poiupdates.upd")), std::string(80, '\x7f'));
     EXPECT_EQ(ReadWholeFile(agent.file(std::string(testsupport::kPoisFolder) + "/poiupdates.upd")), "");
+}
+
+// Ctrl-C (or SIGTERM) while the camera file goes to the device: the run says it stops at the next
+// safe point, stops there with every file whole, and exits 130; the service had the reports, so
+// the device's are emptied, and nothing half-written is left on either side.
+TEST_F(DeviceSync, AnInterruptStopsAtTheNextSafePointWithNothingLost) {
+    testsupport::RunningAgent agent(true);
+    ASSERT_TRUE(agent.started());
+    setenv("ZARNIK_DEVICE", agent.address().c_str(), 1);
+    Choose(2);
+    const std::string pois = agent.file(testsupport::kPoisFolder);
+    const struct {
+        const char* name;
+        int signal;
+    } signals[] = {{"Ctrl-C", SIGINT}, {"SIGTERM", SIGTERM}};
+    for (const auto& s : signals) {
+        SCOPED_TRACE(s.name);
+        WriteWholeFile(pois + "/poiupdates.upd", Reports(30 + s.signal));
+        agent.device().slow_kib_per_second = 1;  // the camera file takes seconds
+        const auto run = tooltest::RunZarnikSyncSignalled({"sync"}, work_.path(), "Uploading to device", s.signal);
+        agent.device().slow_kib_per_second = 0;
+        EXPECT_EQ(run.status, 130) << run.err;
+        EXPECT_NE(run.err.find("stopping at the next safe point"), std::string::npos) << run.err;
+        EXPECT_EQ(ReadWholeFile(pois + "/poiupdates.upd"), "");  // the service confirmed them
+        EXPECT_GT(service::CountCameraFileRecords(pois + "/zarniks.mtc"), 12);
+        std::vector<service::CameraRecord> cache;
+        EXPECT_TRUE(service::ReadCacheFile(work_.file("home/local.cache"), cache));
+        for (const std::string& folder : {work_.file("home"), pois}) {
+            for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+                EXPECT_EQ(entry.path().filename().string().find("tmp"), std::string::npos) << entry.path();
+            }
+        }
+    }
 }
 
 }  // namespace

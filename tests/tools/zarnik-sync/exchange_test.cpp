@@ -76,7 +76,7 @@ protected:
 };
 
 TEST_F(Exchange, ExportedCamerasComeBackAsAddedReports) {
-    for (const char* format : {"gpx", "csv"}) {
+    for (const char* format : {"gpx", "csv", "geojson", "kml"}) {
         SCOPED_TRACE(format);
         const std::string file = work_.file(std::string("cameras.") + format);
         const auto out = RunZarnikSync({"export", "--format", format, "--cache", "cameras.cache", "--out", file},
@@ -165,9 +165,9 @@ TEST_F(Exchange, ABadFileNamesItsLineAndAppendsNothing) {
     }
     // A file without a single camera is not the file meant: refused, and nothing is created.
     std::remove(work_.file("home/poiupdates.upd").c_str());
-    for (const char* empty : {"<?xml version=\"1.0\"?><kml><Placemark><Point><coordinates>8,47</coordinates></Point>"
-                              "</Placemark></kml>",
-                              "<gpx></gpx>", "lat,lon,name\n\n"}) {
+    for (const char* empty : {"<?xml version=\"1.0\"?><kml><Placemark><LineString><coordinates>8,47 9,48</coordinates>"
+                              "</LineString></Placemark></kml>",
+                              "{\"type\":\"FeatureCollection\",\"features\":[]}", "<gpx></gpx>", "lat,lon,name\n\n"}) {
         WriteWholeFile(work_.file("x"), empty);
         const auto run = RunZarnikSync({"import-reports", "x"}, work_.path());
         EXPECT_EQ(run.status, 1) << empty;
@@ -178,6 +178,139 @@ TEST_F(Exchange, ABadFileNamesItsLineAndAppendsNothing) {
     EXPECT_EQ(RunZarnikSync({"export", "--format", "gpx", "--cache", "missing.cache", "--out", "o.gpx"}, work_.path()).status,
               1);
     EXPECT_FALSE(testsupport::FileExists(work_.file("o.gpx")));
+}
+
+// One table per format read: each case is a file, and either the reports it gives
+// ("lat,lon,direction,category,extra" each) or the failure it is refused with.
+struct ImportCase {
+    const char* what;
+    std::string contents;
+    std::vector<std::string> reports;  // empty: refused
+    std::string says;
+};
+
+void ExpectImports(const std::string& folder, const std::vector<ImportCase>& cases) {
+    const std::string updates = folder + "/home/poiupdates.upd";
+    for (const ImportCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::remove(updates.c_str());
+        WriteWholeFile(folder + "/x", c.contents);
+        const auto run = RunZarnikSync({"import-reports", "x"}, folder);
+        if (c.reports.empty()) {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+            EXPECT_FALSE(testsupport::FileExists(updates));
+            continue;
+        }
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::vector<engine::ChangeRecord> records;
+        ASSERT_TRUE(engine::ReadChangeRecords(updates, records));
+        std::vector<std::string> got;
+        for (const auto& r : records) {
+            got.push_back(std::to_string(r.latitude) + "," + std::to_string(r.longitude) + "," + std::to_string(r.direction) +
+                          "," + std::to_string(r.category) + "," + std::to_string(r.extra));
+        }
+        EXPECT_EQ(got, c.reports);
+    }
+}
+
+TEST_F(Exchange, KmlPointPlacemarksImport) {
+    const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- a <gpx> in a comment -->\n<kml:kml><Document>\n";
+    const auto doc = [&](const std::string& body) { return head + body + "</Document></kml:kml>\n"; };
+    ExpectImports(work_.path(), {
+        {"Data and SimpleData, altitude, blanks, a line passed over",
+         doc("<Placemark><ExtendedData><Data name=\"direction\"><value> 90 </value></Data><SchemaData><SimpleData "
+             "name=\"category\">7</SimpleData></SchemaData></ExtendedData><Point>\n<coordinates>\n 5.5,52.25,10\n"
+             "</coordinates></Point></Placemark>\n<Placemark><LineString><coordinates>1,2 3,4</coordinates>"
+             "</LineString></Placemark>\n<Placemark><Point><coordinates>-0.000001,-90</coordinates></Point></Placemark>"),
+         {"52250000,5500000,90,7,0", "-90000000,-1,-1,0,0"}, ""},
+        {"two positions in a Point",
+         doc("\n<Placemark><Point><coordinates>1,2 3,4</coordinates></Point></Placemark>"), {},
+         "x:5: the Point's coordinates \"1,2 3,4\" are not one longitude,latitude"},
+        {"a Point without coordinates", doc("<Placemark><Point/></Placemark>"), {}, "x:4: a Point without coordinates"},
+        {"latitude beyond the pole", doc("<Placemark><Point><coordinates>1,90.5</coordinates></Point></Placemark>"), {},
+         "the latitude \"90.5\""},
+        {"a direction that is none", doc("<Placemark><ExtendedData><Data name=\"direction\"><value>-5</value></Data>"
+                                         "</ExtendedData><Point><coordinates>1,2</coordinates></Point></Placemark>"),
+         {}, "the direction \"-5\""},
+        {"a placemark that never ends", doc("<Placemark><Point><coordinates>1,2" + std::string(70000, ' ')), {},
+         "x:4: a placemark longer than 64 KiB"},
+        {"cut inside a placemark", head + "<Placemark><Point>", {}, "x:4: the file ends inside a placemark"},
+        {"no Point at all", doc(""), {}, "x holds no camera"},
+    });
+}
+
+TEST_F(Exchange, GeoJsonPointsImport) {
+    ExpectImports(work_.path(), {
+        {"a collection: any key order, texts and null as properties, other geometries passed over",
+         "\xef\xbb\xbf {\"type\":\"FeatureCollection\",\"features\":[\n"
+         "{\"properties\":{\"direction\":\"450\",\"category\":3,\"extra\":null,\"name\":\"a \\\"b\\\" \\u00e9\"},"
+         "\"geometry\":{\"coordinates\":[4.1,51.2,7],\"type\":\"Point\"},\"type\":\"Feature\"},\n"
+         "{\"type\":\"Feature\",\"geometry\":{\"type\":\"LineString\",\"coordinates\":[[1,2],[3,4]]},\"properties\":null},\n"
+         "{\"type\":\"Feature\",\"geometry\":null},\n"
+         "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[-180,-0.5]}}]}\n",
+         {"51200000,4100000,450,3,0", "-500000,-180000000,-1,0,0"}, ""},
+        {"one feature", "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[1,2]},\"properties\":{\"extra\":5}}",
+         {"2000000,1000000,-1,0,5"}, ""},
+        {"a bare Point", "{\"coordinates\":[10.25,-33.5],\"type\":\"Point\"}", {"-33500000,10250000,-1,0,0"}, ""},
+        {"one number", "{\"type\":\"FeatureCollection\",\"features\":[\n\n{\"type\":\"Feature\",\"geometry\":"
+                       "{\"type\":\"Point\",\"coordinates\":[1]}}]}",
+         {}, "x:3: a Point whose coordinates are not one [longitude, latitude]"},
+        {"positions of a line in a Point", "{\"type\":\"Point\",\"coordinates\":[[1,2],[3,4]]}", {},
+         "x:1: a Point whose coordinates are not one"},
+        {"a category that is an object", "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[1,2]},"
+                                         "\"properties\":{\"category\":{}}}",
+         {}, "the category \"{...}\" is no whole number"},
+        {"exponents, as gpsbabel writes them", "{\"type\":\"Point\",\"coordinates\":[-1e-06,2.5E+1]}",
+         {"25000000,-1,-1,0,0"}, ""},
+        {"an exponent beyond every degree", "{\"type\":\"Point\",\"coordinates\":[1e400,2]}", {},
+         "the longitude \"1e400\""},
+        {"not JSON", "{\"type\":\"Point\",\n\"coordinates\":[1,2]]}", {}, "x:2: not JSON: unexpected \"]\""},
+        {"a missing comma", "{\"type\":\"Point\" \"coordinates\":[1,2]}", {}, "x:1: not JSON: unexpected"},
+        {"more after the end", "{\"type\":\"Point\",\"coordinates\":[1,2]} {}", {}, "more after the end"},
+        {"cut off", "{\"type\":\"Point\",\"coordinates\":[1,2", {}, "the file ends inside the JSON document"},
+        {"a text that never ends", "{\"type\":\"" + std::string(70000, 'a'), {}, "longer than 64 KiB"},
+        {"a bad escape", "{\"type\":\"Po\\int\"}", {}, "a text with a bad escape"},
+        {"nested too deep", "{\"a\":" + std::string(100, '[') + std::string(100, ']') + "}", {}, "deeper than 64 levels"},
+        {"nothing but a list", "[1,2]", {}, "x holds no camera"},
+    });
+}
+
+// A dry run lists each point with the duplicate test's verdict against local.cache and writes
+// nothing; a file the import would refuse lists nothing.
+TEST_F(Exchange, DryRunListsWhatWouldBeAppendedAndWhatWouldBeDropped) {
+    const std::vector<CameraRecord> known = {{52000000, 5000000, 90, 30000, "wide", 0, 1, 1},
+                                             {48000000, 11000000, 90, 3, "narrow", 0, 2, 1}};
+    ASSERT_TRUE(service::WriteCacheFile(work_.file("home/local.cache"), known.data(), known.size()));
+    const std::string pending = testsupport::DeviceReports(1).substr(0, 80);
+    WriteWholeFile(work_.file("home/poiupdates.upd"), pending);
+    // 0.0003 degrees of latitude is about 33 m: within the wide radius, beyond the narrow one.
+    WriteWholeFile(work_.file("r.csv"), "lat,lon,category,direction\n"
+                                        "52.0003,5,30000,100\n"   // a duplicate
+                                        "52.0003,5,30000,270\n"   // the other way
+                                        "48.0003,11,3,90\n"       // too far for its class
+                                        "48.00001,11,3,-1\n");    // a duplicate
+    const auto before = std::filesystem::directory_iterator(work_.file("home"));
+    const std::size_t files = static_cast<std::size_t>(std::distance(before, std::filesystem::directory_iterator()));
+    const auto run = RunZarnikSync({"import-reports", "--dry-run", "r.csv"}, work_.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "drop   52.000300,5.000000 line 2 direction 100 category 30000 (near a camera of local.cache)\n"
+              "append 52.000300,5.000000 line 3 direction 270 category 30000\n"
+              "append 48.000300,11.000000 line 4 direction 90 category 3\n"
+              "drop   48.000010,11.000000 line 5 direction -1 category 3 (near a camera of local.cache)\n");
+    EXPECT_NE(run.err.find("4 reports would be appended"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("would drop 2 of them against the 2 cameras"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadWholeFile(work_.file("home/poiupdates.upd")), pending);
+    const auto after = std::filesystem::directory_iterator(work_.file("home"));
+    EXPECT_EQ(static_cast<std::size_t>(std::distance(after, std::filesystem::directory_iterator())), files);
+
+    WriteWholeFile(work_.file("r.csv"), "lat,lon\n1,2\n91,2\n");
+    const auto bad = RunZarnikSync({"import-reports", "--dry-run", "r.csv"}, work_.path());
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_NE(bad.err.find("r.csv:3: the latitude"), std::string::npos) << bad.err;
+    EXPECT_EQ(ReadWholeFile(work_.file("home/poiupdates.upd")), pending);
 }
 
 // --out names what the user means: a link's target is replaced and the link stays, a FIFO's
@@ -297,7 +430,7 @@ TEST_F(Exchange, MapProgramsReadEveryExportAndWriteFilesTheImportTakes) {
         ASSERT_EQ(read.status, 0) << "gpsbabel: " << read.err;
         EXPECT_EQ(positions(read.out), expected);
     }
-    for (const char* written : {"gpx", "unicsv"}) {
+    for (const char* written : {"gpx", "unicsv", "kml", "geojson"}) {
         SCOPED_TRACE(written);
         std::remove(work_.file("home/poiupdates.upd").c_str());
         ASSERT_EQ(RunProgram("gpsbabel", {"-i", "unicsv", "-f", "cameras.csv", "-o", written, "-F", "babel"}, work_.path()).status, 0);

@@ -1,6 +1,7 @@
 #include "run_tool.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,6 +53,30 @@ ToolRun RunProgram(const std::string& program, const std::vector<std::string>& a
     if (child < 0 || waitpid(child, &status, 0) != child) return run;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.out = testsupport::ReadWholeFile(outPath);
+    run.err = testsupport::ReadWholeFile(errPath);
+    return run;
+}
+
+ToolRun RunZarnikSyncSignalled(const std::vector<std::string>& args, const std::string& workingFolder,
+                               const std::string& waitFor, int signal) {
+    testsupport::TempDir capture;
+    const std::string errPath = capture.file("stderr");
+    const pid_t child = Spawn(args, workingFolder, capture.file("stdout"), errPath);
+    ToolRun run;
+    if (child < 0) return run;
+    int status = 0;
+    pid_t ended = 0;
+    while ((ended = waitpid(child, &status, WNOHANG)) == 0) {
+        if (testsupport::ReadWholeFile(errPath).find(waitFor) != std::string::npos) {
+            kill(child, signal);
+            ended = waitpid(child, &status, 0);
+            break;
+        }
+        usleep(2000);
+    }
+    if (ended != child) return run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = testsupport::ReadWholeFile(capture.file("stdout"));
     run.err = testsupport::ReadWholeFile(errPath);
     return run;
 }

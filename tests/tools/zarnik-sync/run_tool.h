@@ -18,6 +18,11 @@ ToolRun RunZarnikSync(const std::vector<std::string>& args, const std::string& w
 // could not be started.
 ToolRun RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& workingFolder);
 
+// Runs build/bin/zarnik-sync and sends it the signal once its standard error holds `waitFor`
+// (never, when it ends first); then waits for it to end.
+ToolRun RunZarnikSyncSignalled(const std::vector<std::string>& args, const std::string& workingFolder,
+                               const std::string& waitFor, int signal);
+
 // Starts build/bin/zarnik-sync without waiting for it, its output dropped; gives its process id.
 int StartZarnikSync(const std::vector<std::string>& args, const std::string& workingFolder);
 
