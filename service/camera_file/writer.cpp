@@ -41,7 +41,7 @@ void CopyName(char (&to)[52], const char (&from)[52]) {
 }
 
 // Below this many cameras a second thread costs more than it saves.
-constexpr std::size_t kCamerasForTwoThreads = 20000;
+constexpr std::size_t kCamerasForTwoThreads = 4096;
 
 // The keys of the second half are computed on a thread of their own.
 std::vector<std::int32_t> CellKeysOf(const std::vector<CameraRecord>& cameras) {
