@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/cached_camera_index.h"
@@ -45,6 +46,8 @@ private:
     Result Upload(const std::string& changeList);
     Result SendReports(std::vector<ChangeRecord>& changes);
     Result WriteCameraFile();
+    void PrepareCameraFile(const std::vector<service::CameraRecord>& cache);
+    bool ReportsWaiting() const;
     std::uint32_t Fail(Result code);
     void ReloadLocalCache();
     // "<what><path>: <why>", for the line under a failure; errno must still tell why.
@@ -57,6 +60,7 @@ private:
     const SyncOptions& options_;
     SyncCounts& counts_;
     bool shown_ = false;
+    service::PreparedCameraFile cameraFile_;
 };
 
 void Synchronisation::ShowStep(SyncStep step) {
@@ -83,9 +87,12 @@ Result Synchronisation::FullRetrieval() {
     platform::FileSnapshot before(folder_.Path(platform::pcfile::kLocalCache));
     platform::FileSnapshot sealBefore(service::SealPathOf(folder_.Path(platform::pcfile::kLocalCache)));
     Result code = client_.FetchMutationList();
-    if (code == Result::kOk) code = client_.FetchOfficialList();
+    // Without reports to send, the new cache is what the camera file is made from: it is made
+    // while the cache is being made lasting.
+    CServiceClient::CacheRecordsVisitor alongside;
+    if (!ReportsWaiting()) alongside = [this](const std::vector<service::CameraRecord>& r) { PrepareCameraFile(r); };
+    if (code == Result::kOk) code = client_.FetchOfficialAndPersonalLists(alongside);
     folder_.Delete(platform::pcfile::kMutationCache);
-    if (code == Result::kOk) code = client_.FetchPersonalList();
     if (code != Result::kOk) {
         // A partial cache must never pass for a complete one: the earlier one comes back.
         before.Restore();
@@ -106,8 +113,10 @@ Result Synchronisation::FullRetrieval() {
 Result Synchronisation::FirstStep(bool full) {
     if (full) return FullRetrieval();
     ShowStep(kFirstStep);
+    CServiceClient::CacheRecordsVisitor alongside;
+    if (!ReportsWaiting()) alongside = [this](const std::vector<service::CameraRecord>& r) { PrepareCameraFile(r); };
     const Result code =
-        client_.ChangeDownload(counts_.changesAdded, counts_.changesUpdated, counts_.changesDeleted);
+        client_.ChangeDownload(counts_.changesAdded, counts_.changesUpdated, counts_.changesDeleted, alongside);
     if (code == Result::kOk) ReloadLocalCache();
     return code;
 }
@@ -145,7 +154,24 @@ Result Synchronisation::SendReports(std::vector<ChangeRecord>& changes) {
     ReloadLocalCache();
     ShowStep(kSecondStep);
     std::int32_t added = 0, updated = 0, deleted = 0;
-    return client_.ChangeDownload(added, updated, deleted);
+    // The last download of the run: the camera file is made while the cache is made lasting.
+    return client_.ChangeDownload(added, updated, deleted, [this](const std::vector<service::CameraRecord>& r) {
+        PrepareCameraFile(r);
+    });
+}
+
+bool Synchronisation::ReportsWaiting() const {
+    return folder_.SizeOf(platform::pcfile::kPersonalUpdates) >= static_cast<long long>(sizeof(ChangeRecord));
+}
+
+// The camera file is written beside the earlier one and made lasting, but replaces it only in
+// WriteCameraFile. Its cameras come from CamerasForCameraFile alone; whatever goes wrong here is
+// met again, and told, when the file is written.
+void Synchronisation::PrepareCameraFile(const std::vector<service::CameraRecord>& cache) {
+    std::vector<service::CameraRecord> merged;
+    std::string problem;
+    const auto* cameras = CamerasForCameraFile(folder_, cache, merged, problem);
+    if (cameras != nullptr) cameraFile_.Prepare(*cameras, folder_.Path(platform::pcfile::kCameraFile));
 }
 
 // The camera file must say what the cache holds now. It is built beside the earlier one and
@@ -154,33 +180,36 @@ Result Synchronisation::SendReports(std::vector<ChangeRecord>& changes) {
 Result Synchronisation::WriteCameraFile() {
     const std::string cache = folder_.Path(platform::pcfile::kLocalCache);
     const std::string out = folder_.Path(platform::pcfile::kCameraFile);
-    // The records of this run's last download are the cache; otherwise it is read.
-    std::vector<service::CameraRecord> read;
-    if (!client_.local_records_are_the_cache()) {
-        const service::CacheRead result = service::ReadSealedCache(cache, read);
-        if (result != service::CacheRead::kRead && result != service::CacheRead::kMissing) {
-            client_.NoteFailureCause(service::CacheReadProblem(cache, result, errno));
+    if (!cameraFile_.prepared()) {
+        // The records of this run's last download are the cache; otherwise it is read.
+        std::vector<service::CameraRecord> read;
+        if (!client_.local_records_are_the_cache()) {
+            const service::CacheRead result = service::ReadSealedCache(cache, read);
+            if (result != service::CacheRead::kRead && result != service::CacheRead::kMissing) {
+                client_.NoteFailureCause(service::CacheReadProblem(cache, result, errno));
+                return Result::kCameraFileFailed;
+            }
+        }
+        const auto& local = client_.local_records_are_the_cache() ? client_.local_records() : read;
+        std::vector<service::CameraRecord> merged;
+        std::string osmProblem;
+        const auto* cameras = CamerasForCameraFile(folder_, local, merged, osmProblem);
+        if (cameras == nullptr) {
+            client_.NoteFailureCause(osmProblem);
+            return Result::kCameraFileFailed;
+        }
+        if (cameras->empty()) {
+            if (folder_.Delete(platform::pcfile::kCameraFile)) return Result::kOk;
+            client_.NoteFailureCause(FileProblem("cannot delete the earlier ", platform::pcfile::kCameraFile));
+            return Result::kCameraFileFailed;
+        }
+        if (cameraFile_.Prepare(*cameras, out) == service::CameraFileResult::kTooLarge) {
+            client_.NoteFailureCause("too many cameras for one camera file " + out + "; the earlier one is kept");
             return Result::kCameraFileFailed;
         }
     }
-    const auto& local = client_.local_records_are_the_cache() ? client_.local_records() : read;
-    std::vector<service::CameraRecord> merged;
-    std::string osmProblem;
-    const auto* cameras = CamerasForCameraFile(folder_, local, merged, osmProblem);
-    if (cameras == nullptr) {
-        client_.NoteFailureCause(osmProblem);
-        return Result::kCameraFileFailed;
-    }
-    if (cameras->empty()) {
-        if (folder_.Delete(platform::pcfile::kCameraFile)) return Result::kOk;
-        client_.NoteFailureCause(FileProblem("cannot delete the earlier ", platform::pcfile::kCameraFile));
-        return Result::kCameraFileFailed;
-    }
-    const auto written = service::BuildCameraFile(*cameras, out);
-    if (written == service::CameraFileResult::kWritten) return Result::kOk;
-    client_.NoteFailureCause(written == service::CameraFileResult::kTooLarge
-                                 ? "too many cameras for one camera file " + out + "; the earlier one is kept"
-                                 : "cannot write " + out + ": " + std::strerror(errno) + "; the earlier one is kept");
+    if (cameraFile_.Commit() == service::CameraFileResult::kWritten) return Result::kOk;
+    client_.NoteFailureCause("cannot write " + out + ": " + std::strerror(errno) + "; the earlier one is kept");
     return Result::kCameraFileFailed;
 }
 
@@ -194,17 +223,25 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
     platform::RemoveLeftoverTemporaries(folder_.root());
     const bool unfinishedBefore = folder_.SizeOf(platform::pcfile::kUnfinishedMarker) >= 0;
     // After an unfinished run everything is retrieved again: the old cache would only be dropped.
-    if (!unfinishedBefore) client_.LoadLocalCache();
+    // It is read and checked against its seal on a second thread while the marker is made
+    // lasting and the logon goes out, neither of which touches the records.
+    std::jthread loading;
+    if (!unfinishedBefore) loading = std::jthread([this] { client_.LoadLocalCache(); });
+    const auto loaded = [&loading] {
+        if (loading.joinable()) loading.join();
+    };
     progress_.Show();
     shown_ = true;
     progress_.SetTitle(texts_.Text(text::kRunningTitle));
     ShowStep(kLogon);
     if (!unfinishedBefore && !platform::WriteMarkerFile(folder_.Path(platform::pcfile::kUnfinishedMarker))) {
         client_.NoteFailureCause(FileProblem("cannot write ", platform::pcfile::kUnfinishedMarker));
+        loaded();
         return Fail(Result::kLocalCacheFailed);
     }
 
     const Result logon = client_.LogOn(who, version);
+    loaded();
     if (logon == Result::kFullRetrievalDemanded) {
         client_.ReleaseRecords();
     } else if (logon != Result::kOk) {
@@ -230,6 +267,7 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
     const std::string updates = folder_.Path(platform::pcfile::kPersonalUpdates);
     if (!options_.updatesHeldOnlyHere) ReplaceChangeRecords(updates, unreadable);
     if (!changes.empty()) {
+        cameraFile_.Drop();  // the cache changes again
         code = SendReports(changes);
         if (code != Result::kOk) return Fail(code);
     }

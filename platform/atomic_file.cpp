@@ -16,6 +16,9 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
+// Written data is handed to the disk in steps of this size while the file is still being
+// written, so the sync at the commit finds little left to do.
+constexpr long long kWritebackStep = 1LL << 21;
 constexpr const char* kTempMarker = ".tmp-";
 constexpr std::size_t kTempSuffixLength = 6;
 
@@ -36,12 +39,24 @@ bool WriteAll(int fd, const char* p, std::size_t left) {
     return true;
 }
 
+// Asks the kernel to start writing what reached the file since the last step, without waiting
+// for it. Only a head start: durability still comes from the sync at the commit.
+void StartWriteback(int fd, WritebackMark& mark, std::size_t added) {
+    mark.written += static_cast<long long>(added);
+    if (mark.written - mark.started < kWritebackStep) return;
+#ifdef __linux__
+    sync_file_range(fd, mark.started, mark.written - mark.started, SYNC_FILE_RANGE_WRITE);
+#endif
+    mark.started = mark.written;
+}
+
 // Writes out and empties a writer's buffer; a failure is remembered in `failed`.
-bool FlushBuffer(int fd, std::vector<char>& buffer, bool& failed) {
+bool FlushBuffer(int fd, std::vector<char>& buffer, bool& failed, WritebackMark& mark) {
     if (!WriteAll(fd, buffer.data(), buffer.size())) {
         failed = true;
         return false;
     }
+    StartWriteback(fd, mark, buffer.size());
     buffer.clear();
     return true;
 }
@@ -84,12 +99,13 @@ bool AtomicFile::Open(const std::string& path, mode_t newFileMode) {
         return false;
     }
     failed_ = false;
+    writeback_ = {};
     buffer_.clear();
     buffer_.reserve(kBufferSize);
     return true;
 }
 
-bool AtomicFile::Flush() { return FlushBuffer(fd_, buffer_, failed_); }
+bool AtomicFile::Flush() { return FlushBuffer(fd_, buffer_, failed_, writeback_); }
 
 bool AtomicFile::Write(const void* data, std::size_t size) {
     if (fd_ < 0 || failed_) return false;
@@ -97,10 +113,17 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
     if (buffer_.size() + size > kBufferSize && !Flush()) return false;
     if (size >= kBufferSize) {  // large blocks go straight from the caller's memory
         if (!WriteAll(fd_, bytes, size)) failed_ = true;
+        if (!failed_) StartWriteback(fd_, writeback_, size);
         return !failed_;
     }
     buffer_.insert(buffer_.end(), bytes, bytes + size);
     return true;
+}
+
+bool AtomicFile::Sync() {
+    if (fd_ < 0 || failed_) return false;
+    if (!Flush() || fdatasync(fd_) != 0) failed_ = true;
+    return !failed_;
 }
 
 bool AtomicFile::Commit() {
@@ -150,11 +173,12 @@ bool AppendingFile::Open(const std::string& path, bool emptyFirst) {
     if (fd_ < 0) return false;
     original_size_ = lseek(fd_, 0, SEEK_END);
     failed_ = original_size_ < 0;
+    writeback_ = {original_size_, original_size_};
     buffer_.clear();
     return !failed_;
 }
 
-bool AppendingFile::Flush() { return FlushBuffer(fd_, buffer_, failed_); }
+bool AppendingFile::Flush() { return FlushBuffer(fd_, buffer_, failed_, writeback_); }
 
 bool AppendingFile::Write(const void* data, std::size_t size) {
     if (fd_ < 0 || failed_) return false;

@@ -7,6 +7,12 @@
 
 namespace platform {
 
+// How far a writer's data has been written, and handed on to the disk ahead of its sync.
+struct WritebackMark {
+    long long started = 0;
+    long long written = 0;
+};
+
 // Writes a file that replaces its predecessor only when every byte reached the disk: the
 // data goes to a temporary file "<target>.tmp-XXXXXX" in the same folder, which Commit syncs,
 // renames over the target and makes lasting by syncing the folder. Until then (and after any
@@ -14,7 +20,8 @@ namespace platform {
 // and the temporary file is removed. A process killed midway leaves only its temporary file,
 // which RemoveLeftoverTemporaries clears. The new file keeps the permissions of the one it
 // replaces; a file that did not exist gets newFileMode. Writes are buffered; every write,
-// sync and rename is checked.
+// sync and rename is checked. Large files are handed to the disk in steps while they are
+// written, so their sync at the commit is short; that changes nothing of the above.
 class AtomicFile {
 public:
     AtomicFile() = default;
@@ -24,6 +31,10 @@ public:
 
     bool Open(const std::string& path, mode_t newFileMode = 0644);
     bool Write(const void* data, std::size_t size);
+    // Makes what was written so far lasting in the temporary file, which stays open; a Commit
+    // after it only has the rename left to make lasting. False (and the file failed) when a
+    // write or the sync failed.
+    bool Sync();
     bool Commit();
     void Abort();
 
@@ -39,6 +50,7 @@ private:
     std::string path_;
     std::string temp_path_;
     std::vector<char> buffer_;
+    WritebackMark writeback_;
 };
 
 // Appends to a file (created when missing, or emptied first when asked) so that a failure
@@ -63,6 +75,7 @@ private:
     long long original_size_ = 0;
     bool failed_ = false;
     std::vector<char> buffer_;
+    WritebackMark writeback_;
 };
 
 // Keeps a file as it was before it gets replaced, under a second name ("<path>.before"), so

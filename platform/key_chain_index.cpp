@@ -19,10 +19,17 @@ void KeyChainIndex::Reset(std::size_t count) {
     slots_.assign(capacity, Slot{0, kNone});
     next_.assign(count, kNone);
     mask_ = capacity - 1;
+    // Eight bits a slot: a key never pushed is turned away here nearly always, from a table
+    // small enough to stay in the cache, before its probe of the slots.
+    seen_.assign(capacity * 8 / 64, 0);
+    seenMask_ = capacity * 8 - 1;
 }
 
 void KeyChainIndex::Push(std::uint64_t key, std::uint32_t index) {
-    for (std::uint64_t s = Mix(key) & mask_;; s = (s + 1) & mask_) {
+    const std::uint64_t mixed = Mix(key);
+    const std::uint64_t bit = (mixed >> 32U) & seenMask_;
+    seen_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    for (std::uint64_t s = mixed & mask_;; s = (s + 1) & mask_) {
         Slot& slot = slots_[s];
         if (slot.head == kNone) {
             slot = Slot{key, index};
@@ -38,7 +45,10 @@ void KeyChainIndex::Push(std::uint64_t key, std::uint32_t index) {
 
 std::uint32_t KeyChainIndex::First(std::uint64_t key) const {
     if (slots_.empty()) return kNone;
-    for (std::uint64_t s = Mix(key) & mask_;; s = (s + 1) & mask_) {
+    const std::uint64_t mixed = Mix(key);
+    const std::uint64_t bit = (mixed >> 32U) & seenMask_;
+    if ((seen_[bit / 64] & (std::uint64_t{1} << (bit % 64))) == 0) return kNone;
+    for (std::uint64_t s = mixed & mask_;; s = (s + 1) & mask_) {
         const Slot& slot = slots_[s];
         if (slot.head == kNone) return kNone;
         if (slot.key == key) return slot.head;

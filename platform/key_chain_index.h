@@ -34,6 +34,8 @@ private:
     std::vector<Slot> slots_;
     std::vector<std::uint32_t> next_;
     std::uint64_t mask_ = 0;
+    std::vector<std::uint64_t> seen_;  // one bit per hash of the keys pushed
+    std::uint64_t seenMask_ = 0;
 };
 
 inline std::uint64_t PositionKey(std::int32_t latitude, std::int32_t longitude) {

@@ -1,8 +1,10 @@
 #include "service/change_merge.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -108,7 +110,7 @@ void ChangeMerge::ApplyPending() {
     pending_.clear();
 }
 
-bool ChangeMerge::Finish(bool localIsTheFile) {
+bool ChangeMerge::Finish(bool localIsTheFile, const RecordsVisitor& alongside) {
     ApplyPending();
     CloseDelta();
     const std::string deltaPath = folder_.Path(platform::pcfile::kDeltaFile);
@@ -119,7 +121,25 @@ bool ChangeMerge::Finish(bool localIsTheFile) {
     if (deltaFailed_) return false;  // a new camera missing from the delta would be lost
     const long long deltaSize = platform::FileSizeOf(deltaPath);
     const std::size_t added = deltaSize > 0 ? static_cast<std::size_t>(deltaSize) / sizeof(CameraRecord) : 0;
-    const bool written = localIsTheFile && !localChanged_ ? AppendToCache(added) : WriteCache(added);
+    const bool append = localIsTheFile && !localChanged_;
+    if (alongside && RoomFor(added)) {
+        // The new records are made in memory first; the file is written from them and made
+        // lasting on a second thread while alongside works on them on this one.
+        if (!TakeIntoMemory(added)) return false;
+        bool written = false;
+        int error = 0;
+        std::thread writer([&] {
+            written = WriteFromMemory(append, added);
+            error = errno;
+        });
+        alongside(local_);
+        writer.join();
+        errno = error;
+        if (!written) return false;
+        folder_.Delete(platform::pcfile::kDeltaFile);
+        return true;
+    }
+    const bool written = append ? AppendToCache(added) : WriteCache(added);
     if (!written) return false;
     const bool inMemory = TakeIntoMemory(added);
     folder_.Delete(platform::pcfile::kDeltaFile);
@@ -150,6 +170,28 @@ bool ChangeMerge::TakeIntoMemory(std::size_t added) {
     // With the room a loaded cache has, so the second download of the run merges in place.
     constexpr std::size_t kSpareRecords = 500;
     return ReadSealedCache(folder_.Path(platform::pcfile::kLocalCache), local_, kSpareRecords) == CacheRead::kRead;
+}
+
+bool ChangeMerge::RoomFor(std::size_t added) const {
+    std::size_t kept = local_.size();
+    for (const bool gone : deleted_) kept -= gone ? 1 : 0;
+    return local_.capacity() - kept >= added;
+}
+
+// The records in memory are the new cache: the added ones are appended when nothing cached
+// changed and the file holds the rest, as AppendToCache does; otherwise all are written anew.
+bool ChangeMerge::WriteFromMemory(bool append, std::size_t added) {
+    const std::string path = folder_.Path(platform::pcfile::kLocalCache);
+    const long long size = platform::FileSizeOf(path);
+    if (append && size >= 0 && static_cast<std::size_t>(size) == (local_.size() - added) * sizeof(CameraRecord)) {
+        if (added == 0) return true;
+        CacheAppender cache;
+        if (cache.Open(path, false, Sealing::kSealed)) {
+            return cache.AddAll(&local_[local_.size() - added], added) && cache.Commit();
+        }
+    }
+    CacheFileWriter cache;
+    return cache.Open(path, Sealing::kSealed) && cache.AddAll(local_.data(), local_.size()) && cache.Commit();
 }
 
 bool ChangeMerge::WriteCache(std::size_t added) {

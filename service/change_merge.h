@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "platform/pc_files.h"
@@ -43,7 +44,12 @@ public:
     // failure, and the records in memory are no longer the cache. With localIsTheFile (the
     // records in memory are the file's content) a download that only adds new cameras is
     // appended to the file, which gives the same bytes as writing it anew.
-    bool Finish(bool localIsTheFile = false);
+    //
+    // With alongside, when the records in memory have room for the added cameras, the records
+    // are made first and alongside runs with them (on this thread) while the file is written
+    // and made lasting on another; the results are the same.
+    using RecordsVisitor = std::function<void(const std::vector<CameraRecord>&)>;
+    bool Finish(bool localIsTheFile = false, const RecordsVisitor& alongside = {});
     // Ends without touching the local cache; the delta file is closed and left on disk.
     void Abandon();
     bool over_limit() const { return addedCount_ > addedLimit_; }
@@ -62,6 +68,8 @@ private:
     bool WriteCache(std::size_t added);
     bool AppendToCache(std::size_t added);
     bool TakeIntoMemory(std::size_t added);
+    bool RoomFor(std::size_t added) const;
+    bool WriteFromMemory(bool append, std::size_t added);
     void WriteDelta(const CameraRecord& change);
     void CloseDelta();
 

@@ -19,10 +19,34 @@ public:
     // text is terminated. onField gives false to stop reading this reply.
     template <class OnField>
     bool Feed(const char* data, std::size_t size, OnField&& onField) {
-        const char* end = data + size;
+        return Run<false>(data, size, onField);
+    }
+
+    // The same fields from bytes the reader may change: a field that lies whole within them
+    // (no line feed in it, shorter than its room) is handed over where it stands, its separator
+    // overwritten by the terminating NUL, instead of being copied.
+    template <class OnField>
+    bool FeedInPlace(char* data, std::size_t size, OnField&& onField) {
+        return Run<true>(data, size, onField);
+    }
+
+private:
+    template <bool kInPlace, class Byte, class OnField>
+    bool Run(Byte* data, std::size_t size, OnField& onField) {
+        Byte* end = data + size;
         while (data < end) {
-            const char* stop = FindSeparatorOrLineFeed(data, end);
-            Keep(data, static_cast<std::size_t>(stop - data));
+            Byte* stop = FindSeparatorOrLineFeed(data, end);
+            const auto length = static_cast<std::size_t>(stop - data);
+            if constexpr (kInPlace) {
+                // Nothing of this field came before: it needs no room of its own.
+                if (full_ == 0 && stop != end && *stop != '\n' && length < Capacity) {
+                    *stop = '\0';
+                    if (!onField(static_cast<const char*>(data), length, length)) return false;
+                    data = stop + 1;
+                    continue;
+                }
+            }
+            Keep(data, length);
             if (stop == end) break;
             data = stop + 1;
             if (*stop == '\n') {
@@ -38,8 +62,8 @@ public:
         return true;
     }
 
-private:
-    static const char* FindSeparatorOrLineFeed(const char* p, const char* end) {
+    template <class Byte>
+    static Byte* FindSeparatorOrLineFeed(Byte* p, Byte* end) {
         while (p < end && !kStops.is[static_cast<unsigned char>(*p)]) ++p;
         return p;
     }

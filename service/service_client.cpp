@@ -160,15 +160,18 @@ Result CServiceClient::OpenSessionRequest(const char* verb, const char* path, co
 
 bool CServiceClient::ReadPiece(ReplyPiece& piece) {
     piece.length = 0;
-    piece.text[0] = '\0';
-    std::uint32_t got = 0;
-    if (!inet::InternetReadFile(request_, piece.text, ReplyPiece::kMaxLength, &got)) {
+    return ReadInto(piece.text, piece.length);
+}
+
+bool CServiceClient::ReadInto(char* text, std::uint32_t& length) {
+    length = 0;
+    text[0] = '\0';
+    if (!inet::InternetReadFile(request_, text, ReplyPiece::kMaxLength, &length)) {
         failureCause_ = "reading the reply";
         if (const std::string why = inet::RequestErrorText(request_); !why.empty()) failureCause_ += ": " + why;
         return false;
     }
-    piece.length = got;
-    piece.text[got] = '\0';
+    text[length] = '\0';
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/pc_files.h"
 #include "platform/settings.h"
 #include "service/result.h"
+#include "service/cache_file.h"
 #include "service/camera_record.h"
 #include "service/change_merge.h"
 
@@ -56,8 +57,17 @@ public:
     service::Result FetchMutationList();
     service::Result FetchOfficialList();
     service::Result FetchPersonalList();
+    // The official list, then the personal list after it, into ".\local.cache" with one commit
+    // at the end; ".\mut.cache" is deleted between the two. The cache ends as the two requests
+    // in a row would leave it; on any failure the earlier cache stays exactly as it was. While
+    // the new cache is made lasting, alongside (if given) runs on this thread with the records
+    // it holds.
+    using CacheRecordsVisitor = std::function<void(const std::vector<service::CameraRecord>&)>;
+    service::Result FetchOfficialAndPersonalLists(const CacheRecordsVisitor& alongside = {});
     service::Result UploadChanges(const char* changeList, std::int32_t& first, std::int32_t& second);
-    service::Result ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes);
+    // With alongside, that runs with the new cache's records while the cache is made lasting.
+    service::Result ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes,
+                                   const std::function<void(const std::vector<service::CameraRecord>&)>& alongside = {});
     // A change download that would add more cameras than this to the local cache is refused
     // (10006) and the cache left as it was.
     void SetAddedCameraLimit(std::size_t limit) { addedCameraLimit_ = limit; }
@@ -145,7 +155,10 @@ private:
                                   const StartupFieldVisitor& onField, bool& understood);
     service::Result ReadCameraList(const char* requestName, const char* prefix, ListStart start, service::ListKind kind,
                                 const std::function<bool(const service::CameraRecord&)>& store);
+    // One read of at most 500 bytes into text (room for 501): ReadPiece without its own piece.
+    bool ReadInto(char* text, std::uint32_t& length);
     std::string FullUrl(const char* path) const;
+    service::Result ReadOfficialList(service::CacheFileWriter& file, std::vector<service::CameraRecord>& written);
     // Notes the failed step with the reason its call gave, and what is worth knowing about the URL.
     void NoteTransportFailure(const char* step, const std::string& url, const std::string& why);
     void NoteFileFailure(const std::string& path, int error);

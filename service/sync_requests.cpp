@@ -4,11 +4,14 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "platform/version.h"
 #include "service/field_reader.h"
 #include "service/mutation_filter.h"
 #include "service/list_fields.h"
+#include "service/block_pipeline.h"
 #include "service/reply_text.h"
 #include "service/service_client.h"
 
@@ -120,45 +123,74 @@ Result CServiceClient::QueryUpdates(const platform::Registration& who, const cha
     return Result::kOk;
 }
 
+namespace {
+// A block of reply bytes is 256 KiB; of records, 4096 (320 KiB).
+constexpr std::size_t kReplyBytesPerBlock = std::size_t{1} << 18;
+constexpr std::size_t kRecordsPerBlock = 4096;
+// Records a first official list is given room for: more than a large camera database holds.
+constexpr std::size_t kOfficialListCapacity = 1'500'000;
+}  // namespace
+
+// The list is read on this thread, piece by piece with every test of a piece as before; a
+// second thread parses the pieces' fields in place and a third filters and stores the records,
+// so that a long list keeps both cores busy.
 Result CServiceClient::ReadCameraList(const char* requestName, const char* prefix, ListStart start,
                                             service::ListKind kind,
                                             const std::function<bool(const CameraRecord&)>& store) {
     Result code = Result::kOk;
     bool first = true;
-    bool storeFailed = false;
+    bool storeFailed = false;  // the workers', read after they ended
+    int storeError = 0;
+    service::BlockPipeline<CameraRecord> records(kRecordsPerBlock, 1, [&](CameraRecord* r, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!store(r[i])) {
+                storeFailed = true;
+                storeError = errno;
+                return false;
+            }
+        }
+        return true;
+    });
     service::ListFieldReader reader(true);
     service::CameraRecordBuilder builder(kind);
-    const bool read = ReadEachPiece([&](const ReplyPiece& piece) {
-        const char* text = piece.text;
-        std::size_t length = piece.length;
+    service::BlockPipeline<char> pipeline(kReplyBytesPerBlock, ReplyPiece::kMaxLength + 1, [&](char* data, std::size_t size) {
+        return reader.FeedInPlace(data, size, [&](const char* field, std::size_t, std::size_t) {
+            return !builder.Take(field) || records.Append(builder.record());
+        });
+    });
+    bool read = true;
+    for (;;) {
+        char* text = pipeline.Room();
+        std::uint32_t got = 0;
+        if (!ReadInto(text, got)) {
+            read = false;
+            break;
+        }
+        if (got == 0) break;
+        std::size_t length = got;
         if (StartsWith(text, "ERROR:")) {
             code = MapErrorReply(text, requestName);
-            return false;
+            break;
         }
-        if (start == ListStart::kOkFirst && StartsWith(text, "OK:")) return false;
+        if (start == ListStart::kOkFirst && StartsWith(text, "OK:")) break;
         if (first) {
             first = false;
             if (!StartsWith(text, prefix)) {
                 code = MapErrorReply(text, requestName);
-                return false;
+                break;
             }
             text += 4;
             length -= 4;
         }
-        if (start == ListStart::kPrefixFirst && StartsWith(text, "OK:")) return false;
-        return reader.Feed(text, length, [&](const char* field, std::size_t, std::size_t) {
-            if (builder.Take(field) && !store(builder.record())) {
-                storeFailed = true;
-                return false;
-            }
-            return true;
-        });
-    });
+        if (start == ListStart::kPrefixFirst && StartsWith(text, "OK:")) break;
+        if (!pipeline.Add(text, length) || pipeline.stopped()) break;
+    }
+    pipeline.Finish();
+    records.Finish();
     if (!read) return Result::kSessionTransportFailed;
     if (storeFailed) {
-        const int error = errno;
         failureCause_ = std::string("cannot store the list ") + requestName + " in " + folder_.root() + ": " +
-                        std::strerror(error);
+                        std::strerror(storeError);
         return Result::kLocalCacheFailed;
     }
     return code;
@@ -183,20 +215,15 @@ Result CServiceClient::FetchMutationList() {
     return Result::kLocalCacheFailed;
 }
 
-// The records written are kept in memory as well: the synchronisation goes on with them instead
-// of reading the new cache back.
-Result CServiceClient::FetchOfficialList() {
-    service::CacheFileWriter file;
-    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache), service::Sealing::kSealed)) {
-        NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
-        return Result::kLocalCacheFailed;
-    }
+Result CServiceClient::ReadOfficialList(service::CacheFileWriter& file, std::vector<CameraRecord>& written) {
     LoadMutationCache();
     const service::MutationFilter filter(mutationRecords_);
-    std::vector<CameraRecord> written;
-    // The list is about as long as the cache it replaces; growing to it would copy it many times.
+    // The list is about as long as the cache it replaces, or as a large camera database when
+    // there is none; growing to it would copy it many times. Only the part written to takes
+    // memory: the rest is address space.
     const long long earlier = folder_.SizeOf(platform::pcfile::kLocalCache);
-    if (earlier > 0) written.reserve(static_cast<std::size_t>(earlier) / sizeof(CameraRecord) * 11 / 10);
+    written.reserve(earlier > 0 ? static_cast<std::size_t>(earlier) / sizeof(CameraRecord) * 11 / 10
+                                : kOfficialListCapacity);
     Result code = OpenSessionRequest(nullptr, "POIDataBase/off.php", nullptr);
     if (code == Result::kOk) {
         code = ReadCameraList("OFF", "OFF:", ListStart::kPrefixFirst,
@@ -207,12 +234,63 @@ Result CServiceClient::FetchOfficialList() {
                                   return file.Add(official);
                               });
     }
+    return code;
+}
+
+// The records written are kept in memory as well: the synchronisation goes on with them instead
+// of reading the new cache back.
+Result CServiceClient::FetchOfficialList() {
+    service::CacheFileWriter file;
+    if (!file.Open(folder_.Path(platform::pcfile::kLocalCache), service::Sealing::kSealed)) {
+        NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
+        return Result::kLocalCacheFailed;
+    }
+    std::vector<CameraRecord> written;
+    const Result code = ReadOfficialList(file, written);
     if (code != Result::kOk) return code;
     if (!file.Commit()) {
         NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
         return Result::kLocalCacheFailed;
     }
     localRecords_ = std::move(written);
+    localMirrorsFile_ = true;
+    return Result::kOk;
+}
+
+// One commit for both lists: the cache is made lasting once, on a second thread, while the
+// caller's work on the new records runs on this one.
+Result CServiceClient::FetchOfficialAndPersonalLists(const CacheRecordsVisitor& alongside) {
+    const std::string path = folder_.Path(platform::pcfile::kLocalCache);
+    service::CacheFileWriter file;
+    if (!file.Open(path, service::Sealing::kSealed)) {
+        NoteFileFailure(path, errno);
+        return Result::kLocalCacheFailed;
+    }
+    std::vector<CameraRecord> written;
+    Result code = ReadOfficialList(file, written);
+    folder_.Delete(platform::pcfile::kMutationCache);
+    if (code == Result::kOk) code = OpenSessionRequest(nullptr, "POIDataBase/per.php", nullptr);
+    if (code == Result::kOk) {
+        code = ReadCameraList("PER", "PER:", ListStart::kOkFirst, service::ListKind::kOfficialOrPersonal,
+                              [&](const CameraRecord& r) {
+                                  written.push_back(r);
+                                  return file.Add(r);
+                              });
+    }
+    if (code != Result::kOk) return code;  // the earlier cache stays as it was
+    localRecords_ = std::move(written);
+    bool committed = false;
+    int error = 0;
+    std::thread commit([&] {
+        committed = file.Commit();
+        error = errno;
+    });
+    if (alongside) alongside(localRecords_);
+    commit.join();
+    if (!committed) {
+        NoteFileFailure(path, error);
+        return Result::kLocalCacheFailed;
+    }
     localMirrorsFile_ = true;
     return Result::kOk;
 }
@@ -256,7 +334,8 @@ Result CServiceClient::UploadChanges(const char* changeList, std::int32_t& first
     return Result::kOk;
 }
 
-Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes) {
+Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes,
+                                      const CacheRecordsVisitor& alongside) {
     service::ChangeMerge merge(localRecords_, folder_, addedCameraLimit_);
     // Without the delta file every new camera of the download would be dropped while the service
     // counts them as delivered: fail before asking for them.
@@ -291,7 +370,7 @@ Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates,
     }
     // Changes the service has handed over must reach the cache; if it cannot be written the
     // synchronisation fails and the old cache stays.
-    if (!merge.Finish(localMirrorsFile_)) {
+    if (!merge.Finish(localMirrorsFile_, alongside)) {
         localMirrorsFile_ = false;  // the merge has marked records deleted in memory
         if (merge.over_limit()) {
             // A reply that would swell the cache past any real camera database is refused whole.

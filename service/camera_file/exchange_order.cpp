@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <thread>
 
 // How the exchange sort treats equal keys. Pass i carries the smallest key seen so far along
 // the suffix; each time a strictly smaller key turns up the two records swap, so the records
@@ -16,7 +17,8 @@
 // this gives: start empty; for t = 1..m append Et, then rotate the whole list left by ct.
 //
 // The rotations are replayed backwards over the m final slots with a Fenwick tree, so each
-// key costs O(m log m); the ct come from a Fenwick tree over the positions of smaller keys.
+// key costs O(m log m); the ct come from the number of smaller keys before each position,
+// counted in one sweep with a Fenwick tree over the distinct keys.
 
 namespace service {
 
@@ -58,6 +60,9 @@ private:
     std::vector<std::uint32_t> tree_;
     std::size_t top_ = 1;
 };
+
+// Below this many records one sweep costs less than starting a second thread.
+constexpr std::size_t kTwoSweepsFrom = std::size_t{1} << 14;
 
 struct KeyedIndex {
     std::uint32_t key;  // sign bit flipped, so unsigned order is signed order
@@ -116,28 +121,61 @@ void PlaceEqualKeys(std::span<const KeyedIndex> group, std::span<const std::uint
 std::vector<std::uint32_t> ExchangeSortOrder(std::span<const std::int32_t> keys) {
     const std::size_t n = keys.size();
     const std::vector<KeyedIndex> grouped = GroupByKey(keys);
+    // Each record's rank among the distinct keys, by position.
+    std::vector<std::uint32_t> rankAt(n);
+    std::uint32_t ranks = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k > 0 && grouped[k].key != grouped[k - 1].key) ++ranks;
+        rankAt[grouped[k].index] = ranks;
+    }
+    // smallerBefore[i]: records before position i with a smaller key, from a sweep over the
+    // positions with a tree over the ranks (far smaller than one over the positions). A long
+    // sweep is cut in two halves swept at once; the second then adds the first half's records
+    // of smaller keys, counted by rank.
+    std::vector<std::uint32_t> smallerBefore(n);
+    const auto sweep = [&](std::size_t from, std::size_t to) {
+        Marks seen;
+        seen.Reset(ranks + 1, false);
+        for (std::size_t i = from; i < to; ++i) {
+            smallerBefore[i] = seen.CountBelow(rankAt[i]);
+            seen.Add(rankAt[i], 1);
+        }
+    };
+    if (n < kTwoSweepsFrom) {
+        sweep(0, n);
+    } else {
+        const std::size_t half = n / 2;
+        std::thread second([&] {
+            std::vector<std::uint32_t> firstBelow(std::size_t{ranks} + 2, 0);
+            for (std::size_t i = 0; i < half; ++i) ++firstBelow[rankAt[i] + 1];
+            for (std::size_t r = 1; r < firstBelow.size(); ++r) firstBelow[r] += firstBelow[r - 1];
+            sweep(half, n);
+            for (std::size_t i = half; i < n; ++i) smallerBefore[i] += firstBelow[rankAt[i]];
+        });
+        sweep(0, half);
+        second.join();
+    }
+
     std::vector<std::uint32_t> order(n);
-    Marks smaller;  // positions of records with keys below the current one
-    smaller.Reset(n, false);
     Marks slots;
     std::vector<std::uint32_t> rotation;
-    std::uint32_t placed = 0;
-
     for (std::size_t begin = 0; begin < n;) {
         std::size_t end = begin + 1;
         while (end < n && grouped[end].key == grouped[begin].key) ++end;
         const std::span<const KeyedIndex> group(grouped.data() + begin, end - begin);
         const std::size_t m = group.size();
+        // Every record of a smaller key sorts before this group: begin of them in all.
+        const auto placed = static_cast<std::uint32_t>(begin);
 
         bool scrambled = false;
         if (m > 1 && placed > 0) {
             rotation.assign(m, 0);
-            std::uint32_t smallerBefore = smaller.CountBelow(group[0].index + 1);
+            std::uint32_t before = smallerBefore[group[0].index];
             for (std::size_t t = 0; t < m; ++t) {
-                const std::uint32_t smallerUpTo = t + 1 < m ? smaller.CountBelow(group[t + 1].index) : placed;
-                rotation[t] = (smallerUpTo - smallerBefore) % static_cast<std::uint32_t>(t + 1);
+                const std::uint32_t upTo = t + 1 < m ? smallerBefore[group[t + 1].index] : placed;
+                rotation[t] = (upTo - before) % static_cast<std::uint32_t>(t + 1);
                 scrambled = scrambled || rotation[t] != 0;
-                smallerBefore = smallerUpTo;
+                before = upTo;
             }
         }
         if (scrambled) {
@@ -145,8 +183,6 @@ std::vector<std::uint32_t> ExchangeSortOrder(std::span<const std::int32_t> keys)
         } else {
             for (std::size_t t = 0; t < m; ++t) order[begin + t] = group[t].index;
         }
-        for (const KeyedIndex& e : group) smaller.Add(e.index, 1);
-        placed += static_cast<std::uint32_t>(m);
         begin = end;
     }
     return order;

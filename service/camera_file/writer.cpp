@@ -3,12 +3,16 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include <thread>
+
 #include "platform/atomic_file.h"
+#include "service/block_pipeline.h"
 #include "service/cache_file.h"
 #include "service/camera_file/exchange_order.h"
 
@@ -36,9 +40,23 @@ void CopyName(char (&to)[52], const char (&from)[52]) {
     std::memset(to + length, 0, sizeof to - length);
 }
 
+// Below this many cameras a second thread costs more than it saves.
+constexpr std::size_t kCamerasForTwoThreads = 4096;
+
+// The keys of the second half are computed on a thread of their own.
 std::vector<std::int32_t> CellKeysOf(const std::vector<CameraRecord>& cameras) {
     std::vector<std::int32_t> keys(cameras.size());
-    for (std::size_t i = 0; i < cameras.size(); ++i) keys[i] = CellOf(cameras[i].latitude, cameras[i].longitude).cellKey;
+    const auto range = [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) keys[i] = CellOf(cameras[i].latitude, cameras[i].longitude).cellKey;
+    };
+    if (cameras.size() < kCamerasForTwoThreads) {
+        range(0, cameras.size());
+        return keys;
+    }
+    const std::size_t half = cameras.size() / 2;
+    std::thread second(range, half, cameras.size());
+    range(0, half);
+    second.join();
     return keys;
 }
 
@@ -62,24 +80,28 @@ bool WriteHeader(platform::AtomicFile& file, const std::vector<CellGroup>& cells
     return file.Write(&start, sizeof start) && file.Write(cells.data(), cells.size() * sizeof(CellGroup));
 }
 
+// The chunks are gathered in this thread, which jumps across the records; another writes
+// them out, so that the copying into the file overlaps the gathering.
 bool WriteCameras(platform::AtomicFile& file, const std::vector<CameraRecord>& cameras,
                   const std::vector<std::uint32_t>& order) {
-    std::vector<CameraChunk> block(kChunksPerBlock);
-    for (std::size_t begin = 0; begin < order.size(); begin += kChunksPerBlock) {
-        const std::size_t count = std::min(kChunksPerBlock, order.size() - begin);
-        for (std::size_t k = 0; k < count; ++k) {
-            // The order jumps across the whole array: ask for the record a few steps ahead.
-            if (begin + k + kPrefetchDistance < order.size()) {
-                __builtin_prefetch(&cameras[order[begin + k + kPrefetchDistance]]);
-            }
-            CameraChunk& chunk = block[k];
-            chunk.prefix.type = kCameraChunkType;
-            chunk.prefix.length = sizeof(CameraChunk);
-            chunk.camera = MakeDeviceRecord(cameras[order[begin + k]]);
-        }
-        if (!file.Write(block.data(), count * sizeof(CameraChunk))) return false;
+    int error = 0;  // why the writing thread failed, for the caller's errno
+    BlockPipeline<CameraChunk> chunks(kChunksPerBlock, 1, [&file, &error](CameraChunk* block, std::size_t count) {
+        if (file.Write(block, count * sizeof(CameraChunk))) return true;
+        error = errno;
+        return false;
+    });
+    CameraChunk chunk{};
+    chunk.prefix.type = kCameraChunkType;
+    chunk.prefix.length = sizeof(CameraChunk);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        // The order jumps across the whole array: ask for the record a few steps ahead.
+        if (k + kPrefetchDistance < order.size()) __builtin_prefetch(&cameras[order[k + kPrefetchDistance]]);
+        chunk.camera = MakeDeviceRecord(cameras[order[k]]);
+        if (!chunks.Append(chunk)) break;
     }
-    return true;
+    if (chunks.Finish()) return true;
+    errno = error;
+    return false;
 }
 
 }  // namespace
@@ -123,21 +145,40 @@ DeviceCameraRecord MakeDeviceRecord(const CameraRecord& camera) {
     return device;
 }
 
-CameraFileResult BuildCameraFile(const std::vector<CameraRecord>& local, const std::string& outPath, CameraFileSummary* summary) {
+CameraFileResult PreparedCameraFile::Prepare(const std::vector<CameraRecord>& local, const std::string& outPath,
+                                             CameraFileSummary* summary) {
+    file_.Abort();
+    prepared_ = false;
     if (summary != nullptr) *summary = {};
-    if (local.empty()) return CameraFileResult::kWritten;
+    if (local.empty()) return CameraFileResult::kWritten;  // nothing to replace the earlier file with
     if (CameraFileSize(local.size(), 0) > UINT32_MAX) return CameraFileResult::kTooLarge;
 
     const std::vector<std::int32_t> keys = CellKeysOf(local);
     const std::vector<std::uint32_t> order = ExchangeSortOrder(keys);
     const std::vector<CellGroup> cells = CellIndexOf(keys, order);
 
-    platform::AtomicFile file;
-    if (!file.Open(outPath) || !WriteHeader(file, cells) || !WriteCameras(file, local, order) || !file.Commit()) {
+    if (!file_.Open(outPath) || !WriteHeader(file_, cells) || !WriteCameras(file_, local, order) || !file_.Sync()) {
+        file_.Abort();
         return CameraFileResult::kWriteFailed;  // the AtomicFile leaves any earlier file as it was
     }
+    prepared_ = true;
     if (summary != nullptr) *summary = {local.size(), cells.size()};
     return CameraFileResult::kWritten;
+}
+
+CameraFileResult PreparedCameraFile::Commit() {
+    if (!prepared_) return CameraFileResult::kWriteFailed;
+    prepared_ = false;
+    return file_.Commit() ? CameraFileResult::kWritten : CameraFileResult::kWriteFailed;
+}
+
+CameraFileResult BuildCameraFile(const std::vector<CameraRecord>& local, const std::string& outPath, CameraFileSummary* summary) {
+    PreparedCameraFile file;
+    const CameraFileResult prepared = file.Prepare(local, outPath, summary);
+    if (prepared != CameraFileResult::kWritten || !file.prepared()) return prepared;
+    const CameraFileResult committed = file.Commit();
+    if (committed != CameraFileResult::kWritten && summary != nullptr) *summary = {};
+    return committed;
 }
 
 CameraFileResult BuildCameraFileFromCache(const std::string& cachePath, const std::string& outPath, CameraFileSummary* summary) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "service/camera_file/format.h"
 #include "service/camera_record.h"
 
@@ -38,6 +39,30 @@ struct CameraFileSummary {
 // result is kWritten with a zero summary.
 CameraFileResult BuildCameraFile(const std::vector<CameraRecord>& local, const std::string& outPath,
                     CameraFileSummary* summary = nullptr);
+
+// A camera file written whole beside its target and made lasting there, so that replacing the
+// target later (Commit) is only a rename and a folder sync. Until then, and when the object goes
+// without Commit, any earlier file stays exactly as it was. Prepare and Commit give what
+// BuildCameraFile gives; BuildCameraFile is the two in a row.
+class PreparedCameraFile {
+public:
+    CameraFileResult Prepare(const std::vector<CameraRecord>& local, const std::string& outPath,
+                             CameraFileSummary* summary = nullptr);
+    // With no cameras Prepare gives kWritten but prepares nothing (prepared() stays false), and
+    // the earlier file is the caller's to keep or delete.
+    CameraFileResult Commit();
+    // Drops what Prepare wrote; the target stays as it was.
+    void Drop() {
+        file_.Abort();
+        prepared_ = false;
+    }
+    // Whether Prepare ran and succeeded; Commit then replaces the file.
+    bool prepared() const { return prepared_; }
+
+private:
+    platform::AtomicFile file_;
+    bool prepared_ = false;
+};
 
 // The same from a local cache file; a missing or empty cache writes nothing.
 CameraFileResult BuildCameraFileFromCache(const std::string& cachePath, const std::string& outPath,

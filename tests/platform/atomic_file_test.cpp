@@ -26,15 +26,23 @@ TEST(AtomicFile, ReplacesOnlyOnCommitAndLeavesNoTemporaryBehind) {
 
     struct Case {
         const char* name;
+        bool sync;  // made lasting in the temporary first, then written on
         bool commit;
         std::string expected;
     };
-    for (const Case& c : {Case{"abandoned", false, "old contents"}, Case{"committed", true, "new"}}) {
+    for (const Case& c : {Case{"abandoned", false, false, "old contents"}, Case{"committed", false, true, "newer"},
+                          Case{"synced, abandoned", true, false, "old contents"},
+                          Case{"synced, committed", true, true, "newer"}}) {
         SCOPED_TRACE(c.name);
+        WriteWholeFile(target, "old contents");
         {
             AtomicFile f;
             ASSERT_TRUE(f.Open(target));
             ASSERT_TRUE(f.Write("new", 3));
+            if (c.sync) {
+                ASSERT_TRUE(f.Sync());
+            }
+            ASSERT_TRUE(f.Write("er", 2));
             EXPECT_EQ(ReadWholeFile(target), "old contents");  // untouched while writing
             if (c.commit) {
                 EXPECT_TRUE(f.Commit());
@@ -48,7 +56,8 @@ TEST(AtomicFile, ReplacesOnlyOnCommitAndLeavesNoTemporaryBehind) {
 TEST(AtomicFile, LargeWritesCrossTheBufferIntact) {
     TempDir dir;
     std::string data;
-    for (int i = 0; i < 300000; ++i) data.push_back(static_cast<char>('a' + i % 26));
+    // Past the steps in which a large file is handed to the disk while it is written.
+    for (int i = 0; i < 5000000; ++i) data.push_back(static_cast<char>('a' + i % 26));
     AtomicFile f;
     ASSERT_TRUE(f.Open(dir.file("big")));
     ASSERT_TRUE(f.Write(data.data(), 100));

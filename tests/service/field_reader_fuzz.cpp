@@ -1,5 +1,6 @@
 // The field reader on hostile reply text: whatever the bytes and however the reply is split
-// into pieces, the same fields come out, none longer than its room, and numbers never overflow.
+// into pieces, and whether fields are copied or ended in place, the same fields come out, none
+// longer than its room, and numbers never overflow.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -17,25 +18,31 @@ struct Field {
 };
 
 template <std::size_t Capacity>
-std::vector<Field> Fields(const char* data, std::size_t size, std::size_t step, bool dropLineFeeds) {
+std::vector<Field> Fields(const char* data, std::size_t size, std::size_t step, bool dropLineFeeds, bool inPlace) {
     service::FieldReader<Capacity> reader(dropLineFeeds);
     std::vector<Field> out;
+    std::vector<char> copy(data, data + size);
+    const auto take = [&](const char* text, std::size_t kept, std::size_t full) {
+        if (kept >= Capacity || text[kept] != '\0') std::abort();
+        out.push_back({std::string(text, kept), full});
+        service::ReadNumber(text);
+        return true;
+    };
     for (std::size_t at = 0; at < size; at += step) {
         const std::size_t n = size - at < step ? size - at : step;
-        reader.Feed(data + at, n, [&](const char* text, std::size_t kept, std::size_t full) {
-            if (kept >= Capacity || text[kept] != '\0') std::abort();
-            out.push_back({std::string(text, kept), full});
-            service::ReadNumber(text);
-            return true;
-        });
+        if (inPlace) {
+            reader.FeedInPlace(copy.data() + at, n, take);
+        } else {
+            reader.Feed(data + at, n, take);
+        }
     }
     return out;
 }
 
 template <std::size_t Capacity>
 void Check(const char* data, std::size_t size, std::size_t step, bool drop) {
-    const auto whole = Fields<Capacity>(data, size, size == 0 ? 1 : size, drop);
-    const auto split = Fields<Capacity>(data, size, step, drop);
+    const auto whole = Fields<Capacity>(data, size, size == 0 ? 1 : size, drop, false);
+    const auto split = Fields<Capacity>(data, size, step, drop, true);
     if (whole.size() != split.size()) std::abort();
     for (std::size_t i = 0; i < whole.size(); ++i) {
         if (whole[i].text != split[i].text || whole[i].full != split[i].full) std::abort();

@@ -216,6 +216,98 @@ TEST_F(RequestsTest, AListFailingMidwayKeepsTheEarlierCacheAndGivesTheFailure) {
     EXPECT_EQ(ReadWholeFile("mut.cache"), std::string(80, 'm'));
 }
 
+// A list long enough to keep the parsing thread busy while the reading goes on: however the
+// reply ends, the cache holds the complete records in order, or stays as it was.
+TEST_F(RequestsTest, ALongListEndingAnyWayIsStoredWholeOrNotAtAll) {
+    std::string records;
+    constexpr int kRecords = 60000;  // about 3 MB, several batches of the pipeline
+    for (int i = 0; i < kRecords; ++i) records += ListLine(i, i, -i, "camera " + std::to_string(i), 90, 1, 2, "1");
+    const std::string earlier(160, 'k');
+    const struct {
+        const char* name;
+        const char* path;
+        std::string reply;
+        long resetAfter;
+        std::int32_t code;
+        int stored;  // records in the cache afterwards; -1: the earlier cache
+    } cases[] = {
+        {"cut midway", "/POIDataBase/off.php", "OFF:" + records, 2000000, 1, -1},
+        {"cut in the last piece", "/POIDataBase/off.php", "OFF:" + records + "OK:",
+         static_cast<long>(records.size() + 2), 1, -1},
+        {"error reply far in", "/POIDataBase/off.php", "OFF:" + records.substr(0, 1500000 - 4) + "ERROR:Not_Logged_In!",
+         -1, 10002, -1},
+        {"ends in a partial record", "/POIDataBase/off.php", "OFF:" + records + "7|8|9|half", -1, 0, kRecords},
+        {"ends after a separator", "/POIDataBase/off.php", "OFF:" + records + "7|8|", -1, 0, kRecords},
+        {"personal list ends in a partial record", "/POIDataBase/per.php", "PER:" + records + "1|2", -1, 0,
+         kRecords + 2},
+    };
+    LogOn();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteWholeFile("local.cache", earlier);
+        std::filesystem::remove("local.cache.sum");
+        service_.Set(c.path, c.reply, c.resetAfter);
+        const bool official = std::strstr(c.path, "off") != nullptr;
+        EXPECT_EQ(service::Code(official ? client_.FetchOfficialList() : client_.FetchPersonalList()), c.code);
+        if (c.stored < 0) {
+            EXPECT_TRUE(ReadWholeFile("local.cache") == earlier);
+        } else {
+            const auto local = Cache("local.cache");
+            ASSERT_EQ(local.size(), static_cast<std::size_t>(c.stored));
+            const std::size_t first = local.size() - kRecords;  // after the earlier records, if kept
+            for (int i = 0; i < kRecords; ++i) {
+                ASSERT_EQ(local[first + i].identifier, i);
+                ASSERT_EQ(local[first + i].longitude, -i);
+                ASSERT_EQ(std::string(local[first + i].name), "camera " + std::to_string(i));
+            }
+        }
+        if (c.resetAfter >= 0) LogOn();  // the reset took the session's connection down
+    }
+}
+
+// Both lists with one commit leave the cache and its seal as the two requests in a row do, and
+// hand the records on only when the whole cache is there; a failure keeps the earlier cache.
+TEST_F(RequestsTest, BothListsInOneCommitMatchTheTwoRequests) {
+    std::string official;
+    for (int i = 0; i < 3000; ++i) official += ListLine(i, i, i, "off", 1, 1, 1, "1");
+    const std::string personal = ListLine(7, 7, 7, "mine", -2, 1, 0, "0") + ListLine(8, 8, 8, "mine", 1, 1, 0, "0");
+    service_.Set("/POIDataBase/mut.php", "MUT:" + ListLine(90, 5, 5, "gone", 5, 5, 5, "DT") + "OK:");
+    service_.Set("/POIDataBase/off.php", "OFF:" + official + "OK:");
+    service_.Set("/POIDataBase/per.php", "PER:" + personal + "OK:");
+    LogOn();
+    ASSERT_EQ(service::Code(client_.FetchMutationList()), 0);
+    ASSERT_EQ(service::Code(client_.FetchOfficialList()), 0);
+    ASSERT_EQ(service::Code(client_.FetchPersonalList()), 0);
+    const std::string cache = ReadWholeFile("local.cache");
+    const std::string seal = ReadWholeFile("local.cache.sum");
+    const struct {
+        const char* name;
+        long perResetAfter;
+        std::int32_t code;
+    } cases[] = {{"whole", -1, 0}, {"personal list cut", 30, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteWholeFile("local.cache", std::string(160, 'k'));
+        std::filesystem::remove("local.cache.sum");
+        service_.Set("/POIDataBase/per.php", "PER:" + personal + "OK:", c.perResetAfter);
+        ASSERT_EQ(service::Code(client_.FetchMutationList()), 0);
+        std::size_t handed = 0;
+        EXPECT_EQ(service::Code(client_.FetchOfficialAndPersonalLists([&](const auto& r) { handed = r.size(); })),
+                  c.code);
+        EXPECT_FALSE(FileExists("mut.cache"));
+        if (c.code == 0) {
+            EXPECT_TRUE(ReadWholeFile("local.cache") == cache);
+            EXPECT_EQ(ReadWholeFile("local.cache.sum"), seal);
+            EXPECT_EQ(handed * sizeof(service::CameraRecord), cache.size());
+            EXPECT_TRUE(client_.local_records_are_the_cache());
+        } else {
+            EXPECT_EQ(ReadWholeFile("local.cache"), std::string(160, 'k'));
+            EXPECT_EQ(handed, 0U);
+            LogOn();  // the reset took the session's connection down
+        }
+    }
+}
+
 TEST_F(RequestsTest, SessionRequestsNeedTheLogon) {
     std::int32_t a = 0, u = 0, d = 0;
     EXPECT_EQ(service::Code(client_.ChangeDownload(a, u, d)), 1);  // no connection at all

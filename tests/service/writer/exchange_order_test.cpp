@@ -56,6 +56,20 @@ TEST(ExchangeSortOrder, MatchesTheLiteralSortOnRandomInputs) {
     EXPECT_EQ(checked, 600);
 }
 
+// Inputs long enough to be swept in two halves at once, with few and with many distinct keys.
+TEST(ExchangeSortOrder, MatchesTheLiteralSortWhenSweptInTwoHalves) {
+    const struct {
+        std::size_t size;
+        std::uint32_t distinct;
+    } cases[] = {{17000, 3}, {20001, 700}};
+    std::mt19937 rng(7);
+    for (const auto& c : cases) {
+        Keys keys(c.size);
+        for (auto& k : keys) k = static_cast<std::int32_t>(rng() % c.distinct) - 5;
+        ASSERT_EQ(service::ExchangeSortOrder(keys), literal::ExchangeSortOrder(keys)) << c.size;
+    }
+}
+
 TEST(ExchangeSortOrder, MatchesOnSkewedRunsOfOneKey) {
     // One dominant key among a sprinkling of smaller and larger ones: long rotations.
     std::mt19937 rng(7);

@@ -130,7 +130,8 @@ TEST(CameraFileWriter, MatchesTheLiteralProcedureOnClusteredCaches) {
         std::size_t cameras;
         std::size_t towns;
         std::uint32_t seed;
-    } cases[] = {{1, 1, 1}, {2, 1, 2}, {50, 3, 3}, {700, 2, 4}, {2500, 20, 5}, {3000, 200, 6}, {1500, 1, 7}};
+    } cases[] = {{1, 1, 1}, {2, 1, 2}, {50, 3, 3}, {700, 2, 4}, {2500, 20, 5}, {3000, 200, 6}, {1500, 1, 7},
+                 {6000, 40, 8}};  // the last large enough for the work to be shared by two threads
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.cameras << " cameras around " << c.towns << " towns");
         const std::vector<service::CameraRecord> cache = samples::ClusteredCameras(c.cameras, c.seed, c.towns);
@@ -165,6 +166,36 @@ TEST(CameraFileWriter, NothingToWriteLeavesTheEarlierFileAlone) {
         std::filesystem::remove(out);
         EXPECT_EQ(BuildCameraFileFromCache(cache, out), service::CameraFileResult::kWritten);
         EXPECT_FALSE(testsupport::FileExists(out));
+    }
+}
+
+// A prepared file replaces the earlier one only when committed; dropped, it leaves nothing.
+TEST(CameraFileWriter, APreparedFileReplacesTheEarlierOnlyOnCommit) {
+    TempDir dir;
+    const std::string out = dir.file("zarniks.mtc");
+    const std::vector<service::CameraRecord> cache = samples::ClusteredCameras(5000, 9, 30);
+    const struct {
+        const char* what;
+        bool commit;
+    } cases[] = {{"dropped", false}, {"committed", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteWholeFile(out, "earlier file");
+        service::PreparedCameraFile file;
+        service::CameraFileSummary summary;
+        ASSERT_EQ(file.Prepare(cache, out, &summary), service::CameraFileResult::kWritten);
+        EXPECT_TRUE(file.prepared());
+        EXPECT_EQ(summary.cameras, cache.size());
+        EXPECT_EQ(ReadWholeFile(out), "earlier file");
+        if (c.commit) {
+            EXPECT_EQ(file.Commit(), service::CameraFileResult::kWritten);
+            EXPECT_TRUE(ReadWholeFile(out) == literal::CameraFileBytes(cache));
+        } else {
+            file.Drop();
+            EXPECT_EQ(file.Commit(), service::CameraFileResult::kWriteFailed);  // nothing left to commit
+            EXPECT_EQ(ReadWholeFile(out), "earlier file");
+        }
+        EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"zarniks.mtc"});
     }
 }
 
