@@ -105,9 +105,15 @@ std::string_view CutAtCharacter(std::string_view text, std::size_t maxBytes) {
     const std::size_t nul = text.find('\0');
     if (nul != std::string_view::npos) text = text.substr(0, nul);
     if (text.size() <= maxBytes) return text;
-    std::size_t end = maxBytes;
-    // Back off the continuation bytes (10xxxxxx) of the character that does not fit whole.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0U) == 0x80U) --end;
+    // Walk whole characters from the start, by the length their lead byte gives, rather than
+    // backing off from the limit: in a value that is not valid UTF-8, stray continuation bytes
+    // before the limit would otherwise take the whole characters before them along.
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t length = Utf8SequenceLength(static_cast<unsigned char>(text[end]));
+        if (end + length > maxBytes) break;
+        end += length;
+    }
     return text.substr(0, end);
 }
 

@@ -43,6 +43,12 @@ std::int32_t ParseDirection(std::string_view value);
 // (none, signals, RU:urban, "50;30"): 0.
 std::int32_t ParseMaxSpeedKmh(std::string_view value);
 
+// The bytes of the character a byte leads: 2 to 4 for a UTF-8 lead byte, 1 for anything else
+// (ASCII, or a byte that cannot start a character, which then stands alone).
+constexpr std::size_t Utf8SequenceLength(unsigned char lead) {
+    return lead < 0xC0U ? 1 : lead < 0xE0U ? 2 : lead < 0xF0U ? 3 : lead < 0xF8U ? 4 : 1;
+}
+
 // The longest prefix of text of at most maxBytes bytes that ends on a UTF-8 character boundary
 // and holds no NUL: never half a character.
 std::string_view CutAtCharacter(std::string_view text, std::size_t maxBytes);

@@ -50,6 +50,8 @@ TEST(OsmTags, NamesAreCutAtCharacterBoundaries) {
         {std::string(48, 'a') + "\xE2\x82\xAC", 51},  // ends exactly on the character
         {std::string("ab\0cd", 5), 2},
         {std::string(50, 'a') + "\xF0\x9F\x93\xB7", 50},
+        // Not UTF-8: stray continuation bytes stand alone and do not take the euro sign along.
+        {std::string(45, 'a') + "\xE2\x82\xAC\x82\xAC\x82\xAC", 51},
     };
     for (const auto& c : cases) EXPECT_EQ(osm::CutAtCharacter(c.text, 51).size(), c.expected) << c.text;
 }

@@ -17,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (speed < 0 || speed > 9999) std::abort();
     const std::string_view cut = osm::CutAtCharacter(value, 51);
     if (cut.size() > 51 || value.substr(0, cut.size()) != cut || cut.find('\0') != std::string_view::npos) std::abort();
-    if (cut.size() < value.size() && cut.size() < 51 && value[cut.size()] != '\0' &&
-        (static_cast<unsigned char>(value[cut.size()]) & 0xC0U) != 0x80U) {
-        std::abort();  // cut short of the limit only before a continuation byte or a NUL
+    if (cut.size() < value.size() && value[cut.size()] != '\0' &&
+        cut.size() + osm::Utf8SequenceLength(static_cast<unsigned char>(value[cut.size()])) <= 51) {
+        std::abort();  // cut short of the limit only before a NUL or a character that does not fit
     }
     return 0;
 }
