@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QRegion>
 #include <QWindow>
+#include <vector>
 
 CDialogSK::CDialogSK(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(true);
@@ -90,7 +91,10 @@ void CDialogSK::UpdateMask() {
         PaintPicture(painter, size());
     }
     const QRgb key = key_.rgb() & RGB_MASK;
-    QRegion shown;
+    // The runs are collected first and handed over at once, in the banded order a region keeps
+    // (rows top to bottom, runs left to right): joining them one by one costs a copy of the
+    // region each time, which held the window's thread for tens of milliseconds per dialog.
+    std::vector<QRect> runs;
     for (int y = 0; y < painted.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(painted.constScanLine(y));
         int x = 0;
@@ -98,9 +102,11 @@ void CDialogSK::UpdateMask() {
             while (x < painted.width() && (row[x] & RGB_MASK) == key) ++x;
             const int start = x;
             while (x < painted.width() && (row[x] & RGB_MASK) != key) ++x;
-            if (x > start) shown += QRect(start, y, x - start, 1);
+            if (x > start) runs.emplace_back(start, y, x - start, 1);
         }
     }
+    QRegion shown;
+    shown.setRects(runs.data(), static_cast<int>(runs.size()));
     setMask(shown);
 }
 
