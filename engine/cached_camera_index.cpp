@@ -1,5 +1,6 @@
 #include "engine/cached_camera_index.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_set>
 
@@ -48,6 +49,47 @@ std::uint64_t TruncatedPositionKey(std::int32_t latitude, std::int32_t longitude
     return platform::PositionKey(latitude / 10, longitude / 10);
 }
 
+// Points on the sphere are never further apart in latitude than along the great circle, so a
+// camera whose latitude is far from every asked record's is in none of their cells and shares
+// none of their truncated positions: it is passed over without the trigonometry. Latitudes past
+// the poles land elsewhere on the sphere and are always looked at closely.
+class LatitudeBands {
+public:
+    LatitudeBands(const std::vector<ChangeRecord>& asked, double widestCell) {
+        // The 27 cells around a point's cell reach two cells along each axis: a chord of at most
+        // 2 * sqrt(3) cells. The margin covers rounding and the truncation to ten units.
+        const double chord = 2.0 * std::sqrt(3.0) * widestCell;
+        if (chord >= 2.0) return;
+        const double reach = 2.0 * std::asin(chord / 2.0) / kPi * 180.0 * kPositionScale * 1.01 + 100.0;
+        bits_.assign(kBuckets / 64 + 1, 0);
+        for (const ChangeRecord& r : asked) {
+            if (!Proper(r.latitude)) {
+                bits_.clear();
+                return;
+            }
+            for (std::int64_t b = Bucket(r.latitude - reach); b <= Bucket(r.latitude + reach); ++b) {
+                if (b >= 0 && b < kBuckets) bits_[static_cast<std::size_t>(b) / 64] |= std::uint64_t{1} << (b % 64);
+            }
+        }
+    }
+    // False only for a camera that can answer no question about the asked records.
+    bool MayMatter(std::int32_t latitude) const {
+        if (bits_.empty() || !Proper(latitude)) return true;
+        const auto b = static_cast<std::size_t>(Bucket(latitude));
+        return ((bits_[b / 64] >> (b % 64)) & 1U) != 0;
+    }
+
+private:
+    static constexpr std::int64_t kPole = 90'000'000;
+    static constexpr std::int64_t kBucketUnits = 4096;
+    static constexpr std::int64_t kBuckets = 2 * kPole / kBucketUnits + 1;
+    static bool Proper(std::int32_t latitude) { return latitude >= -kPole && latitude <= kPole; }
+    static std::int64_t Bucket(double latitude) {
+        return static_cast<std::int64_t>(std::floor((latitude + static_cast<double>(kPole)) / kBucketUnits));
+    }
+    std::vector<std::uint64_t> bits_;  // empty: every camera may matter
+};
+
 }  // namespace
 
 void CachedCameraIndex::Build(const service::CameraRecord* records, std::size_t count) {
@@ -86,8 +128,10 @@ void CachedCameraIndex::BuildFor(const service::CameraRecord* records, std::size
         }
     }
     cameras_.clear();
+    const LatitudeBands bands(asked, std::max(wideSize, narrowSize));
     for (std::size_t i = 0; i < count; ++i) {
         const service::CameraRecord& r = records[i];
+        if (!bands.MayMatter(r.latitude)) continue;
         bool wanted = positions.count(TruncatedPositionKey(r.latitude, r.longitude)) != 0;
         if (!wanted && IsWideClass(r.category) && !wideCells.empty()) {
             wanted = wideCells.count(CellKeyOf(OnUnitSphere(r.latitude, r.longitude), wideSize)) != 0;

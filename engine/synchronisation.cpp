@@ -77,6 +77,9 @@ std::string Synchronisation::FileProblem(const char* what, const char* windowsNa
 
 std::uint32_t Synchronisation::Fail(Result code) {
     client_.CloseHandles();
+    // Changes already merged still reach the cache, as far as it can be written: the failure
+    // reported is the one that ended the run.
+    if (client_.local_records_ahead()) client_.CommitLocalCache();
     client_.ReleaseRecords();
     if (shown_) progress_.Close();
     return static_cast<std::uint32_t>(service::Code(code));
@@ -114,9 +117,16 @@ Result Synchronisation::FirstStep(bool full) {
     if (full) return FullRetrieval();
     ShowStep(kFirstStep);
     CServiceClient::CacheRecordsVisitor alongside;
-    if (!ReportsWaiting()) alongside = [this](const std::vector<service::CameraRecord>& r) { PrepareCameraFile(r); };
-    const Result code =
-        client_.ChangeDownload(counts_.changesAdded, counts_.changesUpdated, counts_.changesDeleted, alongside);
+    // With reports to send, a second download follows in this run, and the cache is written
+    // once, with both: the first one's changes wait in memory. Should the run end before, its
+    // marker stays and the next run retrieves everything.
+    auto commit = service::CacheCommit::kWithNextDownload;
+    if (!ReportsWaiting()) {
+        alongside = [this](const std::vector<service::CameraRecord>& r) { PrepareCameraFile(r); };
+        commit = service::CacheCommit::kNow;
+    }
+    const Result code = client_.ChangeDownload(counts_.changesAdded, counts_.changesUpdated, counts_.changesDeleted,
+                                               alongside, commit);
     if (code == Result::kOk) ReloadLocalCache();
     return code;
 }
@@ -269,8 +279,10 @@ std::uint32_t Synchronisation::Run(const platform::Registration& who, const char
     if (!changes.empty()) {
         cameraFile_.Drop();  // the cache changes again
         code = SendReports(changes);
-        if (code != Result::kOk) return Fail(code);
+    } else {
+        code = client_.CommitLocalCache();  // no second download writes the first one's changes
     }
+    if (code != Result::kOk) return Fail(code);
     // Every download of this run is in the cache, and the service holds the reports.
     if (options_.updatesHeldOnlyHere && !ReplaceChangeRecords(updates, unreadable)) {
         client_.NoteFailureCause(FileProblem("cannot replace the reports sent, ", platform::pcfile::kPersonalUpdates));

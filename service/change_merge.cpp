@@ -110,7 +110,7 @@ void ChangeMerge::ApplyPending() {
     pending_.clear();
 }
 
-bool ChangeMerge::Finish(bool localIsTheFile, const RecordsVisitor& alongside) {
+bool ChangeMerge::Finish(bool localIsTheFile, const RecordsVisitor& alongside, CacheCommit commit) {
     ApplyPending();
     CloseDelta();
     const std::string deltaPath = folder_.Path(platform::pcfile::kDeltaFile);
@@ -122,6 +122,19 @@ bool ChangeMerge::Finish(bool localIsTheFile, const RecordsVisitor& alongside) {
     const long long deltaSize = platform::FileSizeOf(deltaPath);
     const std::size_t added = deltaSize > 0 ? static_cast<std::size_t>(deltaSize) / sizeof(CameraRecord) : 0;
     const bool append = localIsTheFile && !localChanged_;
+    if (commit == CacheCommit::kWithNextDownload && append && added == 0) {
+        wroteFile_ = true;  // the file already holds the merged cache
+        folder_.Delete(platform::pcfile::kDeltaFile);
+        return true;
+    }
+    if (commit == CacheCommit::kWithNextDownload && RoomFor(added)) {
+        // The file still holds the earlier cache: it must not stand in for a delta not read.
+        CloseUpSurvivors();
+        if (!AppendDelta(added)) return false;
+        folder_.Delete(platform::pcfile::kDeltaFile);
+        return true;
+    }
+    wroteFile_ = true;
     if (alongside && RoomFor(added)) {
         // The new records are made in memory first; the file is written from them and made
         // lasting on a second thread while alongside works on them on this one.
@@ -150,26 +163,34 @@ bool ChangeMerge::Finish(bool localIsTheFile, const RecordsVisitor& alongside) {
 // the survivors close up in place and the delta follows them when there is room; otherwise the
 // old array goes first and the new cache is read, so that the two are never held at once.
 bool ChangeMerge::TakeIntoMemory(std::size_t added) {
-    if (!deleted_.empty()) {
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < local_.size(); ++i) {
-            if (!deleted_[i]) local_[kept++] = local_[i];
-        }
-        local_.resize(kept);
-        deleted_.clear();
-    }
-    if (local_.capacity() - local_.size() >= added) {
-        const std::size_t at = local_.size();
-        local_.resize(at + added);
-        std::FILE* f = added == 0 ? nullptr : std::fopen(folder_.Path(platform::pcfile::kDeltaFile).c_str(), "rb");
-        const bool read = added == 0 || (f != nullptr && std::fread(&local_[at], sizeof(CameraRecord), added, f) == added);
-        if (f != nullptr) std::fclose(f);
-        if (read) return true;
-    }
+    CloseUpSurvivors();
+    if (AppendDelta(added)) return true;
     std::vector<CameraRecord>().swap(local_);
     // With the room a loaded cache has, so the second download of the run merges in place.
     constexpr std::size_t kSpareRecords = 500;
     return ReadSealedCache(folder_.Path(platform::pcfile::kLocalCache), local_, kSpareRecords) == CacheRead::kRead;
+}
+
+void ChangeMerge::CloseUpSurvivors() {
+    if (deleted_.empty()) return;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < local_.size(); ++i) {
+        if (!deleted_[i]) local_[kept++] = local_[i];
+    }
+    local_.resize(kept);
+    deleted_.clear();
+}
+
+bool ChangeMerge::AppendDelta(std::size_t added) {
+    if (local_.capacity() - local_.size() < added) return false;
+    if (added == 0) return true;
+    const std::size_t at = local_.size();
+    local_.resize(at + added);
+    std::FILE* f = std::fopen(folder_.Path(platform::pcfile::kDeltaFile).c_str(), "rb");
+    const bool read = f != nullptr && std::fread(&local_[at], sizeof(CameraRecord), added, f) == added;
+    if (f != nullptr) std::fclose(f);
+    if (!read) local_.resize(at);
+    return read;
 }
 
 bool ChangeMerge::RoomFor(std::size_t added) const {

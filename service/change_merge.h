@@ -13,6 +13,12 @@ namespace service {
 // a cache of 20 million cameras is 1.6 GB. A change download adding more is refused.
 inline constexpr std::size_t kMaxAddedCameras = 20'000'000;
 
+// Whether a change download's merge is written to the local cache at once, or kept in memory
+// for the run's next download, whose commit then writes both. A run that ends before that
+// commit leaves the earlier cache whole, and its unfinished marker has the next run retrieve
+// everything, so nothing the service handed over is lost.
+enum class CacheCommit : int { kNow = 0, kWithNextDownload = 1 };
+
 // The action of a record of the change download (its field 7: "A", "U" or "D").
 enum class DownloadAction { kAdd = 0, kUpdate = 1, kDelete = 2, kUnknown = 3 };
 DownloadAction DownloadActionFromText(const char* text);
@@ -48,8 +54,13 @@ public:
     // With alongside, when the records in memory have room for the added cameras, the records
     // are made first and alongside runs with them (on this thread) while the file is written
     // and made lasting on another; the results are the same.
+    //
+    // With kWithNextDownload, when the records in memory have room for the added cameras, the
+    // file is not written: the records become the new cache in memory alone and wrote_file()
+    // is false.
     using RecordsVisitor = std::function<void(const std::vector<CameraRecord>&)>;
-    bool Finish(bool localIsTheFile = false, const RecordsVisitor& alongside = {});
+    bool Finish(bool localIsTheFile = false, const RecordsVisitor& alongside = {}, CacheCommit commit = CacheCommit::kNow);
+    bool wrote_file() const { return wroteFile_; }
     // Ends without touching the local cache; the delta file is closed and left on disk.
     void Abandon();
     bool over_limit() const { return addedCount_ > addedLimit_; }
@@ -68,6 +79,9 @@ private:
     bool WriteCache(std::size_t added);
     bool AppendToCache(std::size_t added);
     bool TakeIntoMemory(std::size_t added);
+    void CloseUpSurvivors();
+    // The delta file's records after those in memory, when they fit in its capacity.
+    bool AppendDelta(std::size_t added);
     bool RoomFor(std::size_t added) const;
     bool WriteFromMemory(bool append, std::size_t added);
     void WriteDelta(const CameraRecord& change);
@@ -85,6 +99,7 @@ private:
     std::vector<bool> deleted_;
     CacheAppender delta_;
     bool deltaFailed_ = false;
+    bool wroteFile_ = false;
 };
 
 }  // namespace service

@@ -42,11 +42,12 @@ void LoadCameraCache(const platform::WorkFolder& folder, const char* windowsName
 void CServiceClient::LoadLocalCache() {
     LoadCameraCache(folder_, platform::pcfile::kLocalCache, localRecords_, service::Sealing::kSealed);
     localMirrorsFile_ = true;
+    localAheadOfFile_ = false;
 }
 
 void CServiceClient::ReloadLocalCache() {
     // An empty cache goes the long way: loading deletes the empty file.
-    if (localMirrorsFile_ && !localRecords_.empty()) return;
+    if (localAheadOfFile_ || (localMirrorsFile_ && !localRecords_.empty())) return;
     ReleaseRecords();
     LoadLocalCache();
 }

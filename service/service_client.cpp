@@ -48,6 +48,7 @@ void CServiceClient::CloseHandles() {
 
 void CServiceClient::ReleaseRecords() {
     localMirrorsFile_ = false;
+    localAheadOfFile_ = false;
     localRecords_.clear();
     localRecords_.shrink_to_fit();
 }

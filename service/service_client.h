@@ -66,8 +66,15 @@ public:
     service::Result FetchOfficialAndPersonalLists(const CacheRecordsVisitor& alongside = {});
     service::Result UploadChanges(const char* changeList, std::int32_t& first, std::int32_t& second);
     // With alongside, that runs with the new cache's records while the cache is made lasting.
+    // With kWithNextDownload the merged records may stay in memory alone (local_records_ahead()),
+    // for the next change download or CommitLocalCache to write; ".\local.cache" then still
+    // holds the earlier cache.
     service::Result ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes,
-                                   const std::function<void(const std::vector<service::CameraRecord>&)>& alongside = {});
+                                   const CacheRecordsVisitor& alongside = {},
+                                   service::CacheCommit commit = service::CacheCommit::kNow);
+    // Writes the records held ahead of ".\local.cache" to it, with its seal; kOk at once when
+    // none are. On failure the earlier cache stays and the records stay ahead.
+    service::Result CommitLocalCache();
     // A change download that would add more cameras than this to the local cache is refused
     // (10006) and the cache left as it was.
     void SetAddedCameraLimit(std::size_t limit) { addedCameraLimit_ = limit; }
@@ -90,6 +97,8 @@ public:
     void ReloadLocalCache();
     // True while the records in memory are the content of ".\local.cache".
     bool local_records_are_the_cache() const { return localMirrorsFile_; }
+    // True while the records in memory are a merged cache not yet written.
+    bool local_records_ahead() const { return localAheadOfFile_; }
     void LoadMutationCache();
     void CountLocalCache(std::uint32_t& total, std::uint32_t& personal);
     // kDone when the information cache holds a record (the first is read), kNothing otherwise.
@@ -171,6 +180,7 @@ private:
     char baseUrl_[256] = {};
     std::vector<service::CameraRecord> localRecords_;
     bool localMirrorsFile_ = false;
+    bool localAheadOfFile_ = false;
     std::size_t addedCameraLimit_ = service::kMaxAddedCameras;
     std::vector<service::CameraRecord> mutationRecords_;
     std::int32_t infoIndex_ = 0;

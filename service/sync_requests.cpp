@@ -335,7 +335,7 @@ Result CServiceClient::UploadChanges(const char* changeList, std::int32_t& first
 }
 
 Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates, std::int32_t& deletes,
-                                      const CacheRecordsVisitor& alongside) {
+                                      const CacheRecordsVisitor& alongside, service::CacheCommit commit) {
     service::ChangeMerge merge(localRecords_, folder_, addedCameraLimit_);
     // Without the delta file every new camera of the download would be dropped while the service
     // counts them as delivered: fail before asking for them.
@@ -366,12 +366,14 @@ Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates,
     if (code != Result::kOk) {
         merge.Abandon();
         localMirrorsFile_ = false;
+        localAheadOfFile_ = false;
         return code;
     }
     // Changes the service has handed over must reach the cache; if it cannot be written the
     // synchronisation fails and the old cache stays.
-    if (!merge.Finish(localMirrorsFile_, alongside)) {
+    if (!merge.Finish(localMirrorsFile_, alongside, commit)) {
         localMirrorsFile_ = false;  // the merge has marked records deleted in memory
+        localAheadOfFile_ = false;
         if (merge.over_limit()) {
             // A reply that would swell the cache past any real camera database is refused whole.
             const std::string limit = std::to_string(merge.added_limit());
@@ -383,9 +385,24 @@ Result CServiceClient::ChangeDownload(std::int32_t& adds, std::int32_t& updates,
         NoteFileFailure(folder_.Path(platform::pcfile::kLocalCache), errno);
         return Result::kLocalCacheFailed;
     }
-    localMirrorsFile_ = true;  // the merge left the records as written
+    localMirrorsFile_ = merge.wrote_file();  // the merge left the records as written, or ahead
+    localAheadOfFile_ = !merge.wrote_file();
     adds = counts[static_cast<int>(service::DownloadAction::kAdd)];
     updates = counts[static_cast<int>(service::DownloadAction::kUpdate)];
     deletes = counts[static_cast<int>(service::DownloadAction::kDelete)];
+    return Result::kOk;
+}
+
+Result CServiceClient::CommitLocalCache() {
+    if (!localAheadOfFile_) return Result::kOk;
+    service::CacheFileWriter cache;
+    const std::string path = folder_.Path(platform::pcfile::kLocalCache);
+    if (!(cache.Open(path, service::Sealing::kSealed) && cache.AddAll(localRecords_.data(), localRecords_.size()) &&
+          cache.Commit())) {
+        NoteFileFailure(path, errno);
+        return Result::kLocalCacheFailed;
+    }
+    localAheadOfFile_ = false;
+    localMirrorsFile_ = true;
     return Result::kOk;
 }

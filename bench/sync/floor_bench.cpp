@@ -8,6 +8,8 @@
 // Each figure is the least of the runs. The service runs as its own process; the tool runs as
 // the user runs it. A table of every size closes the output.
 //   floor_bench [--cameras N] [--runs R]
+// FLOOR_BENCH_WRAP, when set, is put before each run of the tool (words split at spaces), to
+// profile it: FLOOR_BENCH_WRAP="perf record -g -o /tmp/sync.perf --".
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -62,6 +64,25 @@ Outcome RunTimed(const std::vector<std::string>& args) {
     outcome.peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return outcome;
+}
+
+// The tool's command line, behind the wrapper named by FLOOR_BENCH_WRAP if any.
+std::vector<std::string> Wrapped(std::vector<std::string> args) {
+    const char* wrap = std::getenv("FLOOR_BENCH_WRAP");
+    if (wrap == nullptr) return args;
+    std::vector<std::string> words;
+    std::string word;
+    for (const char* c = wrap;; ++c) {
+        if (*c == ' ' || *c == '\0') {
+            if (!word.empty()) words.push_back(word);
+            word.clear();
+            if (*c == '\0') break;
+        } else {
+            word += *c;
+        }
+    }
+    words.insert(words.end(), args.begin(), args.end());
+    return words;
 }
 
 std::string Tool() { return poidbbench::ServerProgram().substr(0, poidbbench::ServerProgram().rfind('/')) + "/zarnik-sync"; }
@@ -152,7 +173,7 @@ bool Measure(const std::string& tool, long runs, Figures& f) {
         const std::string folder = dir.file("full" + std::to_string(run));
         std::filesystem::create_directories(folder);
         setenv("ZARNIK_HOME", folder.c_str(), 1);
-        const Outcome ours = RunTimed({tool, "sync", "--pc-only"});
+        const Outcome ours = RunTimed(Wrapped({tool, "sync", "--pc-only"}));
         if (ours.status != 0) {
             std::fprintf(stderr, "full synchronisation failed: %d\n", ours.status);
             return false;
@@ -175,7 +196,7 @@ bool Measure(const std::string& tool, long runs, Figures& f) {
             return false;
         }
         WriteReports(home, static_cast<int>(run));
-        const Outcome ours = RunTimed({tool, "sync", "--pc-only"});
+        const Outcome ours = RunTimed(Wrapped({tool, "sync", "--pc-only"}));
         if (ours.status != 0) {
             std::fprintf(stderr, "incremental synchronisation failed: %d\n", ours.status);
             return false;
