@@ -14,22 +14,6 @@ namespace {
 // Records copied from one cache file to another per read: 320 KiB.
 constexpr std::size_t kCopyBlock = 4096;
 
-// Eight tables of the reflected polynomial 0xEDB88320: eight bytes per step.
-struct CrcTables {
-    std::uint32_t t[8][256];
-    constexpr CrcTables() : t{} {
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = (c & 1U) != 0 ? 0xEDB88320U ^ (c >> 1U) : c >> 1U;
-            t[0][i] = c;
-        }
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            for (int k = 1; k < 8; ++k) t[k][i] = (t[k - 1][i] >> 8U) ^ t[0][t[k - 1][i] & 0xffU];
-        }
-    }
-};
-constexpr CrcTables kCrc;
-
 bool ReadSeal(const std::string& cachePath, CacheSeal& seal) {
     const std::string path = SealPathOf(cachePath);
     if (platform::FileSizeOf(path) != static_cast<long long>(sizeof seal)) return false;
@@ -126,23 +110,6 @@ CacheRead Read(const std::string& path, std::vector<CameraRecord>& out, std::siz
 }  // namespace
 
 std::string SealPathOf(const std::string& cachePath) { return cachePath + ".sum"; }
-
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size) {
-    const auto* p = static_cast<const unsigned char*>(data);
-    crc = ~crc;
-    for (; size >= 8; size -= 8, p += 8) {
-        std::uint32_t low = 0;
-        std::uint32_t high = 0;
-        std::memcpy(&low, p, 4);
-        std::memcpy(&high, p + 4, 4);
-        low ^= crc;
-        crc = kCrc.t[7][low & 0xffU] ^ kCrc.t[6][(low >> 8U) & 0xffU] ^ kCrc.t[5][(low >> 16U) & 0xffU] ^
-              kCrc.t[4][low >> 24U] ^ kCrc.t[3][high & 0xffU] ^ kCrc.t[2][(high >> 8U) & 0xffU] ^
-              kCrc.t[1][(high >> 16U) & 0xffU] ^ kCrc.t[0][high >> 24U];
-    }
-    for (; size > 0; --size, ++p) crc = kCrc.t[0][(crc ^ *p) & 0xffU] ^ (crc >> 8U);
-    return ~crc;
-}
 
 bool ReadCacheFile(const std::string& path, std::vector<CameraRecord>& out, std::size_t extra_capacity) {
     return Read(path, out, extra_capacity, false) == CacheRead::kRead;

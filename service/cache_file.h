@@ -5,6 +5,7 @@
 
 #include "platform/atomic_file.h"
 #include "service/camera_record.h"
+#include "service/crc32.h"
 
 // The camera caches of the PC (".\local.cache", ".\mut.cache", "newconfig.dat"): plain sequences
 // of 80-byte records, read whole and written through the platform's safe writers.
@@ -30,9 +31,6 @@ static_assert(sizeof(CacheSeal) == 16 && offsetof(CacheSeal, checksum) == 4 && o
 inline constexpr char kCacheSealTag[4] = {'Z', 'C', 'S', '1'};
 
 std::string SealPathOf(const std::string& cachePath);
-
-// CRC-32 (IEEE 802.3, reflected, as zlib's crc32); start with 0 and feed the bytes in order.
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size);
 
 enum class CacheRead : int {
     kRead = 0,        // out holds the records
