@@ -1,6 +1,8 @@
 #include "service/camera_file/exchange_order.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <thread>
 
@@ -61,6 +63,9 @@ private:
     std::size_t top_ = 1;
 };
 
+// Reads ahead of a walk in key order, which jumps across arrays indexed by position.
+constexpr std::size_t kPrefetchDistance = 16;
+
 // Below this many records one sweep costs less than starting a second thread.
 constexpr std::size_t kTwoSweepsFrom = std::size_t{1} << 14;
 
@@ -69,8 +74,9 @@ struct KeyedIndex {
     std::uint32_t index;
 };
 
-// Stable LSD radix sort by key: indexes grouped by ascending key, ascending within a key.
-std::vector<KeyedIndex> GroupByKey(std::span<const std::int32_t> keys) {
+// Stable LSD radix sort by key: indexes (from `first`) grouped by ascending key, ascending
+// within a key.
+std::vector<KeyedIndex> GroupRange(std::span<const std::int32_t> keys, std::size_t first) {
     const std::size_t n = keys.size();
     std::vector<KeyedIndex> a(n);
     std::vector<KeyedIndex> b(n);
@@ -79,7 +85,7 @@ std::vector<KeyedIndex> GroupByKey(std::span<const std::int32_t> keys) {
     std::array<std::array<std::uint32_t, kBuckets>, 3> count{};
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint32_t u = static_cast<std::uint32_t>(keys[i]) ^ 0x80000000U;
-        a[i] = {u, static_cast<std::uint32_t>(i)};
+        a[i] = {u, static_cast<std::uint32_t>(first + i)};
         for (std::size_t p = 0; p < 3; ++p) ++count[p][(u >> kShift[p]) & (kBuckets - 1)];
     }
     for (std::size_t p = 0; p < 3; ++p) {
@@ -96,24 +102,68 @@ std::vector<KeyedIndex> GroupByKey(std::span<const std::int32_t> keys) {
     return a;
 }
 
-// Places the records of one key (original positions `pos`, ascending) into `out` in the
-// exchange sort's order; `rotation[t]` is the left rotation after appending record t,
-// already reduced modulo t + 1.
-void PlaceEqualKeys(std::span<const KeyedIndex> group, std::span<const std::uint32_t> rotation, Marks& slots,
-                    std::uint32_t* out) {
-    const std::size_t m = group.size();
-    slots.Reset(m, true);
+// A long input is sorted in two halves at once, then merged with the first half's records
+// first among equal keys, which keeps every key's indexes ascending.
+std::vector<KeyedIndex> GroupByKey(std::span<const std::int32_t> keys) {
+    if (keys.size() < kTwoSweepsFrom) return GroupRange(keys, 0);
+    const std::size_t half = keys.size() / 2;
+    std::vector<KeyedIndex> second;
+    std::thread other([&] { second = GroupRange(keys.subspan(half), half); });
+    const std::vector<KeyedIndex> first = GroupRange(keys.first(half), 0);
+    other.join();
+    std::vector<KeyedIndex> all(keys.size());
+    std::merge(first.begin(), first.end(), second.begin(), second.end(), all.begin(),
+               [](const KeyedIndex& a, const KeyedIndex& b) { return a.key < b.key; });
+    return all;
+}
+
+// Free slots as the bits of one word, for the small groups most cells hold: the tree's
+// descent costs a mispredicted branch per level, picking a bit a few steps.
+class SmallMarks {
+public:
+    explicit SmallMarks(std::size_t size) : free_(size == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << size) - 1) {}
+    std::size_t Select(std::uint32_t rank) const {
+        std::uint64_t bits = free_;
+        for (; rank > 0; --rank) bits &= bits - 1;
+        return static_cast<std::size_t>(std::countr_zero(bits));
+    }
+    void Take(std::size_t slot) { free_ &= ~(std::uint64_t{1} << slot); }
+
+private:
+    std::uint64_t free_;
+};
+
+template <class FreeSlots, class TakeSlot>
+void Place(std::span<const KeyedIndex> group, std::span<const std::uint32_t> rotation, const FreeSlots& slots,
+           TakeSlot take, std::uint32_t* out) {
     std::uint32_t frontRank = 0;  // rank, among free slots, of the list's first element
-    for (std::size_t t = m; t > 0; --t) {
+    for (std::size_t t = group.size(); t > 0; --t) {
         const auto size = static_cast<std::uint32_t>(t);
         const std::uint32_t logical = size - 1 - rotation[t - 1];  // where record t-1 ended up
         std::uint32_t rank = frontRank + logical;
         if (rank >= size) rank -= size;
         const std::size_t slot = slots.Select(rank);
         out[slot] = group[t - 1].index;
-        slots.Add(slot, ~0U);
+        take(slot);
         frontRank = rank == size - 1 ? 0 : rank;  // the record after it was the front before
     }
+}
+
+// Places the records of one key (original positions `pos`, ascending) into `out` in the
+// exchange sort's order; `rotation[t]` is the left rotation after appending record t,
+// already reduced modulo t + 1.
+void PlaceEqualKeys(std::span<const KeyedIndex> group, std::span<const std::uint32_t> rotation, Marks& slots,
+                    std::uint32_t* out) {
+    const std::size_t m = group.size();
+    if (m <= 64) {
+        SmallMarks small(m);
+        Place(
+            group, rotation, small, [&small](std::size_t slot) { small.Take(slot); }, out);
+        return;
+    }
+    slots.Reset(m, true);
+    Place(
+        group, rotation, slots, [&slots](std::size_t slot) { slots.Add(slot, ~0U); }, out);
 }
 
 }  // namespace
@@ -125,6 +175,7 @@ std::vector<std::uint32_t> ExchangeSortOrder(std::span<const std::int32_t> keys)
     std::vector<std::uint32_t> rankAt(n);
     std::uint32_t ranks = 0;
     for (std::size_t k = 0; k < n; ++k) {
+        if (k + kPrefetchDistance < n) __builtin_prefetch(&rankAt[grouped[k + kPrefetchDistance].index], 1);
         if (k > 0 && grouped[k].key != grouped[k - 1].key) ++ranks;
         rankAt[grouped[k].index] = ranks;
     }
@@ -156,35 +207,53 @@ std::vector<std::uint32_t> ExchangeSortOrder(std::span<const std::int32_t> keys)
         second.join();
     }
 
-    std::vector<std::uint32_t> order(n);
-    Marks slots;
-    std::vector<std::uint32_t> rotation;
-    for (std::size_t begin = 0; begin < n;) {
-        std::size_t end = begin + 1;
-        while (end < n && grouped[end].key == grouped[begin].key) ++end;
-        const std::span<const KeyedIndex> group(grouped.data() + begin, end - begin);
-        const std::size_t m = group.size();
-        // Every record of a smaller key sorts before this group: begin of them in all.
-        const auto placed = static_cast<std::uint32_t>(begin);
-
-        bool scrambled = false;
-        if (m > 1 && placed > 0) {
-            rotation.assign(m, 0);
-            std::uint32_t before = smallerBefore[group[0].index];
-            for (std::size_t t = 0; t < m; ++t) {
-                const std::uint32_t upTo = t + 1 < m ? smallerBefore[group[t + 1].index] : placed;
-                rotation[t] = (upTo - before) % static_cast<std::uint32_t>(t + 1);
-                scrambled = scrambled || rotation[t] != 0;
-                before = upTo;
-            }
-        }
-        if (scrambled) {
-            PlaceEqualKeys(group, rotation, slots, order.data() + begin);
-        } else {
-            for (std::size_t t = 0; t < m; ++t) order[begin + t] = group[t].index;
-        }
-        begin = end;
+    // The counts in key order, gathered once: rankAt is done with and takes them.
+    std::vector<std::uint32_t>& smallerInOrder = rankAt;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k + kPrefetchDistance < n) __builtin_prefetch(&smallerBefore[grouped[k + kPrefetchDistance].index]);
+        smallerInOrder[k] = smallerBefore[grouped[k].index];
     }
+    std::vector<std::uint32_t>().swap(smallerBefore);
+
+    std::vector<std::uint32_t> order(n);
+    // The groups from position `from` to position `to` (both where a key starts).
+    const auto place = [&](std::size_t from, std::size_t to) {
+        Marks slots;
+        std::vector<std::uint32_t> rotation;
+        for (std::size_t begin = from; begin < to;) {
+            std::size_t end = begin + 1;
+            while (end < n && grouped[end].key == grouped[begin].key) ++end;
+            const std::span<const KeyedIndex> group(grouped.data() + begin, end - begin);
+            const std::size_t m = group.size();
+            // Every record of a smaller key sorts before this group: begin of them in all.
+            const auto placed = static_cast<std::uint32_t>(begin);
+
+            bool scrambled = false;
+            if (m > 1 && placed > 0) {
+                rotation.assign(m, 0);
+                std::uint32_t before = smallerInOrder[begin];
+                for (std::size_t t = 0; t < m; ++t) {
+                    const std::uint32_t upTo = t + 1 < m ? smallerInOrder[begin + t + 1] : placed;
+                    rotation[t] = (upTo - before) % static_cast<std::uint32_t>(t + 1);
+                    scrambled = scrambled || rotation[t] != 0;
+                    before = upTo;
+                }
+            }
+            if (scrambled) {
+                PlaceEqualKeys(group, rotation, slots, order.data() + begin);
+            } else {
+                for (std::size_t t = 0; t < m; ++t) order[begin + t] = group[t].index;
+            }
+            begin = end;
+        }
+    };
+    // Groups are independent of each other: a long input is placed in two halves at once.
+    std::size_t middle = n < kTwoSweepsFrom ? n : n / 2;
+    while (middle < n && middle > 0 && grouped[middle].key == grouped[middle - 1].key) ++middle;
+    std::thread second;
+    if (middle < n) second = std::thread(place, middle, n);
+    place(0, middle);
+    if (second.joinable()) second.join();
     return order;
 }
 

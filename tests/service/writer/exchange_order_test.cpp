@@ -61,7 +61,7 @@ TEST(ExchangeSortOrder, MatchesTheLiteralSortWhenSweptInTwoHalves) {
     const struct {
         std::size_t size;
         std::uint32_t distinct;
-    } cases[] = {{17000, 3}, {20001, 700}};
+    } cases[] = {{17000, 1}, {17000, 3}, {20001, 700}};
     std::mt19937 rng(7);
     for (const auto& c : cases) {
         Keys keys(c.size);
