@@ -181,7 +181,10 @@ void Synchronisation::PrepareCameraFile(const std::vector<service::CameraRecord>
     std::vector<service::CameraRecord> merged;
     std::string problem;
     const auto* cameras = CamerasForCameraFile(folder_, cache, merged, problem);
-    if (cameras != nullptr) cameraFile_.Prepare(*cameras, folder_.Path(platform::pcfile::kCameraFile));
+    if (cameras == nullptr) return;
+    // The keys computed as the records arrived belong to them alone, not to a merged list.
+    const auto keys = cameras == &cache ? client_.fresh_cell_keys() : std::span<const std::int32_t>{};
+    cameraFile_.Prepare(*cameras, folder_.Path(platform::pcfile::kCameraFile), nullptr, keys);
 }
 
 // The camera file must say what the cache holds now. It is built beside the earlier one and

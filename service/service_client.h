@@ -97,6 +97,9 @@ public:
     void ReloadLocalCache();
     // True while the records in memory are the content of ".\local.cache".
     bool local_records_are_the_cache() const { return localMirrorsFile_; }
+    // The camera file's cell key of every record handed to the visitor of
+    // FetchOfficialAndPersonalLists, while it runs; empty otherwise.
+    std::span<const std::int32_t> fresh_cell_keys() const { return freshCellKeys_; }
     // True while the records in memory are a merged cache not yet written.
     bool local_records_ahead() const { return localAheadOfFile_; }
     void LoadMutationCache();
@@ -167,7 +170,8 @@ private:
     // One read of at most 500 bytes into text (room for 501): ReadPiece without its own piece.
     bool ReadInto(char* text, std::uint32_t& length);
     std::string FullUrl(const char* path) const;
-    service::Result ReadOfficialList(service::CacheFileWriter& file, std::vector<service::CameraRecord>& written);
+    service::Result ReadOfficialList(service::CacheFileWriter& file, std::vector<service::CameraRecord>& written,
+                                     std::vector<std::int32_t>* cellKeys = nullptr);
     // Notes the failed step with the reason its call gave, and what is worth knowing about the URL.
     void NoteTransportFailure(const char* step, const std::string& url, const std::string& why);
     void NoteFileFailure(const std::string& path, int error);
@@ -181,6 +185,7 @@ private:
     std::vector<service::CameraRecord> localRecords_;
     bool localMirrorsFile_ = false;
     bool localAheadOfFile_ = false;
+    std::vector<std::int32_t> freshCellKeys_;  // while a visitor of a full retrieval runs
     std::size_t addedCameraLimit_ = service::kMaxAddedCameras;
     std::vector<service::CameraRecord> mutationRecords_;
     std::int32_t infoIndex_ = 0;

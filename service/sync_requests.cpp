@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/version.h"
+#include "service/camera_file/writer.h"
 #include "service/field_reader.h"
 #include "service/mutation_filter.h"
 #include "service/list_fields.h"
@@ -23,6 +24,8 @@ using service::Result;
 using service::StartsWith;
 
 namespace {
+
+std::int32_t CellKeyOf(const CameraRecord& r) { return service::CellOf(r.latitude, r.longitude).cellKey; }
 
 // The credentials go as they stand, joined by commas, although the header names form encoding.
 std::string JoinBody(const platform::Registration& who, const char* versionTag) {
@@ -215,7 +218,8 @@ Result CServiceClient::FetchMutationList() {
     return Result::kLocalCacheFailed;
 }
 
-Result CServiceClient::ReadOfficialList(service::CacheFileWriter& file, std::vector<CameraRecord>& written) {
+Result CServiceClient::ReadOfficialList(service::CacheFileWriter& file, std::vector<CameraRecord>& written,
+                                        std::vector<std::int32_t>* cellKeys) {
     LoadMutationCache();
     const service::MutationFilter filter(mutationRecords_);
     // The list is about as long as the cache it replaces, or as a large camera database when
@@ -224,6 +228,7 @@ Result CServiceClient::ReadOfficialList(service::CacheFileWriter& file, std::vec
     const long long earlier = folder_.SizeOf(platform::pcfile::kLocalCache);
     written.reserve(earlier > 0 ? static_cast<std::size_t>(earlier) / sizeof(CameraRecord) * 11 / 10
                                 : kOfficialListCapacity);
+    if (cellKeys != nullptr) cellKeys->reserve(written.capacity());
     Result code = OpenSessionRequest(nullptr, "POIDataBase/off.php", nullptr);
     if (code == Result::kOk) {
         code = ReadCameraList("OFF", "OFF:", ListStart::kPrefixFirst,
@@ -231,6 +236,7 @@ Result CServiceClient::ReadOfficialList(service::CacheFileWriter& file, std::vec
                                   CameraRecord official = r;
                                   if (!filter.Apply(official)) return true;
                                   written.push_back(official);
+                                  if (cellKeys != nullptr) cellKeys->push_back(CellKeyOf(official));
                                   return file.Add(official);
                               });
     }
@@ -267,13 +273,16 @@ Result CServiceClient::FetchOfficialAndPersonalLists(const CacheRecordsVisitor& 
         return Result::kLocalCacheFailed;
     }
     std::vector<CameraRecord> written;
-    Result code = ReadOfficialList(file, written);
+    // The camera file's keys are computed as the records arrive, on the thread that stores them.
+    std::vector<std::int32_t> cellKeys;
+    Result code = ReadOfficialList(file, written, &cellKeys);
     folder_.Delete(platform::pcfile::kMutationCache);
     if (code == Result::kOk) code = OpenSessionRequest(nullptr, "POIDataBase/per.php", nullptr);
     if (code == Result::kOk) {
         code = ReadCameraList("PER", "PER:", ListStart::kOkFirst, service::ListKind::kOfficialOrPersonal,
                               [&](const CameraRecord& r) {
                                   written.push_back(r);
+                                  cellKeys.push_back(CellKeyOf(r));
                                   return file.Add(r);
                               });
     }
@@ -285,7 +294,9 @@ Result CServiceClient::FetchOfficialAndPersonalLists(const CacheRecordsVisitor& 
         committed = file.Commit();
         error = errno;
     });
+    freshCellKeys_ = std::move(cellKeys);
     if (alongside) alongside(localRecords_);
+    std::vector<std::int32_t>().swap(freshCellKeys_);
     commit.join();
     if (!committed) {
         NoteFileFailure(path, error);

@@ -60,7 +60,7 @@ std::vector<std::int32_t> CellKeysOf(const std::vector<CameraRecord>& cameras) {
     return keys;
 }
 
-std::vector<CellGroup> CellIndexOf(const std::vector<std::int32_t>& keys, const std::vector<std::uint32_t>& order) {
+std::vector<CellGroup> CellIndexOf(std::span<const std::int32_t> keys, const std::vector<std::uint32_t>& order) {
     std::vector<CellGroup> cells;
     for (std::uint32_t k = 0; k < order.size(); ++k) {
         const std::int32_t key = keys[order[k]];
@@ -146,14 +146,16 @@ DeviceCameraRecord MakeDeviceRecord(const CameraRecord& camera) {
 }
 
 CameraFileResult PreparedCameraFile::Prepare(const std::vector<CameraRecord>& local, const std::string& outPath,
-                                             CameraFileSummary* summary) {
+                                             CameraFileSummary* summary, std::span<const std::int32_t> cellKeys) {
     file_.Abort();
     prepared_ = false;
     if (summary != nullptr) *summary = {};
     if (local.empty()) return CameraFileResult::kWritten;  // nothing to replace the earlier file with
     if (CameraFileSize(local.size(), 0) > UINT32_MAX) return CameraFileResult::kTooLarge;
 
-    const std::vector<std::int32_t> keys = CellKeysOf(local);
+    std::vector<std::int32_t> computed;
+    if (cellKeys.size() != local.size()) computed = CellKeysOf(local);
+    const std::span<const std::int32_t> keys = cellKeys.size() == local.size() ? cellKeys : computed;
     const std::vector<std::uint32_t> order = ExchangeSortOrder(keys);
     const std::vector<CellGroup> cells = CellIndexOf(keys, order);
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -46,8 +47,9 @@ CameraFileResult BuildCameraFile(const std::vector<CameraRecord>& local, const s
 // BuildCameraFile gives; BuildCameraFile is the two in a row.
 class PreparedCameraFile {
 public:
+    // cellKeys, when it holds one key per camera (CellOf's, in order), saves computing them.
     CameraFileResult Prepare(const std::vector<CameraRecord>& local, const std::string& outPath,
-                             CameraFileSummary* summary = nullptr);
+                             CameraFileSummary* summary = nullptr, std::span<const std::int32_t> cellKeys = {});
     // With no cameras Prepare gives kWritten but prepares nothing (prepared() stays false), and
     // the earlier file is the caller's to keep or delete.
     CameraFileResult Commit();
