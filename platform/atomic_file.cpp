@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 namespace platform {
@@ -19,6 +22,10 @@ constexpr std::size_t kBufferSize = 1 << 16;
 // Written data is handed to the disk in steps of this size while the file is still being
 // written, so the sync at the commit finds little left to do.
 constexpr long long kWritebackStep = 1LL << 21;
+// A file grown by this much since its last sync is synced again on the step thread. Virtual
+// disks commonly hold written data in the host's cache until a sync, which then costs time in
+// proportion to everything since the last one; a sync per step keeps the last one short.
+constexpr long long kSyncStep = 1LL << 23;
 constexpr const char* kTempMarker = ".tmp-";
 constexpr std::size_t kTempSuffixLength = 6;
 
@@ -76,6 +83,65 @@ bool IsTemporaryName(const char* name) {
 
 }  // namespace
 
+// Syncs a file on a thread of its own each time the writer has added a step. The writer never
+// waits for it, except when stopping it, for the sync under way.
+class StepSync {
+public:
+    explicit StepSync(int fd) : fd_(fd), thread_([this] { Run(); }) {}
+    ~StepSync() { Stop(); }
+    StepSync(const StepSync&) = delete;
+    StepSync& operator=(const StepSync&) = delete;
+
+    void Note(long long written) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            written_ = written;
+        }
+        wake_.notify_one();
+    }
+    // False, with errno set, when one of the syncs failed: the data it covered may be lost even
+    // if a later sync succeeds.
+    bool Stop() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        if (thread_.joinable()) thread_.join();
+        if (error_ != 0) errno = error_;
+        return error_ == 0;
+    }
+
+private:
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || written_ - synced_ >= kSyncStep; });
+            if (stop_) return;
+            const long long upTo = written_;
+            lock.unlock();
+            const bool synced = fdatasync(fd_) == 0;
+            const int error = errno;
+            lock.lock();
+            if (!synced) {
+                error_ = error;
+                return;
+            }
+            synced_ = upTo;
+        }
+    }
+
+    int fd_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    long long written_ = 0;
+    long long synced_ = 0;
+    bool stop_ = false;
+    int error_ = 0;
+    std::thread thread_;  // last: it starts once everything it reads is set
+};
+
+AtomicFile::AtomicFile() = default;
 AtomicFile::~AtomicFile() { Abort(); }
 
 bool AtomicFile::Open(const std::string& path, mode_t newFileMode) {
@@ -105,7 +171,23 @@ bool AtomicFile::Open(const std::string& path, mode_t newFileMode) {
     return true;
 }
 
-bool AtomicFile::Flush() { return FlushBuffer(fd_, buffer_, failed_, writeback_); }
+bool AtomicFile::Flush() {
+    const bool flushed = FlushBuffer(fd_, buffer_, failed_, writeback_);
+    if (flushed) NoteWritten();
+    return flushed;
+}
+
+void AtomicFile::NoteWritten() {
+    if (!stepSync_ && writeback_.written >= kSyncStep) stepSync_ = std::make_unique<StepSync>(fd_);
+    if (stepSync_) stepSync_->Note(writeback_.written);
+}
+
+bool AtomicFile::StopStepSync() {
+    if (!stepSync_) return true;
+    const bool synced = stepSync_->Stop();
+    stepSync_.reset();
+    return synced;
+}
 
 bool AtomicFile::Write(const void* data, std::size_t size) {
     if (fd_ < 0 || failed_) return false;
@@ -113,7 +195,10 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
     if (buffer_.size() + size > kBufferSize && !Flush()) return false;
     if (size >= kBufferSize) {  // large blocks go straight from the caller's memory
         if (!WriteAll(fd_, bytes, size)) failed_ = true;
-        if (!failed_) StartWriteback(fd_, writeback_, size);
+        if (!failed_) {
+            StartWriteback(fd_, writeback_, size);
+            NoteWritten();
+        }
         return !failed_;
     }
     buffer_.insert(buffer_.end(), bytes, bytes + size);
@@ -122,7 +207,7 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
 
 bool AtomicFile::Sync() {
     if (fd_ < 0 || failed_) return false;
-    if (!Flush() || fdatasync(fd_) != 0) failed_ = true;
+    if (!Flush() || !StopStepSync() || fdatasync(fd_) != 0) failed_ = true;
     return !failed_;
 }
 
@@ -130,8 +215,10 @@ bool AtomicFile::Commit() {
     if (fd_ < 0) return false;
     // The data must be on the disk before the name points at it, or a power cut after the
     // rename leaves an empty file where the old one was.
-    if (failed_ || !Flush() || fdatasync(fd_) != 0) {
+    if (failed_ || !Flush() || !StopStepSync() || fdatasync(fd_) != 0) {
+        const int error = errno;
         Abort();
+        errno = error;
         failed_ = true;
         return false;
     }
@@ -154,6 +241,7 @@ bool AtomicFile::Commit() {
 }
 
 void AtomicFile::Abort() {
+    StopStepSync();  // before the descriptor closes: its number could be another file's next
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;

@@ -2,6 +2,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,12 @@ struct WritebackMark {
 // which RemoveLeftoverTemporaries clears. The new file keeps the permissions of the one it
 // replaces; a file that did not exist gets newFileMode. Writes are buffered; every write,
 // sync and rename is checked. Large files are handed to the disk in steps while they are
-// written, so their sync at the commit is short; that changes nothing of the above.
+// written, and made lasting in steps on a thread of their own, so their sync at the commit is
+// short; that changes nothing of the above, and a step that fails fails the commit.
+class StepSync;
 class AtomicFile {
 public:
-    AtomicFile() = default;
+    AtomicFile();
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -44,6 +47,9 @@ public:
 
 private:
     bool Flush();
+    void NoteWritten();
+    // Stops the step syncs before the file is synced whole or closed; false if one failed.
+    bool StopStepSync();
 
     int fd_ = -1;
     bool failed_ = false;
@@ -51,6 +57,7 @@ private:
     std::string temp_path_;
     std::vector<char> buffer_;
     WritebackMark writeback_;
+    std::unique_ptr<StepSync> stepSync_;
 };
 
 // Appends to a file (created when missing, or emptied first when asked) so that a failure

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "temp_dir.h"
@@ -56,15 +57,37 @@ TEST(AtomicFile, ReplacesOnlyOnCommitAndLeavesNoTemporaryBehind) {
 TEST(AtomicFile, LargeWritesCrossTheBufferIntact) {
     TempDir dir;
     std::string data;
-    // Past the steps in which a large file is handed to the disk while it is written.
-    for (int i = 0; i < 5000000; ++i) data.push_back(static_cast<char>('a' + i % 26));
-    AtomicFile f;
-    ASSERT_TRUE(f.Open(dir.file("big")));
-    ASSERT_TRUE(f.Write(data.data(), 100));
-    ASSERT_TRUE(f.Write(data.data() + 100, 200000));  // larger than the buffer
-    ASSERT_TRUE(f.Write(data.data() + 200100, data.size() - 200100));
-    ASSERT_TRUE(f.Commit());
-    EXPECT_EQ(ReadWholeFile(dir.file("big")), data);
+    // Past the steps in which a large file is handed to the disk and synced while it is written.
+    for (int i = 0; i < 20000000; ++i) data.push_back(static_cast<char>('a' + i % 26));
+    const struct {
+        const char* name;
+        std::size_t syncAt;  // Sync once this much is written; 0 for never
+        bool commit;
+    } cases[] = {{"committed", 0, true}, {"synced midway, committed", 9000000, true}, {"abandoned", 0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string target = dir.file("big");
+        WriteWholeFile(target, "old");
+        {
+            AtomicFile f;
+            ASSERT_TRUE(f.Open(target));
+            ASSERT_TRUE(f.Write(data.data(), 100));
+            ASSERT_TRUE(f.Write(data.data() + 100, 200000));  // larger than the buffer
+            for (std::size_t at = 200100; at < data.size();) {
+                const std::size_t piece = std::min<std::size_t>(data.size() - at, 70001);
+                ASSERT_TRUE(f.Write(data.data() + at, piece));
+                at += piece;
+                if (c.syncAt != 0 && at >= c.syncAt && at - piece < c.syncAt) {
+                    ASSERT_TRUE(f.Sync());
+                }
+            }
+            if (c.commit) {
+                ASSERT_TRUE(f.Commit());
+            }
+        }
+        EXPECT_EQ(ReadWholeFile(target), c.commit ? data : "old");
+        EXPECT_EQ(FilesIn(dir.path()), 1U);
+    }
 }
 
 TEST(AtomicFile, FailsCleanlyWhereNothingCanBeWritten) {
