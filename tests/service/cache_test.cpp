@@ -231,6 +231,47 @@ TEST_F(CacheTest, ChangeMergeMatchesTheFirstMatchScanOnRandomData) {
     }
 }
 
+// The run's first download kept in memory and written with the second: the file holds the
+// earlier cache in between, and ends as two commits would leave it; without room the first is
+// written at once.
+TEST_F(CacheTest, ADownloadKeptForTheNextIsWrittenWithIt) {
+    std::mt19937 rng(17);
+    int kept = 0, written = 0;
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE(round);
+        const auto cached = RandomCameras(rng, 1 + rng() % 200, 40, 100);
+        const auto first = RandomChanges(rng, rng() % 60);
+        const auto second = RandomChanges(rng, rng() % 60);
+        std::remove("local.cache.sum");  // the earlier round's
+        ASSERT_TRUE(service::WriteCacheFile("local.cache", cached.data(), cached.size()));
+        std::vector<service::CameraRecord> local = cached;
+        const bool room = round % 4 != 0;
+        if (room) local.reserve(local.size() + first.size());
+        {
+            service::ChangeMerge merge(local, platform::WorkFolder(dir_.path()));
+            ASSERT_TRUE(merge.OpenDelta());
+            for (const auto& c : first) merge.Apply(c.record, c.action);
+            ASSERT_TRUE(merge.Finish(true, {}, service::CacheCommit::kWithNextDownload));
+            const auto afterFirst = literal::Merge(cached, first);
+            ASSERT_TRUE(Same(local, afterFirst));
+            std::vector<service::CameraRecord> onDisk;
+            ASSERT_TRUE(service::ReadCacheFile("local.cache", onDisk));
+            EXPECT_TRUE(Same(onDisk, merge.wrote_file() ? afterFirst : cached));
+            ++(merge.wrote_file() ? written : kept);
+            EXPECT_FALSE(testsupport::FileExists("newconfig.dat"));
+        }
+        service::ChangeMerge merge(local, platform::WorkFolder(dir_.path()));
+        ASSERT_TRUE(merge.OpenDelta());
+        for (const auto& c : second) merge.Apply(c.record, c.action);
+        ASSERT_TRUE(merge.Finish(false));
+        std::vector<service::CameraRecord> both;
+        ASSERT_TRUE(service::ReadCacheFile("local.cache", both));
+        EXPECT_TRUE(Same(both, literal::Merge(literal::Merge(cached, first), second)));
+    }
+    EXPECT_GT(kept, 20);  // both roads taken
+    EXPECT_GT(written, 5);
+}
+
 TEST_F(CacheTest, ChangeMergeRules) {
     const std::vector<service::CameraRecord> cached = {Camera(1, 10, 10), Camera(2, 20, 20), Camera(3, 20, 20), Camera(4, 40, 40)};
     std::vector<service::CameraRecord> local = cached;

@@ -70,6 +70,21 @@ TEST(ExchangeSortOrder, MatchesTheLiteralSortWhenSweptInTwoHalves) {
     }
 }
 
+// Keys met 63, 64 and 65 times: the placement changes its bookkeeping past 64 equal keys.
+TEST(ExchangeSortOrder, MatchesAroundSixtyFourEqualKeys) {
+    std::mt19937 rng(64);
+    for (const std::size_t equal : {63U, 64U, 65U, 130U}) {
+        for (int round = 0; round < 20; ++round) {
+            Keys keys;
+            for (std::size_t e = 0; e < equal; ++e) {
+                keys.push_back(50);
+                for (unsigned s = rng() % 4; s > 0; --s) keys.push_back(static_cast<std::int32_t>(rng() % 50));
+            }
+            ASSERT_EQ(service::ExchangeSortOrder(keys), literal::ExchangeSortOrder(keys)) << equal;
+        }
+    }
+}
+
 TEST(ExchangeSortOrder, MatchesOnSkewedRunsOfOneKey) {
     // One dominant key among a sprinkling of smaller and larger ones: long rotations.
     std::mt19937 rng(7);
