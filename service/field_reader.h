@@ -1,4 +1,8 @@
 #pragma once
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -62,8 +66,24 @@ private:
         return true;
     }
 
+    // Sixteen bytes a step where the processor compares them at once: a list is some 60 bytes
+    // a record in eight short fields, and the byte loop's mispredicted exit cost more than
+    // the comparisons.
     template <class Byte>
     static Byte* FindSeparatorOrLineFeed(Byte* p, Byte* end) {
+#if defined(__SSE2__)
+        const __m128i bar = _mm_set1_epi8('|');
+        const __m128i hash = _mm_set1_epi8('#');
+        const __m128i lineFeed = _mm_set1_epi8('\n');
+        while (end - p >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, bar), _mm_cmpeq_epi8(v, hash)),
+                                               _mm_cmpeq_epi8(v, lineFeed));
+            const auto mask = static_cast<unsigned>(_mm_movemask_epi8(stops));
+            if (mask != 0) return p + std::countr_zero(mask);
+            p += 16;
+        }
+#endif
         while (p < end && !kStops.is[static_cast<unsigned char>(*p)]) ++p;
         return p;
     }

@@ -39,11 +39,32 @@ std::vector<Field> Fields(const char* data, std::size_t size, std::size_t step, 
     return out;
 }
 
+// The fields as a plain reading of the text, a byte at a time, gives them.
+std::vector<Field> Literal(const char* data, std::size_t size, bool dropLineFeeds, std::size_t capacity) {
+    std::vector<Field> out;
+    Field field;
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (c == '|' || c == '#') {
+            out.push_back(field);
+            field = {};
+        } else if (c != '\n' || !dropLineFeeds) {
+            if (field.text.size() < capacity - 1) field.text += c;
+            ++field.full;
+        }
+    }
+    return out;
+}
+
 template <std::size_t Capacity>
 void Check(const char* data, std::size_t size, std::size_t step, bool drop) {
     const auto whole = Fields<Capacity>(data, size, size == 0 ? 1 : size, drop, false);
     const auto split = Fields<Capacity>(data, size, step, drop, true);
-    if (whole.size() != split.size()) std::abort();
+    const auto literal = Literal(data, size, drop, Capacity);
+    if (whole.size() != split.size() || whole.size() != literal.size()) std::abort();
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        if (whole[i].text != literal[i].text || whole[i].full != literal[i].full) std::abort();
+    }
     for (std::size_t i = 0; i < whole.size(); ++i) {
         if (whole[i].text != split[i].text || whole[i].full != split[i].full) std::abort();
     }
