@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/atomic_file.h"
+#include "platform/large_memory.h"
 #include "platform/pc_files.h"
 
 namespace service {
@@ -86,6 +87,7 @@ CacheRead Read(const std::string& path, std::vector<CameraRecord>& out, std::siz
     if (f == nullptr) return CacheRead::kUnreadable;
     const auto whole = static_cast<std::size_t>(size) / sizeof(CameraRecord);
     out.reserve(whole + extra_capacity);
+    platform::AdviseLargePages(out);
     out.resize(whole);
     const std::size_t got = whole == 0 ? 0 : std::fread(out.data(), sizeof(CameraRecord), whole, f);
     std::uint32_t checksum = Crc32(0, out.data(), got * sizeof(CameraRecord));

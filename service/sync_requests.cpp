@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/large_memory.h"
 #include "platform/version.h"
 #include "service/camera_file/writer.h"
 #include "service/field_reader.h"
@@ -228,6 +229,7 @@ Result CServiceClient::ReadOfficialList(service::CacheFileWriter& file, std::vec
     const long long earlier = folder_.SizeOf(platform::pcfile::kLocalCache);
     written.reserve(earlier > 0 ? static_cast<std::size_t>(earlier) / sizeof(CameraRecord) * 11 / 10
                                 : kOfficialListCapacity);
+    platform::AdviseLargePages(written);
     if (cellKeys != nullptr) cellKeys->reserve(written.capacity());
     Result code = OpenSessionRequest(nullptr, "POIDataBase/off.php", nullptr);
     if (code == Result::kOk) {
