@@ -42,7 +42,7 @@ std::vector<Field> Fields(const char* data, std::size_t size, std::size_t step, 
 // The fields as a plain reading of the text, a byte at a time, gives them.
 std::vector<Field> Literal(const char* data, std::size_t size, bool dropLineFeeds, std::size_t capacity) {
     std::vector<Field> out;
-    Field field;
+    Field field{};
     for (std::size_t i = 0; i < size; ++i) {
         const char c = data[i];
         if (c == '|' || c == '#') {
